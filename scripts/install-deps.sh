@@ -1,0 +1,30 @@
+#!/bin/sh
+# Installs the Debian 12 packages the project needs, and only those that are
+# missing, so that a second call costs a few milliseconds.
+set -eu
+
+PACKAGES="cmake ninja-build g++ make pkg-config zlib1g-dev libgtest-dev
+  qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-documentation-tools
+  qt6-l10n-tools libgl-dev python3 python3-dbfread"
+
+missing=""
+for p in $PACKAGES; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing="$missing $p"
+  fi
+done
+[ -z "$missing" ] && exit 0
+
+echo "Installing missing packages:$missing"
+if [ "$(id -u)" -eq 0 ]; then
+  SUDO=""
+elif command -v sudo >/dev/null 2>&1; then
+  SUDO="sudo"
+else
+  echo "Packages missing ($missing) and neither root nor sudo is available." >&2
+  exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q
+# shellcheck disable=SC2086
+$SUDO apt-get install -y -q $missing

@@ -1,0 +1,64 @@
+// The one interface between the core and its front end. The desktop program
+// implements it with dialogs and event processing, toponyx-create with
+// stderr, the tests with a recorder that keeps every message text.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace toponyx {
+
+enum class MessageKind {
+  kPlain,    // information box, no icon
+  kWarning,  // warning icon
+  kError,    // error icon
+};
+
+enum class MessageButtons {
+  kOk,
+  kAbort,  // a single Abort button (the gzip expander's error boxes)
+};
+
+// The four stages of a Create run, as the progress window lists them.
+enum class Stage {
+  kDecompressing = 1,  // "Decompressing archive files"
+  kCreatingTemporary,  // "Creating temporary files"
+  kGenerating,         // "Generating databases"
+  kSaving,             // "Saving files"
+};
+
+class BuildUi {
+ public:
+  virtual ~BuildUi() = default;
+
+  // A modal message box with the exact text and caption. An empty caption
+  // means the application's title.
+  virtual void ShowMessage(MessageKind kind, std::string_view text,
+                           std::string_view caption = {},
+                           MessageButtons buttons = MessageButtons::kOk) = 0;
+
+  // The progress window: shown at the start of stage 1, closed at the end.
+  virtual void StageStarted(Stage stage) { (void)stage; }
+  virtual void StageFinished(Stage stage) { (void)stage; }
+  virtual void ProgressClosed() {}
+
+  // Share of the input read so far while files are read (bytes of the
+  // staged files); called at most once per block read.
+  virtual void InputProgress(uint64_t done, uint64_t total) {
+    (void)done;
+    (void)total;
+  }
+
+  // Lets the window system process pending messages ("let the window
+  // breathe"); called once per block of archive data and at stage changes.
+  virtual void Breathe() {}
+};
+
+// A front end that shows nothing: for tools and tests that do not care.
+class NullBuildUi final : public BuildUi {
+ public:
+  void ShowMessage(MessageKind, std::string_view, std::string_view, MessageButtons) override {}
+};
+
+}  // namespace toponyx

@@ -1,0 +1,116 @@
+// A dBASE III table file (version 0x03, character fields, no memo), as the
+// program writes and reads it, with a name index for ordered traversal.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "build/BuildUi.h"
+#include "platform/Error.h"
+#include "platform/File.h"
+
+namespace toponyx::dbf {
+
+// A table failure; its text is shown to the user as it stands.
+class TableError : public Error {
+ public:
+  using Error::Error;
+};
+
+struct FieldDef {
+  std::string name;  // at most 10 characters are stored
+  char type = 'C';
+  int length = 1;    // 1 to 254
+  int decimals = 0;
+  bool required = false;
+  int offset = 0;    // in the record, set when the table is created or opened
+};
+
+class NameIndex;  // the sort behind an index; see NameIndex.h
+
+class DbfTable {
+ public:
+  // ui receives the plain messages of Open; it may be null (no messages).
+  explicit DbfTable(BuildUi* ui = nullptr,
+                    platform::FileSystem& fs = platform::DefaultFileSystem());
+  ~DbfTable();
+  DbfTable(const DbfTable&) = delete;
+  DbfTable& operator=(const DbfTable&) = delete;
+
+  // Location. Allowed only while the table is closed ("Cannot perform this
+  // operation on an open dataset"). A relative folder is taken relative to
+  // the program folder; a trailing separator is added if missing.
+  void SetFilePath(std::string_view folder);
+  const std::string& FilePath() const { return file_path_; }
+  // A name with a folder part sets FilePath from that part.
+  void SetTableName(std::string_view name);
+  const std::string& TableName() const { return table_name_; }
+  std::string FullPath() const { return file_path_ + table_name_; }
+
+  // The field list, edited before CreateTable.
+  void ClearFields();
+  void AddField(std::string_view name, char type, int length, bool required = false);
+  const std::vector<FieldDef>& FieldDefs() const { return fields_; }
+
+  // Writes a new, empty table file (replacing one of that name); stays closed.
+  void CreateTable();
+  // Opens the file (creating it when missing), checks the header, goes to
+  // the first record.
+  void Open();
+  bool Active() const;
+  void Close();
+
+  // Appending: Append, SetField..., Post.
+  void Append();
+  void SetField(int position, std::string_view ansi_text);
+  void SetField(std::string_view name, std::string_view ansi_text);
+  void Post();
+
+  // Walking the live records in the current order (file order, or the
+  // active index).
+  void First();
+  void Next();
+  void Prior();
+  void Last();
+  bool Eof() const;  // past the last live record, or no live record at all
+  bool Bof() const;  // before the first live record
+
+  // The current record's field, without leading and trailing bytes of code
+  // 32 or less, converted to ANSI; "" for an all-blank field.
+  std::string GetField(int position) const;
+  void GetField(int position, std::string& out) const;  // into a reused buffer
+  std::string GetField(std::string_view name) const;
+
+  // Marks the current record deleted and writes it at once.
+  void Delete();
+  // 1-based position in the file of the current record (0 when none).
+  uint32_t RecNo() const;
+  // Records in the file, deleted ones included.
+  uint32_t RecordCount() const;
+
+  // Random access for a viewer: goes to record recno (1-based, file order)
+  // whatever the active order; false when it is out of range or deleted.
+  bool GoToRecord(uint32_t recno);
+  bool IsDeleted(uint32_t recno);
+
+  // Index: create (replacing the file), open, and choose the active one.
+  void AddIndex(std::string_view index_file, std::string_view key_expression);
+  void OpenIndexFile(std::string_view index_file);
+  void SetIndexName(std::string_view index_file);  // "" for file order
+  const std::string& IndexName() const { return index_name_; }
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+  BuildUi* ui_;
+  platform::FileSystem& fs_;
+  std::string file_path_;
+  std::string table_name_;
+  std::string index_name_;
+  std::vector<FieldDef> fields_;
+};
+
+}  // namespace toponyx::dbf

@@ -1,0 +1,183 @@
+#include "platform/File.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace toponyx::platform {
+namespace {
+
+thread_local int last_errno = 0;
+
+class PosixFile final : public File {
+ public:
+  explicit PosixFile(int fd) : fd_(fd) {}
+  ~PosixFile() override { Close(); }
+
+  int64_t Read(void* buffer, size_t n) override {
+    for (;;) {
+      ssize_t r = ::read(fd_, buffer, n);
+      if (r >= 0) return r;
+      if (errno != EINTR) return Fail();
+    }
+  }
+
+  int64_t ReadAt(uint64_t offset, void* buffer, size_t n) override {
+    size_t done = 0;
+    auto* out = static_cast<char*>(buffer);
+    while (done < n) {
+      ssize_t r = ::pread(fd_, out + done, n - done, static_cast<off_t>(offset + done));
+      if (r < 0) {
+        if (errno == EINTR) continue;
+        return Fail();
+      }
+      if (r == 0) break;
+      done += static_cast<size_t>(r);
+    }
+    return static_cast<int64_t>(done);
+  }
+
+  bool Write(const void* data, size_t n) override {
+    const auto* in = static_cast<const char*>(data);
+    while (n > 0) {
+      ssize_t w = ::write(fd_, in, n);
+      if (w < 0) {
+        if (errno == EINTR) continue;
+        Fail();
+        return false;
+      }
+      in += w;
+      n -= static_cast<size_t>(w);
+    }
+    return true;
+  }
+
+  bool WriteAt(uint64_t offset, const void* data, size_t n) override {
+    const auto* in = static_cast<const char*>(data);
+    while (n > 0) {
+      ssize_t w = ::pwrite(fd_, in, n, static_cast<off_t>(offset));
+      if (w < 0) {
+        if (errno == EINTR) continue;
+        Fail();
+        return false;
+      }
+      in += w;
+      offset += static_cast<uint64_t>(w);
+      n -= static_cast<size_t>(w);
+    }
+    return true;
+  }
+
+  bool Seek(uint64_t offset) override {
+    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) return Fail() == 0;
+    return true;
+  }
+
+  int64_t Size() override {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) return Fail();
+    return st.st_size;
+  }
+
+  bool Truncate(uint64_t size) override {
+    if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) return Fail() == 0;
+    return true;
+  }
+
+  bool Flush() override { return true; }  // writes go straight to the system
+
+  bool Close() override {
+    if (fd_ < 0) return true;
+    int r = ::close(fd_);
+    fd_ = -1;
+    if (r != 0) return Fail() == 0;
+    return true;
+  }
+
+ private:
+  int Fail() {
+    last_errno = errno;
+    return -1;
+  }
+  int fd_;
+};
+
+class PosixFileSystem final : public FileSystem {
+ public:
+  std::unique_ptr<File> Open(const std::string& path, OpenMode mode) override {
+    int flags = O_CLOEXEC;
+    switch (mode) {
+      case OpenMode::kRead: flags |= O_RDONLY; break;
+      case OpenMode::kReadWrite: flags |= O_RDWR; break;
+      case OpenMode::kCreate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+      case OpenMode::kCreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+    }
+    int fd;
+    do {
+      fd = ::open(path.c_str(), flags, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+      last_errno = errno;
+      return nullptr;
+    }
+    if (mode == OpenMode::kRead || mode == OpenMode::kReadWrite) {
+      struct stat st {};
+      if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        last_errno = EISDIR;
+        return nullptr;
+      }
+    }
+    return std::make_unique<PosixFile>(fd);
+  }
+
+  bool Remove(const std::string& path) override {
+    if (::unlink(path.c_str()) == 0) return true;
+    last_errno = errno;
+    return false;
+  }
+
+  bool Rename(const std::string& from, const std::string& to) override {
+    if (::rename(from.c_str(), to.c_str()) == 0) return true;
+    last_errno = errno;
+    return false;
+  }
+
+  bool Exists(const std::string& path) override {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+  }
+
+  bool IsDirectory(const std::string& path) override {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  }
+
+  bool CreateDirectories(const std::string& path) override {
+    if (path.empty()) {
+      last_errno = ENOENT;
+      return false;
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(path, ec);
+    if (IsDirectory(path)) return true;
+    last_errno = ec ? ec.value() : ENOTDIR;
+    return false;
+  }
+
+  std::string LastError() override { return std::strerror(last_errno); }
+};
+
+}  // namespace
+
+FileSystem& DefaultFileSystem() {
+  static PosixFileSystem fs;
+  return fs;
+}
+
+}  // namespace toponyx::platform

@@ -1,0 +1,64 @@
+// The one small file interface of the program: tables, the line reader and
+// the archive expanders do all their file I/O through it, so that a test can
+// substitute a file system that fails at a chosen call (disk full, no rights)
+// and check that nothing is lost.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace toponyx::platform {
+
+enum class OpenMode {
+  kRead,       // existing file, read only
+  kReadWrite,  // existing file, read and write
+  kCreate,     // create or truncate, read and write
+  kCreateNew,  // create, failing when the file exists; read and write
+};
+
+class File {
+ public:
+  virtual ~File() = default;
+
+  // Reads up to n bytes at the current position and advances it. Returns the
+  // number of bytes read (0 at the end of the file) or -1 on an error.
+  virtual int64_t Read(void* buffer, size_t n) = 0;
+  // Reads up to n bytes at the given offset; the current position is not used.
+  virtual int64_t ReadAt(uint64_t offset, void* buffer, size_t n) = 0;
+  // Writes all n bytes at the current position; false when not all were written.
+  virtual bool Write(const void* data, size_t n) = 0;
+  // Writes all n bytes at the given offset; false when not all were written.
+  virtual bool WriteAt(uint64_t offset, const void* data, size_t n) = 0;
+  virtual bool Seek(uint64_t offset) = 0;
+  // Size in bytes, or -1 on an error.
+  virtual int64_t Size() = 0;
+  virtual bool Truncate(uint64_t size) = 0;
+  virtual bool Flush() = 0;
+  // Releases the file. False when the system reported an error; a second call
+  // does nothing and returns true.
+  virtual bool Close() = 0;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // Opens a file; nullptr when it cannot be opened (LastError() says why).
+  virtual std::unique_ptr<File> Open(const std::string& path, OpenMode mode) = 0;
+  virtual bool Remove(const std::string& path) = 0;
+  // Renames a file, replacing a file that stands under the new name.
+  virtual bool Rename(const std::string& from, const std::string& to) = 0;
+  virtual bool Exists(const std::string& path) = 0;
+  virtual bool IsDirectory(const std::string& path) = 0;
+  // Creates the folder with every missing parent; true when it exists afterwards.
+  virtual bool CreateDirectories(const std::string& path) = 0;
+  // Text of the last failure of this thread (the system's error message).
+  virtual std::string LastError() = 0;
+};
+
+// The operating system's file system.
+FileSystem& DefaultFileSystem();
+
+}  // namespace toponyx::platform

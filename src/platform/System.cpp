@@ -1,0 +1,70 @@
+#include "platform/System.h"
+
+#include <langinfo.h>
+#include <locale.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <ctime>
+#include <vector>
+
+namespace toponyx::platform {
+
+std::string ProgramFolder() {
+  std::vector<char> buf(4096);
+  for (;;) {
+    ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
+    if (n < 0) return ".";
+    if (static_cast<size_t>(n) < buf.size()) {
+      std::string path(buf.data(), static_cast<size_t>(n));
+      size_t slash = path.rfind(kPathSeparator);
+      if (slash == std::string::npos) return ".";
+      if (slash == 0) return "/";
+      return path.substr(0, slash);
+    }
+    buf.resize(buf.size() * 2);
+  }
+}
+
+std::string SystemTempFolder() {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string folder = (tmp != nullptr && *tmp != '\0') ? tmp : "/tmp";
+  if (folder.back() != kPathSeparator) folder.push_back(kPathSeparator);
+  return folder;
+}
+
+namespace {
+std::atomic<char> decimal_separator{'\0'};
+
+char ReadLocaleSeparator() {
+  locale_t loc = ::newlocale(LC_NUMERIC_MASK, "", static_cast<locale_t>(0));
+  if (loc == static_cast<locale_t>(0)) return '.';
+  const char* sep = ::nl_langinfo_l(RADIXCHAR, loc);
+  char c = (sep != nullptr && sep[0] != '\0' && sep[1] == '\0') ? sep[0] : '.';
+  ::freelocale(loc);
+  return c;
+}
+}  // namespace
+
+char DecimalSeparator() {
+  char c = decimal_separator.load(std::memory_order_relaxed);
+  if (c == '\0') {
+    c = ReadLocaleSeparator();
+    decimal_separator.store(c, std::memory_order_relaxed);
+  }
+  return c;
+}
+
+void SetDecimalSeparator(char separator) {
+  decimal_separator.store(separator, std::memory_order_relaxed);
+}
+
+LocalDate Today() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  ::localtime_r(&now, &local);
+  return LocalDate{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+}
+
+}  // namespace toponyx::platform

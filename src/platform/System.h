@@ -1,0 +1,43 @@
+// What the program asks of the operating system besides files: where it
+// lives, the temporary folder, the user's decimal separator, today's date.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace toponyx::platform {
+
+// Paths are formed as folder, separator, name, with folder texts used as given.
+inline constexpr char kPathSeparator = '/';
+
+inline std::string JoinPath(std::string_view folder, std::string_view name) {
+  std::string path;
+  path.reserve(folder.size() + 1 + name.size());
+  path.append(folder);
+  path.push_back(kPathSeparator);
+  path.append(name);
+  return path;
+}
+
+// The folder that holds the running executable, without a trailing separator.
+std::string ProgramFolder();
+
+// The system's folder for temporary files ($TMPDIR, else /tmp), with a
+// trailing separator, as the system gives it.
+std::string SystemTempFolder();
+
+// The decimal separator of the user's number format (LC_NUMERIC of the
+// environment), read once; a full stop where the locale gives none.
+char DecimalSeparator();
+// Overrides the separator (tests and front ends that want a fixed one).
+void SetDecimalSeparator(char separator);
+
+struct LocalDate {
+  int year;   // e.g. 2026
+  int month;  // 1 to 12
+  int day;    // 1 to 31
+};
+// Today's date in local time.
+LocalDate Today();
+
+}  // namespace toponyx::platform

@@ -1,0 +1,97 @@
+#include "support/FaultFileSystem.h"
+
+namespace toponyx::testing {
+namespace {
+
+class FaultFile final : public platform::File {
+ public:
+  FaultFile(std::unique_ptr<platform::File> inner, FaultFileSystem& fs)
+      : inner_(std::move(inner)), fs_(fs) {}
+  int64_t Read(void* b, size_t n) override {
+    if (fs_.NextReadFails()) return -1;
+    return inner_->Read(b, n);
+  }
+  int64_t ReadAt(uint64_t off, void* b, size_t n) override {
+    if (fs_.NextReadFails()) return -1;
+    return inner_->ReadAt(off, b, n);
+  }
+  bool Write(const void* d, size_t n) override {
+    if (fs_.NextWriteFails()) return false;
+    return inner_->Write(d, n);
+  }
+  bool WriteAt(uint64_t off, const void* d, size_t n) override {
+    if (fs_.NextWriteFails()) return false;
+    return inner_->WriteAt(off, d, n);
+  }
+  bool Seek(uint64_t off) override { return inner_->Seek(off); }
+  int64_t Size() override { return inner_->Size(); }
+  bool Truncate(uint64_t size) override { return inner_->Truncate(size); }
+  bool Flush() override { return inner_->Flush(); }
+  bool Close() override {
+    bool ok = inner_->Close();
+    if (fs_.CloseFails()) {
+      fs_.SetInjectedError();
+      return false;
+    }
+    return ok;
+  }
+
+ private:
+  std::unique_ptr<platform::File> inner_;
+  FaultFileSystem& fs_;
+};
+
+platform::FileSystem& Real() { return platform::DefaultFileSystem(); }
+
+}  // namespace
+
+bool FaultFileSystem::NextWriteFails() {
+  ++writes_;
+  if (failing_) return true;
+  if (writes_left_ > 0 && --writes_left_ == 0) {
+    failing_ = sticky_;
+    injected_ = true;
+    return true;
+  }
+  return false;
+}
+
+bool FaultFileSystem::NextReadFails() {
+  if (read_failing_) return true;
+  if (reads_left_ > 0 && --reads_left_ == 0) {
+    read_failing_ = true;
+    injected_ = true;
+    return true;
+  }
+  return false;
+}
+
+std::unique_ptr<platform::File> FaultFileSystem::Open(const std::string& path,
+                                                      platform::OpenMode mode) {
+  if (fail_open_ && fail_open_(path)) {
+    injected_ = true;
+    return nullptr;
+  }
+  auto inner = Real().Open(path, mode);
+  if (!inner) {
+    injected_ = false;
+    return nullptr;
+  }
+  return std::make_unique<FaultFile>(std::move(inner), *this);
+}
+
+bool FaultFileSystem::Remove(const std::string& path) { return Real().Remove(path); }
+bool FaultFileSystem::Rename(const std::string& from, const std::string& to) {
+  return Real().Rename(from, to);
+}
+bool FaultFileSystem::Exists(const std::string& path) { return Real().Exists(path); }
+bool FaultFileSystem::IsDirectory(const std::string& path) { return Real().IsDirectory(path); }
+bool FaultFileSystem::CreateDirectories(const std::string& path) {
+  return Real().CreateDirectories(path);
+}
+std::string FaultFileSystem::LastError() {
+  if (injected_) return "No space left on device (injected)";
+  return Real().LastError();
+}
+
+}  // namespace toponyx::testing

@@ -1,0 +1,31 @@
+// A fresh folder for one test, removed with everything in it afterwards.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace toponyx::testing {
+
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  // path() + "/" + name
+  std::string File(std::string_view name) const;
+
+ private:
+  std::string path_;
+};
+
+// Whole-file helpers.
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, std::string_view bytes);
+
+// The folder of the real downloads beside the project, or "" when absent.
+std::string RealDataDir();
+
+}  // namespace toponyx::testing
