@@ -1,0 +1,15 @@
+# toponyx_module(<target> LIBS ...): a static library of every .cpp file of
+# the current source folder (an interface library while it has none).
+function(toponyx_module target)
+  cmake_parse_arguments(M "" "" "LIBS;PRIVATE_LIBS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(sources)
+    add_library(${target} STATIC ${sources})
+    target_include_directories(${target} PUBLIC ${TOPONYX_SRC})
+    target_link_libraries(${target} PUBLIC ${M_LIBS} PRIVATE toponyx_warnings ${M_PRIVATE_LIBS})
+  else()
+    add_library(${target} INTERFACE)
+    target_include_directories(${target} INTERFACE ${TOPONYX_SRC})
+    target_link_libraries(${target} INTERFACE ${M_LIBS})
+  endif()
+endfunction()

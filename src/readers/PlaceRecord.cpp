@@ -1,0 +1,158 @@
+#include "readers/PlaceRecord.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "platform/System.h"
+#include "readers/Text.h"
+
+namespace toponyx::readers {
+namespace {
+
+// Fixed-point text with `decimals` digits after the point and at most
+// `precision` significant digits: the value is rounded to the significant
+// digits first and padded with zeros up to `decimals` (the way a fixed
+// format with a precision limit writes it).
+void FormatFixed(double value, int precision, int decimals, char separator, std::string& out) {
+  out.clear();
+  if (!std::isfinite(value)) {
+    out = std::isnan(value) ? "NAN" : (value < 0 ? "-INF" : "INF");
+    return;
+  }
+  double magnitude = std::fabs(value);
+  int int_digits = magnitude < 1.0 ? 1 : static_cast<int>(std::floor(std::log10(magnitude))) + 1;
+  char buf[128];
+  if (int_digits > precision) {
+    // Beyond the precision a fixed form cannot hold the value.
+    auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific,
+                           precision - 1);
+    out.assign(buf, r.ptr);
+    return;
+  }
+  int kept = std::min(decimals, precision - (magnitude < 1.0 ? 0 : int_digits));
+  if (kept < 0) kept = 0;
+  auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, kept);
+  out.assign(buf, r.ptr);
+  if (kept < decimals) {
+    if (kept == 0) out.push_back('.');
+    out.append(static_cast<size_t>(decimals - kept), '0');
+  }
+  if (separator != '.') {
+    size_t dot = out.find('.');
+    if (dot != std::string::npos) out[dot] = separator;
+  }
+}
+
+}  // namespace
+
+void FormatFormB(double value, std::string& out) {
+  FormatFixed(value, 11, 7, platform::DecimalSeparator(), out);
+}
+
+void FormatFormD(double value, std::string& out) {
+  FormatFixed(value, 12, 8, platform::DecimalSeparator(), out);
+}
+
+void FormatFormC(double value, std::string& out) {
+  out.clear();
+  char buf[400];
+  auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 5);
+  size_t n = static_cast<size_t>(r.ptr - buf);
+  if (r.ec != std::errc()) {
+    int k = std::snprintf(buf, sizeof buf, "%.5f", value);
+    n = k > 0 ? static_cast<size_t>(k) : 0;
+  }
+  if (n < 9) out.append(9 - n, ' ');
+  out.append(buf, n);
+}
+
+void PackedDmsToText(std::string_view s, std::string& out) {
+  out.clear();
+  if (s.empty()) {
+    FormatFormB(0.0, out);
+    return;
+  }
+  const char hemisphere = text::ToUpperAscii(s.back());
+  std::string_view digits = s.substr(0, s.size() - 1);
+  auto take = [](std::string_view part) {
+    int32_t v = 0;
+    return text::ParseLooseInt(part, v) ? v : 0;
+  };
+  std::string_view sec = digits.size() >= 2 ? digits.substr(digits.size() - 2) : digits;
+  digits.remove_suffix(sec.size());
+  std::string_view min = digits.size() >= 2 ? digits.substr(digits.size() - 2) : digits;
+  digits.remove_suffix(min.size());
+  const long double value = static_cast<long double>(take(digits)) +
+                            static_cast<long double>(take(min)) / 60.0L +
+                            static_cast<long double>(take(sec)) / 3600.0L;
+  std::string number;
+  FormatFormB(static_cast<double>(value), number);
+  if (hemisphere == 'S' || hemisphere == 'W') out.push_back('-');
+  out += number;
+}
+
+// --- full-code list --------------------------------------------------------
+
+namespace {
+struct LessIgnoringCase {
+  bool operator()(const std::string& a, std::string_view b) const {
+    return text::CompareIgnoreCase(a, b) < 0;
+  }
+};
+}  // namespace
+
+bool FullCodeList::Contains(std::string_view t) const {
+  auto it = std::lower_bound(items_.begin(), items_.end(), t, LessIgnoringCase());
+  return it != items_.end() && text::CompareIgnoreCase(*it, t) == 0;
+}
+
+void FullCodeList::Add(std::string_view t) {
+  auto it = std::lower_bound(items_.begin(), items_.end(), t, LessIgnoringCase());
+  if (it != items_.end() && text::CompareIgnoreCase(*it, t) == 0) return;
+  items_.insert(it, std::string(t));
+}
+
+void FullCodeList::AddNormalised(std::string_view t) {
+  text::ProperCase(text::TrimBlanks(t), scratch_);
+  Add(scratch_);
+}
+
+// --- world code list -------------------------------------------------------
+
+void WorldCodeList::Add(std::string_view code, std::string_view description) {
+  codes_.emplace_back(code);
+  descriptions_.emplace_back(description);
+  sorted_ = false;
+}
+
+void WorldCodeList::Clear() {
+  codes_.clear();
+  descriptions_.clear();
+  order_.clear();
+  sorted_ = true;
+}
+
+void WorldCodeList::Sort() const {
+  order_.resize(codes_.size());
+  for (uint32_t i = 0; i < order_.size(); ++i) order_[i] = i;
+  // Stable: among equal codes the first in the list stays first, as a scan
+  // from the start would find it.
+  std::stable_sort(order_.begin(), order_.end(), [this](uint32_t a, uint32_t b) {
+    return text::CompareIgnoreCase(codes_[a], codes_[b]) < 0;
+  });
+  sorted_ = true;
+}
+
+const std::string* WorldCodeList::Find(std::string_view code) const {
+  if (!sorted_) Sort();
+  auto it = std::lower_bound(order_.begin(), order_.end(), code,
+                             [this](uint32_t i, std::string_view c) {
+                               return text::CompareIgnoreCase(codes_[i], c) < 0;
+                             });
+  if (it == order_.end() || text::CompareIgnoreCase(codes_[*it], code) != 0) return nullptr;
+  return &descriptions_[*it];
+}
+
+}  // namespace toponyx::readers

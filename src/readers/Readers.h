@@ -1,0 +1,28 @@
+// One reader per input format. Each reads the run's current input file from
+// where the format dispatch left it to its end, appends place records to the
+// working table, and returns without closing the file. Readers never report
+// and never stop on a bad line.
+#pragma once
+
+namespace toponyx::build {
+struct BuildContext;
+}
+
+namespace toponyx::readers {
+
+// USA GNIS: the text-file entry (a ".txt" file recognised by its first line,
+// reopened at line 1) and the plain entry (".usa" or no extension).
+void ReadUsaGnisTextFile(build::BuildContext& ctx);
+void ReadUsaGnisPlain(build::BuildContext& ctx);
+// World GNS, after line 1 (the header).
+void ReadWorldGns(build::BuildContext& ctx);
+// GeoNames: the line in ctx.line first, then the rest.
+void ReadGeoNames(build::BuildContext& ctx);
+// Ordnance Survey 1:50 000 gazetteer, from line 1.
+void ReadOsGazetteer(build::BuildContext& ctx);
+// Carthovista waypoint file, from line 5.
+void ReadWaypoints(build::BuildContext& ctx);
+// Toponyx text file, from line 1.
+void ReadToponyxText(build::BuildContext& ctx);
+
+}  // namespace toponyx::readers
