@@ -65,8 +65,9 @@ class Builder {
 
   TpxSettings& tpx_settings() { return tpx_; }
 
+  struct Impl;  // the tables and components the builder owns
+
  private:
-  struct Impl;
   std::unique_ptr<Impl> impl_;
   bool waypoint_staged_ = false;
   TpxSettings tpx_;

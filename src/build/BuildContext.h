@@ -30,6 +30,7 @@ struct StagedFile {
   std::string name;    // as the readers see it (decides the format)
   std::string folder;  // folder that holds it
   bool expanded = false;  // expanded by this run (deleted at its end)
+  uint64_t size = 0;      // bytes, when staged
 };
 
 struct BuildContext {
@@ -45,6 +46,7 @@ struct BuildContext {
   std::vector<std::string> selected;  // ticked names, in list order
   std::vector<StagedFile> staged;
   size_t staged_index = 0;  // the staged file being read
+  uint64_t input_bytes = 0;  // sum of the staged files' sizes
   readers::WorldCodeList world_codes;
   readers::FullCodeList full_codes;
 

@@ -42,6 +42,9 @@ class BuildUi {
   virtual void StageStarted(Stage stage) { (void)stage; }
   virtual void StageFinished(Stage stage) { (void)stage; }
   virtual void ProgressClosed() {}
+  // The finish step of every accepted run, before the progress window
+  // closes: the View button becomes usable.
+  virtual void EnableView() {}
 
   // Share of the input read so far while files are read (bytes of the
   // staged files); called at most once per block read.

@@ -4,7 +4,10 @@
 #include <locale.h>
 #include <unistd.h>
 
+#include <stdlib.h>
+
 #include <atomic>
+#include <filesystem>
 #include <cstdlib>
 #include <ctime>
 #include <vector>
@@ -59,6 +62,23 @@ char DecimalSeparator() {
 void SetDecimalSeparator(char separator) {
   decimal_separator.store(separator, std::memory_order_relaxed);
 }
+
+std::string CreateUniqueFolder(const std::string& parent, std::string_view prefix) {
+  std::string path = parent;
+  if (path.empty() || path.back() != kPathSeparator) path.push_back(kPathSeparator);
+  path.append(prefix);
+  path.append("XXXXXX");
+  if (::mkdtemp(path.data()) == nullptr) return "";
+  return path;
+}
+
+bool RemoveTree(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::remove_all(path, ec);
+  return !ec;
+}
+
+bool StderrIsTerminal() { return ::isatty(2) == 1; }
 
 LocalDate Today() {
   std::time_t now = std::time(nullptr);

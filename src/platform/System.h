@@ -32,6 +32,14 @@ char DecimalSeparator();
 // Overrides the separator (tests and front ends that want a fixed one).
 void SetDecimalSeparator(char separator);
 
+// Creates a new folder named prefix + six random characters inside parent
+// and returns its path; "" when it cannot be created.
+std::string CreateUniqueFolder(const std::string& parent, std::string_view prefix);
+// Removes a folder and everything in it; false when something stayed.
+bool RemoveTree(const std::string& path);
+// True when the standard error stream is a terminal.
+bool StderrIsTerminal();
+
 struct LocalDate {
   int year;   // e.g. 2026
   int month;  // 1 to 12

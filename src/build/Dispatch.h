@@ -1,0 +1,30 @@
+// The working table and the format dispatch: every staged file is opened,
+// recognised from its extension, its name and its first line, and handed to
+// the reader of its format.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "build/BuildContext.h"
+
+namespace toponyx::build {
+
+// The text from the last "." of a name to its end, dot included, unless a
+// separator or colon follows the dot; otherwise "".
+std::string_view FileExtension(std::string_view name);
+// The same, with A to Z lower-cased.
+std::string LowerExtension(std::string_view name);
+
+// Creates temp.names in the folder, empty, with the five place fields, and
+// opens it.
+void CreateWorkingTable(dbf::DbfTable& table, const std::string& folder);
+
+// Reads every staged file of the context, in list order, into the working
+// table, reporting the share of input read to the front end.
+void ReadStagedFiles(BuildContext& ctx);
+
+// Reads one staged file (index i) into the working table.
+void ReadStagedFile(BuildContext& ctx, size_t i);
+
+}  // namespace toponyx::build

@@ -1,0 +1,73 @@
+#include "build/Output.h"
+
+#include "platform/Error.h"
+
+namespace toponyx::build {
+
+void IndexWorkingTable(dbf::DbfTable& working) {
+  working.AddIndex("temp.ndx", "name");
+  working.OpenIndexFile("temp.ndx");
+  working.SetIndexName("temp.ndx");
+}
+
+uint64_t CopyInNameOrder(dbf::DbfTable& working, dbf::DbfTable& output, const std::string& path) {
+  output.SetTableName(path);
+  output.ClearFields();
+  output.AddField("NAME", 'C', 45);
+  output.AddField("FULL_CODE", 'C', 40);
+  output.AddField("MAJOR_CODE", 'C', 40);
+  output.AddField("LATITUDE", 'C', 10);
+  output.AddField("LONGITUDE", 'C', 10);
+  output.CreateTable();
+  output.Open();
+
+  uint64_t copied = 0;
+  std::string value;
+  working.First();
+  while (!working.Eof()) {
+    output.Append();
+    for (int field = 0; field < 5; ++field) {
+      working.GetField(field, value);
+      output.SetField(field, value);
+    }
+    output.Post();
+    ++copied;
+    working.Next();
+  }
+  working.Close();
+  output.Close();
+  return copied;
+}
+
+std::string TypesFileText(const std::vector<std::string>& full_codes) {
+  static constexpr const char* kMajorCodes[] = {
+      "Administrative Region", "City or Town",     "Vegetation",
+      "Locality",              "Undersea",         "Road or Railroad",
+      "Mountain, Hill, Elevation", "River, Stream, Water", "Spot Feature"};
+  std::string out = ";DATUM\r\nDATUM,WGS 84\r\n;Full Codes\r\n";
+  for (const std::string& code : full_codes) {
+    out += code;
+    out += "\r\n";
+  }
+  out += "##########\r\n;Major Codes\r\n;Not used by USA\r\n";
+  for (const char* major : kMajorCodes) {
+    out += major;
+    out += "\r\n";
+  }
+  return out;
+}
+
+void WriteTypesFile(platform::FileSystem& fs, const std::string& path,
+                    const std::vector<std::string>& full_codes) {
+  auto file = fs.Open(path, platform::OpenMode::kCreate);
+  if (!file) throw Error("Cannot create file " + path);
+  const std::string text = TypesFileText(full_codes);
+  if (!file->Write(text.data(), text.size())) {
+    std::string reason = fs.LastError();
+    file->Close();
+    throw Error("Cannot write file " + path + ": " + reason);
+  }
+  if (!file->Close()) throw Error("Cannot write file " + path + ": " + fs.LastError());
+}
+
+}  // namespace toponyx::build

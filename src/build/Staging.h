@@ -1,0 +1,37 @@
+// Staging: every ticked file becomes zero or more staged files to read.
+// Archives are expanded into the staging folder; plain files are read where
+// they stand, in the download folder.
+#pragma once
+
+#include <string>
+
+#include "build/BuildContext.h"
+#include "build/BuildUi.h"
+#include "platform/File.h"
+
+namespace toponyx::build {
+
+// True when the file can be opened for reading and begins with the ZIP
+// local-header signature 50 4B 03 04.
+bool HasZipSignature(platform::FileSystem& fs, const std::string& path);
+
+class Stager {
+ public:
+  Stager(BuildUi& ui, platform::FileSystem& fs);
+  ~Stager();
+
+  // Stages ctx.selected, in order, into ctx.staged.
+  void StageAll(BuildContext& ctx, const std::string& download_folder,
+                const std::string& staging_folder);
+  // Deletes what the run expanded (the finish step).
+  void CleanUp(BuildContext& ctx, const std::string& staging_folder);
+
+ private:
+  void StageZip(BuildContext& ctx, const std::string& path, const std::string& staging_folder);
+  void StageGzip(BuildContext& ctx, const std::string& path, const std::string& staging_folder);
+
+  BuildUi& ui_;
+  platform::FileSystem& fs_;
+};
+
+}  // namespace toponyx::build

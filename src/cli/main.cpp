@@ -1,0 +1,270 @@
+// toponyx-create: the Create command from the command line, for scripts
+// and batch work. Every message box of a run is written to stderr as its
+// exact text followed by one line feed, in the order the boxes would appear.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "build/Build.h"
+#include "build/FileList.h"
+#include "build/SupportFiles.h"
+#include "geodesy/Datum.h"
+#include "platform/File.h"
+#include "platform/System.h"
+#include "readers/Text.h"
+
+namespace {
+
+using namespace toponyx;
+
+constexpr const char* kVersion = "1.10a";
+constexpr const char* kUsage =
+    "usage: toponyx-create --name NAME [--save DIR] [--temp DIR] [--quiet] FILE...\n"
+    "       toponyx-create --name NAME [--save DIR] [--temp DIR] [--quiet] --all DIR\n";
+constexpr const char* kHelp =
+    "Builds a Toponyx name database, NAME.names and NAME.types, from downloaded\n"
+    "gazetteer files: USA GNIS, world GNS, GeoNames, the OS 1:50 000 gazetteer,\n"
+    "waypoint files (.wpt) and Toponyx text files (.tpx), loose or in .zip and .gz\n"
+    "archives.\n"
+    "\n"
+    "  --name NAME  name of the database (required)\n"
+    "  --save DIR   folder for the database (default: the current folder)\n"
+    "  --temp DIR   folder for the temporary files (default: a private folder\n"
+    "               in the system's temporary folder)\n"
+    "  --all DIR    read every data file of DIR (*.zip *.gz *.txt *.wpt *.tpx)\n"
+    "  FILE...      read these files; they must all stand in one folder\n"
+    "  --quiet      write nothing but the messages to stderr\n"
+    "  --help, --version\n"
+    "\n"
+    "Exit status: 0 after a successful run, 1 after a failed run, 2 when the\n"
+    "request is refused or the arguments are wrong.\n";
+
+const char* const kStageNames[] = {"", "Decompressing archive files", "Creating temporary files",
+                                   "Generating databases", "Saving files"};
+
+void WriteErr(std::string_view s) {
+  while (!s.empty()) {
+    ssize_t n = ::write(2, s.data(), s.size());
+    if (n <= 0) return;
+    s.remove_prefix(static_cast<size_t>(n));
+  }
+}
+
+// The front end on stderr: messages as they stand, the stages as they
+// start, and on a terminal a live bar of the share of input read.
+class CliUi final : public BuildUi {
+ public:
+  CliUi(bool quiet, bool live) : quiet_(quiet), live_(live && !quiet) {}
+
+  void ShowMessage(MessageKind, std::string_view text, std::string_view,
+                   MessageButtons) override {
+    ClearBar();
+    WriteErr(text);
+    WriteErr("\n");
+  }
+
+  void StageStarted(Stage stage) override {
+    if (quiet_) return;
+    ClearBar();
+    WriteErr(kStageNames[static_cast<int>(stage)]);
+    WriteErr("\n");
+    if (stage == Stage::kCreatingTemporary) read_start_ = Clock::now();
+  }
+
+  void StageFinished(Stage stage) override {
+    if (stage == Stage::kCreatingTemporary) ClearBar();
+  }
+
+  void InputProgress(uint64_t done, uint64_t total) override {
+    if (!live_ || total == 0) return;
+    auto now = Clock::now();
+    if (bar_shown_ && now - last_draw_ < std::chrono::milliseconds(100) && done < total) return;
+    last_draw_ = now;
+    double share = static_cast<double>(done) / static_cast<double>(total);
+    if (share > 1) share = 1;
+    double seconds = std::chrono::duration<double>(now - read_start_).count();
+    double rate = seconds > 0 ? static_cast<double>(done) / seconds / 1e6 : 0;
+    char line[128];
+    int filled = static_cast<int>(share * 30);
+    std::string bar(static_cast<size_t>(filled), '#');
+    bar.append(static_cast<size_t>(30 - filled), ' ');
+    std::snprintf(line, sizeof line, "\r[%s] %3d%%  %.1f MB/s", bar.c_str(),
+                  static_cast<int>(share * 100), rate);
+    WriteErr(line);
+    bar_shown_ = true;
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  void ClearBar() {
+    if (bar_shown_) WriteErr("\r\033[K");
+    bar_shown_ = false;
+  }
+  bool quiet_;
+  bool live_;
+  bool bar_shown_ = false;
+  Clock::time_point read_start_ = Clock::now();
+  Clock::time_point last_draw_{};
+};
+
+int Usage(const std::string& problem) {
+  if (!problem.empty()) WriteErr("toponyx-create: " + problem + "\n");
+  WriteErr(kUsage);
+  return 2;
+}
+
+struct SplitPath {
+  std::string folder;
+  std::string name;
+};
+
+SplitPath Split(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return {".", path};
+  if (slash == 0) return {"/", path.substr(1)};
+  return {path.substr(0, slash), path.substr(slash + 1)};
+}
+
+std::string CurrentFolder() {
+  std::vector<char> buf(4096);
+  while (::getcwd(buf.data(), buf.size()) == nullptr) {
+    if (errno != ERANGE) return ".";
+    buf.resize(buf.size() * 2);
+  }
+  return buf.data();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // The datum table comes first, before anything else happens.
+  geo::LoadDatumFile();
+
+  std::string name;
+  bool have_name = false;
+  std::string save_folder;
+  std::string temp_folder;
+  std::string all_folder;
+  bool quiet = false;
+  std::vector<std::string> files;
+  for (int i = 1; i < argc; ++i) {
+    std::string_view a = argv[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= argc) return false;
+      out = argv[++i];
+      return true;
+    };
+    if (a == "--help" || a == "-h") {
+      std::fputs(kUsage, stdout);
+      std::fputs("\n", stdout);
+      std::fputs(kHelp, stdout);
+      return 0;
+    } else if (a == "--version") {
+      std::printf("toponyx-create %s\n", kVersion);
+      return 0;
+    } else if (a == "--name") {
+      if (!value(name)) return Usage("--name needs a value");
+      have_name = true;
+    } else if (a == "--save") {
+      if (!value(save_folder)) return Usage("--save needs a folder");
+    } else if (a == "--temp") {
+      if (!value(temp_folder)) return Usage("--temp needs a folder");
+    } else if (a == "--all") {
+      if (!value(all_folder)) return Usage("--all needs a folder");
+    } else if (a == "--quiet" || a == "-q") {
+      quiet = true;
+    } else if (a == "--") {
+      for (++i; i < argc; ++i) files.emplace_back(argv[i]);
+    } else if (a.size() > 1 && a[0] == '-') {
+      return Usage("unknown option " + std::string(a));
+    } else {
+      files.emplace_back(a);
+    }
+  }
+  if (!have_name) return Usage("--name is required");
+  if (all_folder.empty() == files.empty()) return Usage("give either FILE... or --all DIR");
+
+  auto& fs = platform::DefaultFileSystem();
+  build::BuildRequest request;
+  request.database_name = name;
+  request.save_folder = save_folder.empty() ? CurrentFolder() : save_folder;
+
+  if (!all_folder.empty()) {
+    if (!fs.IsDirectory(all_folder)) return Usage("no such folder: " + all_folder);
+    request.download_folder = all_folder;
+    for (std::string& n : build::ListFolder(all_folder, build::kAllDataFilesMask)) {
+      request.files.push_back({std::move(n), true});
+    }
+  } else {
+    std::vector<std::string> names;
+    for (const std::string& f : files) {
+      if (!fs.Exists(f) || fs.IsDirectory(f)) return Usage("no such file: " + f);
+      SplitPath p = Split(f);
+      if (names.empty()) {
+        request.download_folder = p.folder;
+      } else if (p.folder != request.download_folder) {
+        return Usage("the files must all stand in one folder");
+      }
+      names.push_back(p.name);
+    }
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+      return build::FileListLess(a, b);
+    });
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    for (std::string& n : names) request.files.push_back({std::move(n), true});
+  }
+
+  // A private staging folder unless one is given, so that runs side by side
+  // never share temp.names.
+  std::string private_temp;
+  if (temp_folder.empty()) {
+    private_temp = platform::CreateUniqueFolder(platform::SystemTempFolder(), "toponyx-");
+    if (private_temp.empty()) {
+      WriteErr("toponyx-create: cannot create a folder in " + platform::SystemTempFolder() + "\n");
+      return 1;
+    }
+    temp_folder = private_temp;
+  }
+  request.staging_folder = temp_folder;
+
+  CliUi cli_ui(quiet, platform::StderrIsTerminal());
+  BuildUi& ui = cli_ui;
+  const std::string program_folder = platform::ProgramFolder();
+  std::string support_error = build::WriteCodeLists(program_folder);
+  if (!support_error.empty()) ui.ShowMessage(MessageKind::kError, support_error);
+
+  auto started = std::chrono::steady_clock::now();
+  build::Builder builder(ui, program_folder, fs);
+  build::BuildOutcome outcome = builder.Create(request);
+  double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  if (!private_temp.empty()) platform::RemoveTree(private_temp);
+
+  switch (outcome.status) {
+    case build::BuildStatus::kRefused:
+      return 2;
+    case build::BuildStatus::kFailed:
+      ui.ShowMessage(MessageKind::kError, outcome.error);
+      return 1;
+    case build::BuildStatus::kAborted:
+      return 1;
+    case build::BuildStatus::kSucceeded:
+      break;
+  }
+  const std::string base = platform::JoinPath(request.save_folder, text::TrimBlanks(name));
+  if (!quiet) {
+    char summary[160];
+    std::snprintf(summary, sizeof summary, "%llu places written in %.2f s\n",
+                  static_cast<unsigned long long>(outcome.places), seconds);
+    WriteErr(summary);
+  }
+  std::printf("%s.names\n%s.types\n", base.c_str(), base.c_str());
+  return 0;
+}

@@ -1,0 +1,145 @@
+// USA GNIS files in three layouts: tab-separated decimal degrees, "|"
+// separated decimal degrees with a header line, and the old fixed columns
+// with packed degrees-minutes-seconds positions.
+#include <string>
+#include <string_view>
+
+#include "build/BuildContext.h"
+#include "readers/PlaceRecord.h"
+#include "readers/Readers.h"
+#include "readers/Text.h"
+
+namespace toponyx::readers {
+namespace {
+
+using build::BuildContext;
+
+// Columns of the fixed layout (1-based, inclusive).
+constexpr size_t kNameColumn = 14, kNameWidth = 100;   // 14-113
+constexpr size_t kClassColumn = 115, kClassWidth = 9;  // 115-123
+constexpr size_t kLatColumn = 141, kLatWidth = 7;      // 141-147
+constexpr size_t kLonColumn = 149, kLonWidth = 8;      // 149-156
+
+std::string_view Columns(std::string_view line, size_t first, size_t width) {
+  if (line.size() < first) return {};
+  return line.substr(first - 1, width);
+}
+
+class UsaReader {
+ public:
+  explicit UsaReader(BuildContext& ctx) : ctx_(ctx) {}
+
+  // The decimal layouts (the staged name holds "DECI"): header lines set the
+  // separator, every other line is a data line.
+  void ReadDecimalFile() {
+    while (!ctx_.input.Eof()) {
+      ctx_.input.ReadTextLine(ctx_.line);
+      if (IsHeader()) continue;
+      DecimalLine();
+    }
+  }
+
+  // The plain entry without "DECI": every line is a fixed-layout line.
+  void ReadFixedFile() {
+    while (!ctx_.input.Eof()) {
+      ctx_.input.ReadTextLine(ctx_.line);
+      FixedLine();
+    }
+  }
+
+  // The text-file entry without "DECI": a "|" header switches the following
+  // lines to the decimal layout; before it (or after a header without "|")
+  // lines are fixed-layout lines.
+  void ReadMixedFile() {
+    while (!ctx_.input.Eof()) {
+      ctx_.input.ReadTextLine(ctx_.line);
+      if (IsHeader()) continue;
+      if (separator_ == '|') {
+        DecimalLine();
+      } else {
+        FixedLine();
+      }
+    }
+  }
+
+ private:
+  // A header line holds "FEATURE_ID" (ignoring case) and sets the separator.
+  bool IsHeader() {
+    if (!text::ContainsUpperCased(ctx_.line, "FEATURE_ID")) return false;
+    separator_ = ctx_.line.find('|') != std::string::npos ? '|' : '\t';
+    return true;
+  }
+
+  void DecimalLine() {
+    const std::string_view line = ctx_.line;
+    const bool bar = separator_ == '|';
+    const std::string_view missing = bar ? "0" : "UNKNOWN";
+    std::string_view lat = text::GetField(line, 10, missing, separator_);
+    std::string_view lon = text::GetField(line, 11, missing, separator_);
+    if (lat == missing || lon == missing) return;
+
+    std::string& name = ctx_.scratch[0];
+    name.assign(text::GetField(line, 2, "UNKNOWN", separator_));
+    for (char& c : name) {
+      if (c == ',') c = ' ';
+    }
+    const std::string_view code = text::TrimBlanks(text::GetField(line, 3, "UNKN", separator_));
+    // The record's positions: the fields with the default "UNKNOWN" (a "|"
+    // field that passed the test above is never missing).
+    lat = text::GetField(line, 10, "UNKNOWN", separator_);
+    lon = text::GetField(line, 11, "UNKNOWN", separator_);
+    Append(text::TrimBlanks(name), code, lat, lon);
+  }
+
+  void FixedLine() {
+    const std::string_view line = ctx_.line;
+    const std::string_view lat_test = Columns(line, kLatColumn, kLatWidth);
+    const std::string_view lon_test = Columns(line, kLonColumn, 7);
+    if (lat_test.empty() || lon_test.empty() || lat_test == "UNKNOWN" || lon_test == "UNKNOWN") {
+      return;
+    }
+    PackedDmsToText(lat_test, ctx_.scratch[1]);
+    PackedDmsToText(Columns(line, kLonColumn, kLonWidth), ctx_.scratch[2]);
+    Append(text::TrimBlanks(Columns(line, kNameColumn, kNameWidth)),
+           text::TrimBlanks(Columns(line, kClassColumn, kClassWidth)), ctx_.scratch[1],
+           ctx_.scratch[2]);
+  }
+
+  // FULL_CODE is the proper-cased class; the class joins the full-code list.
+  void Append(std::string_view name, std::string_view code, std::string_view lat,
+              std::string_view lon) {
+    std::string& full = ctx_.scratch[3];
+    text::ProperCase(code, full);
+    ctx_.full_codes.Note(code);
+    ctx_.AppendPlace(name, full, {}, lat, lon);
+  }
+
+  BuildContext& ctx_;
+  char separator_ = '\t';
+};
+
+bool NameSaysDecimal(const BuildContext& ctx) {
+  return text::ContainsUpperCased(ctx.Current().name, "DECI");
+}
+
+}  // namespace
+
+void ReadUsaGnisTextFile(build::BuildContext& ctx) {
+  UsaReader reader(ctx);
+  if (NameSaysDecimal(ctx)) {
+    reader.ReadDecimalFile();
+  } else {
+    reader.ReadMixedFile();
+  }
+}
+
+void ReadUsaGnisPlain(build::BuildContext& ctx) {
+  UsaReader reader(ctx);
+  if (NameSaysDecimal(ctx)) {
+    reader.ReadDecimalFile();
+  } else {
+    reader.ReadFixedFile();
+  }
+}
+
+}  // namespace toponyx::readers
