@@ -65,6 +65,9 @@ class Builder {
 
   TpxSettings& tpx_settings() { return tpx_; }
 
+  // The readers the dispatch calls (tests put recorders in their place).
+  void set_readers(const ReaderTable* readers);
+
   struct Impl;  // the tables and components the builder owns
 
  private:

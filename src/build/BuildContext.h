@@ -33,6 +33,22 @@ struct StagedFile {
   uint64_t size = 0;      // bytes, when staged
 };
 
+struct BuildContext;
+
+// The readers the format dispatch calls, one per detected format.
+struct ReaderTable {
+  using Reader = void (*)(BuildContext&);
+  Reader usa_gnis_text_file;
+  Reader usa_gnis_plain;
+  Reader world_gns;
+  Reader geonames;
+  Reader os_gazetteer;
+  Reader waypoints;
+  Reader toponyx_text;
+};
+// The program's readers.
+const ReaderTable& DefaultReaders();
+
 struct BuildContext {
   BuildContext(dbf::DbfTable& working_table, TpxSettings& tpx_settings, BuildUi& front_end)
       : table(working_table), tpx(tpx_settings), ui(front_end) {}
@@ -41,6 +57,7 @@ struct BuildContext {
   TpxSettings& tpx;
   BuildUi& ui;
   std::string program_folder;  // WorldCodes.list
+  const ReaderTable* readers = &DefaultReaders();
 
   // Lists of the run.
   std::vector<std::string> selected;  // ticked names, in list order

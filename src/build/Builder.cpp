@@ -71,7 +71,12 @@ struct Builder::Impl {
   dbf::DbfTable dbf1;  // the working table
   dbf::DbfTable dbf2;  // the output table
   Stager staging;      // archive expansion and the staged file list
+  const ReaderTable* readers = &DefaultReaders();
 };
+
+void Builder::set_readers(const ReaderTable* readers) {
+  impl_->readers = readers ? readers : &DefaultReaders();
+}
 
 Builder::Builder(BuildUi& ui, std::string program_folder, platform::FileSystem& fs)
     : impl_(std::make_unique<Impl>(ui, std::move(program_folder), fs)) {}
@@ -94,6 +99,7 @@ class Run {
         ctx_(b.dbf1, tpx, b.ui),
         waypoint_staged_(waypoint_staged) {
     ctx_.program_folder = b.program_folder;
+    ctx_.readers = b.readers;
     // The run flags start cleared (the context is new); so do the two
     // settings of Toponyx text files that live for one run.
     tpx.grid = TpxGrid::kLatLong;
@@ -150,6 +156,7 @@ class Run {
     Mark(Stage::kGenerating, true);
     names_path_ = platform::JoinPath(request_.save_folder, name_ + ".names");
     types_path_ = platform::JoinPath(request_.save_folder, name_ + ".types");
+    view_holds_output_ = b_.dbf2.Active();
     names_temp_ = ReserveTemporary(b_.fs, names_path_);
     try {
       outcome.places = CopyInNameOrder(b_.dbf1, b_.dbf2, names_temp_);
@@ -190,7 +197,7 @@ class Run {
   void Finish() {
     // Tables still open after a failure are closed before their files go.
     CloseQuietly(b_.dbf1);
-    if (!names_temp_.empty()) CloseQuietly(b_.dbf2);
+    if (!view_holds_output_) CloseQuietly(b_.dbf2);
     if (!b_.dbf2.Active() && !names_path_.empty()) {
       try {
         b_.dbf2.SetTableName(names_path_);  // the View window opens this
@@ -235,6 +242,7 @@ class Run {
   bool& waypoint_staged_;
   bool staging_started_ = false;
   bool working_created_ = false;
+  bool view_holds_output_ = false;  // the View window has the output table open
   std::string names_path_, types_path_, names_temp_, types_temp_;
 };
 

@@ -8,6 +8,15 @@
 
 namespace toponyx::build {
 
+const ReaderTable& DefaultReaders() {
+  static const ReaderTable table{
+      readers::ReadUsaGnisTextFile, readers::ReadUsaGnisPlain, readers::ReadWorldGns,
+      readers::ReadGeoNames,        readers::ReadOsGazetteer,  readers::ReadWaypoints,
+      readers::ReadToponyxText,
+  };
+  return table;
+}
+
 std::string_view FileExtension(std::string_view name) {
   size_t dot = name.rfind('.');
   if (dot == std::string_view::npos) return {};
@@ -122,22 +131,23 @@ void ReadStagedFile(BuildContext& ctx, size_t i) {
   if (x == ".txt") RecogniseTextFile(ctx, file.name);
   if (x == ".wpt") RecogniseWaypointFile(ctx);
 
+  const ReaderTable& r = *ctx.readers;
   if (x.empty() || x == ".usa") {
-    readers::ReadUsaGnisPlain(ctx);
+    r.usa_gnis_plain(ctx);
   } else if (x == ".txt") {
     if (ctx.usa_header) {
-      readers::ReadUsaGnisTextFile(ctx);
+      r.usa_gnis_text_file(ctx);
     } else if (ctx.os_gazetteer) {
-      readers::ReadOsGazetteer(ctx);
+      r.os_gazetteer(ctx);
     } else if (ctx.geonames) {
-      readers::ReadGeoNames(ctx);
+      r.geonames(ctx);
     } else {
-      readers::ReadWorldGns(ctx);
+      r.world_gns(ctx);
     }
   } else if (x == ".wpt") {
-    if (ctx.waypoint_header) readers::ReadWaypoints(ctx);
+    if (ctx.waypoint_header) r.waypoints(ctx);
   } else if (x == ".tpx") {
-    readers::ReadToponyxText(ctx);
+    r.toponyx_text(ctx);
   }
   ctx.input.Close();
 }

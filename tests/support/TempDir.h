@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace toponyx::testing {
 
@@ -24,6 +25,9 @@ class TempDir {
 // Whole-file helpers.
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, std::string_view bytes);
+
+// The names in a folder, sorted.
+std::vector<std::string> ListFolderNames(const std::string& folder);
 
 // The folder of the real downloads beside the project, or "" when absent.
 std::string RealDataDir();

@@ -1,0 +1,176 @@
+// toponyx-create as scripts use it: arguments, exit status, stderr texts.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <array>
+#include <filesystem>
+#include <thread>
+
+#include "support/NamesFile.h"
+#include "support/TempDir.h"
+
+extern char** environ;
+
+namespace toponyx::testing {
+namespace {
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string Drain(int fd) {
+  std::string s;
+  char buf[4096];
+  for (;;) {
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n <= 0) break;
+    s.append(buf, static_cast<size_t>(n));
+  }
+  return s;
+}
+
+Result RunProgram(std::vector<std::string> args, const std::string& cwd = "") {
+  int out_pipe[2], err_pipe[2];
+  EXPECT_EQ(::pipe(out_pipe), 0);
+  EXPECT_EQ(::pipe(err_pipe), 0);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
+  posix_spawn_file_actions_addclose(&actions, out_pipe[0]);
+  posix_spawn_file_actions_addclose(&actions, err_pipe[0]);
+  if (!cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(out_pipe[1]);
+  ::close(err_pipe[1]);
+  Result r;
+  if (rc != 0) return r;
+  std::string err;
+  std::thread t([&] { err = Drain(err_pipe[0]); });
+  r.out = Drain(out_pipe[0]);
+  t.join();
+  r.err = err;
+  ::close(out_pipe[0]);
+  ::close(err_pipe[0]);
+  int wstatus = 0;
+  ::waitpid(pid, &wstatus, 0);
+  r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128;
+  return r;
+}
+
+const std::string kHeader =
+    "FEATURE_ID|FEATURE_NAME|FEATURE_CLASS|STATE_ALPHA|STATE_NUMERIC|COUNTY_NAME|"
+    "COUNTY_NUMERIC|PRIMARY_LAT_DMS|PRIM_LONG_DMS|PRIM_LAT_DEC|PRIM_LONG_DEC\n";
+
+class CliTest : public ::testing::Test {
+ protected:
+  CliTest() {
+    ::mkdir(download.c_str(), 0777);
+    WriteFileBytes(download + "/b.txt", kHeader + "1|Z\xFC" "rich|Populated Place|x|x|x|x|x|x|47.37|8.54\n");
+    WriteFileBytes(download + "/A.txt", kHeader + "1|Abbey|Church|x|x|x|x|x|x|38.0|-79.0\n");
+    WriteFileBytes(download + "/notes.csv", "not read\n");
+  }
+  std::vector<std::string> Cmd(std::initializer_list<std::string> args) {
+    std::vector<std::string> v = {TOPONYX_CREATE};
+    v.insert(v.end(), args);
+    return v;
+  }
+  TempDir dir;
+  std::string download = dir.File("download");
+  std::string save = dir.File("save");
+};
+
+TEST_F(CliTest, SuccessfulRunWritesTheDatabaseAndSaysWhere) {
+  Result r = RunProgram(Cmd({"--name", "usa", "--save", save, "--quiet", "--all", download}));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");  // quiet: nothing but messages, and there are none
+  EXPECT_EQ(r.out, save + "/usa.names\n" + save + "/usa.types\n");
+  EXPECT_EQ(NamesOf(ReadNamesFile(save + "/usa.names")), (std::vector<std::string>{"Abbey", "Z\x81rich"}));
+
+  r = RunProgram(Cmd({"--name", "two", "--save", save, download + "/b.txt", download + "/A.txt"}));
+  EXPECT_EQ(r.status, 0) << r.err;
+  // Without --quiet: the four stages as they start, then a summary.
+  const std::string stages =
+      "Decompressing archive files\nCreating temporary files\nGenerating databases\nSaving "
+      "files\n";
+  EXPECT_EQ(r.err.substr(0, stages.size()), stages);
+  EXPECT_NE(r.err.find("2 places written in "), std::string::npos) << r.err;
+}
+
+TEST_F(CliTest, RefusalsAndBadArgumentsExitWithTwo) {
+  Result r = RunProgram(Cmd({"--name", "a:b", "--save", save, "--all", download}));
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err,
+            "A filename cannot contain any of the following characters:\r\n\\ / : * ? \" < > "
+            "|\n");
+  r = RunProgram(Cmd({"--name", "  ", "--save", save, "--quiet", "--all", dir.File("none")}));
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("no such folder"), std::string::npos);
+  ::mkdir(dir.File("empty").c_str(), 0777);
+  r = RunProgram(Cmd({"--name", "  ", "--save", save, "--quiet", "--all", dir.File("empty")}));
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err,
+            "There are no files in the list or none selected.\nPlease enter the Database "
+            "Filename.\n\r\n\rFor example:\n\rUse the name of the country or region.\n");
+  for (auto args : {Cmd({"--all", download}), Cmd({"--name", "x"}), Cmd({"--bogus"}),
+                    Cmd({"--name", "x", download + "/A.txt", dir.File("elsewhere.txt")})}) {
+    r = RunProgram(args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("usage: toponyx-create"), std::string::npos) << r.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(save + "/x.names"));
+}
+
+TEST_F(CliTest, FailedRunExitsWithOneAndShowsTheError) {
+  WriteFileBytes(dir.File("afile"), "in the way");
+  Result r = RunProgram(Cmd({"--name", "x", "--save", dir.File("afile"), "--quiet", "--all", download}));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Cannot create file " + dir.File("afile") + "/x.names\n");
+  EXPECT_EQ(r.out, "");
+}
+
+TEST_F(CliTest, HelpAndVersion) {
+  Result r = RunProgram(Cmd({"--version"}));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "toponyx-create 1.10a\n");
+  r = RunProgram(Cmd({"--help"}));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("--all DIR"), std::string::npos);
+}
+
+TEST_F(CliTest, OtherDbfReadersOpenTheDatabase) {
+  Result r = RunProgram(Cmd({"--name", "usa", "--save", save, "--quiet", "--all", download}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  if (::access(TOPONYX_PYTHON, X_OK) != 0) GTEST_SKIP() << "no system python";
+  const std::string script = dir.File("read.py");
+  WriteFileBytes(script,
+                 "import sys\n"
+                 "try:\n    import dbfread\nexcept ImportError:\n    sys.exit(77)\n"
+                 "t = dbfread.DBF(sys.argv[1], encoding='cp437', char_decode_errors='strict')\n"
+                 "print([f.name for f in t.fields])\n"
+                 "for rec in t:\n    print(rec['NAME'] + '|' + rec['FULL_CODE'] + '|' + "
+                 "rec['LATITUDE'] + '|' + rec['LONGITUDE'])\n");
+  r = RunProgram({TOPONYX_PYTHON, script, save + "/usa.names"});
+  ASSERT_NE(r.status, 77) << "python3-dbfread is not installed";
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "['NAME', 'FULL_CODE', 'MAJOR_CODE', 'LATITUDE', 'LONGITUDE']\n"
+            "Abbey|Church|38.0|-79.0\n"
+            "Zürich|Populated Place|47.37|8.54\n");
+}
+
+}  // namespace
+}  // namespace toponyx::testing
