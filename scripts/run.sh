@@ -1,6 +1,10 @@
 #!/bin/sh
-# The program's main job on the sample downloads (see README).
+# The program's main job: a name database built from the sample downloads.
 set -eu
 BUILD=${1:-build}
-echo "The core (text operations, code pages, line reading) is built in $BUILD."
-echo "The Create command and toponyx-create arrive with the pipeline."
+here=$(cd "$(dirname "$0")/.." && pwd)
+out="$here/$BUILD/samples-database"
+mkdir -p "$out"
+"$here/$BUILD/bin/toponyx-create" --name samples --save "$out" --all "$here/samples"
+echo "The name database went to $out:"
+ls -l "$out"
