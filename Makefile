@@ -29,6 +29,7 @@ run: build
 	@scripts/run.sh $(BUILD)
 
 bench: build
+	@scripts/install-deps.sh --bench
 	@bench/run-all.sh $(BUILD)
 
 format:
