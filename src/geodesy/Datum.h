@@ -7,12 +7,16 @@
 #include <string>
 #include <string_view>
 
+namespace toponyx::platform {
+class FileSystem;
+}
+
 namespace toponyx::geo {
 
-inline constexpr int32_t kWgs84Datum = 118;           // "WGS 84"
-inline constexpr int32_t kOrdnanceSurveyDatum = 88;   // "Ord Srvy Grt Britn"
-inline constexpr int32_t kBuiltInDatums = 121;        // indices 0 to 120
-inline constexpr int32_t kMaxDatums = 131;            // indices 0 to 130
+inline constexpr int32_t kWgs84Datum = 118;          // "WGS 84"
+inline constexpr int32_t kOrdnanceSurveyDatum = 88;  // "Ord Srvy Grt Britn"
+inline constexpr int32_t kBuiltInDatums = 121;       // indices 0 to 120
+inline constexpr int32_t kMaxDatums = 131;           // indices 0 to 130
 inline constexpr int32_t kEllipsoidCount = 30;
 inline constexpr int32_t kWgs84Ellipsoid = 20;
 
@@ -33,10 +37,16 @@ struct Datum {
 // uses the program folder.
 int32_t LoadDatumFile();
 int32_t LoadDatumFile(const std::string& program_folder);
+// The same through the given file system. A file that cannot be opened or
+// read leaves the built-in table alone.
+int32_t LoadDatumFile(const std::string& program_folder, platform::FileSystem& fs);
 // Back to the 121 built-in entries (tests).
 void ResetDatumTable();
 
 int32_t LastDatumIndex();
+// An index outside 0 to LastDatumIndex() gives the WGS 84 entry, and an
+// ellipsoid index outside 0 to 29 the WGS 84 ellipsoid: a bad index never
+// reads past a table.
 const Datum& DatumAt(int32_t index);
 const Ellipsoid& EllipsoidAt(int32_t index);
 

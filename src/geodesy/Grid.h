@@ -6,14 +6,30 @@
 
 namespace toponyx::geo {
 
+// A zone text read the way UtmToLatLong reads it: the number from the
+// digits before the first upper-case letter (at most 5 of them; 0 when
+// there is none, which selects UPS), the band letter (the first upper-case
+// letter, ' ' when there is none) and the hemisphere (south for bands A to
+// M, unless the hemisphere text is exactly "N" or "S").
+struct UtmZone {
+  int32_t number;
+  char band;
+  bool north;
+};
+UtmZone ParseUtmZone(std::string_view zone, std::string_view hemisphere);
+
+// The value rounded to 5 decimal places, a half to the even neighbour; a
+// value that rounds to zero gives +0.
+double RoundTo5Decimals(double value);
+
 // Zone text such as "56", "56H", "33U" (no digits: UPS), hemisphere "N",
 // "S" or other (the band letter decides). Results rounded to 5 decimals,
 // half to even.
-void UtmToLatLong(std::string_view zone, std::string_view hemisphere, double& lat,
-                  double easting, double northing, double& lon, int32_t datum);
+void UtmToLatLong(std::string_view zone, std::string_view hemisphere, double& lat, double easting,
+                  double northing, double& lon, int32_t datum);
 // Inverse transverse Mercator; x, y without false easting and northing.
-void TmToLatLong(double& lat, double& lon, int32_t datum, double x, double y,
-                 double origin_lat_deg, double central_meridian_deg, double scale);
+void TmToLatLong(double& lat, double& lon, int32_t datum, double x, double y, double origin_lat_deg,
+                 double central_meridian_deg, double scale);
 // Inverse polar stereographic of the UPS grid; north when north is true.
 void UpsToLatLong(bool north, double& lat, double& lon, double easting, double northing,
                   int32_t datum);

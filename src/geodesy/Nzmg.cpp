@@ -1,0 +1,96 @@
+// The New Zealand Map Grid, grid to geographic, by the published method: the
+// scaled grid position z is the value of a complex polynomial f(θ) = Σ Bn θⁿ
+// of the isometric position θ = ψ + iΔλ; θ is found by Newton–Raphson and
+// the latitude follows from ψ by a real series.
+#include "geodesy/Nzmg.h"
+
+#include <cmath>
+
+namespace toponyx::geo {
+namespace {
+
+constexpr long double kSemiMajorAxis = 6378388.0L;  // International 1924
+constexpr long double kFalseNorthing = 6023150.0L;
+constexpr long double kFalseEasting = 2510000.0L;
+constexpr long double kOriginLatitude = -0.7155849933176751L;  // −41°, in radians
+constexpr long double kOriginLongitudeDeg = 173.0L;
+constexpr long double kArcSeconds1e5 = 0.484813681109536L;  // 10⁵ arc-seconds in radians
+constexpr long double kRadToDeg = 57.29577951308232L;
+
+constexpr int kMaxRounds = 20;
+constexpr long double kTolerance = 1e-10L;  // |Re Δ| + |Im Δ| of a correction
+
+constexpr int kDegreeB = 6;
+const NzmgComplex kB[kDegreeB] = {
+    {0.7557853228L, 0.0L},       {0.249204646L, 0.003371507L}, {-0.001541739L, 0.04105856L},
+    {-0.10162907L, 0.01727609L}, {-0.26623489L, -0.36249218L}, {-0.6870983L, -1.1651967L},
+};
+
+constexpr int kDegreeD = 9;
+constexpr long double kD[kDegreeD] = {1.5627014243L, 0.5185406398L, -0.03333098L,
+                                      -0.1052906L,   -0.0368594L,   0.007317L,
+                                      0.0122L,       0.00394L,      -0.0013L};
+
+long double FailedLatitude() {
+  return kNzmgFailed * kRadToDeg;
+}
+long double FailedLongitude() {
+  return kOriginLongitudeDeg + kNzmgFailed * kRadToDeg;
+}
+
+}  // namespace
+
+// Horner's scheme from the highest coefficient down:
+//   f  = (((B6 θ + B5) θ + B4) θ + ... + B1) θ
+//   f' = ((6 B6 θ + 5 B5) θ + ... + 2 B2) θ + B1
+void ComplexPolyAndSlope(NzmgComplex theta, const NzmgComplex* coefficients, int degree,
+                         NzmgComplex& value, NzmgComplex& slope) {
+  value = NzmgComplex(0.0L, 0.0L);
+  slope = NzmgComplex(0.0L, 0.0L);
+  for (int n = degree; n >= 1; --n) {
+    const NzmgComplex& Bn = coefficients[n - 1];
+    value = (value + Bn) * theta;
+    slope = slope * theta + static_cast<long double>(n) * Bn;
+  }
+}
+
+// Newton–Raphson from θ = z:  Δ = −(f(θ) − z) / f'(θ),  θ ← θ + Δ,
+// until |Re Δ| + |Im Δ| ≤ 1e-10. Then with ψ = Re θ and Δλ = Im θ:
+//   φ = φ0 + (10⁵ arc-seconds) Σ Dn ψⁿ   (n = 1 to 9)
+int NzmgSolve(NzmgComplex z, long double origin_lat, long double& lat, long double& dlon) {
+  NzmgComplex theta = z;
+  for (int round = 1; round <= kMaxRounds; ++round) {
+    NzmgComplex f, slope;
+    ComplexPolyAndSlope(theta, kB, kDegreeB, f, slope);
+    const NzmgComplex delta = -(f - z) / slope;
+    theta += delta;
+    if (std::fabs(delta.real()) + std::fabs(delta.imag()) <= kTolerance) {
+      const long double psi = theta.real();
+      long double series = 0.0L;
+      for (int n = kDegreeD; n >= 1; --n) series = (series + kD[n - 1]) * psi;
+      lat = origin_lat + kArcSeconds1e5 * series;
+      dlon = theta.imag();
+      return round;
+    }
+  }
+  lat = kNzmgFailed;
+  dlon = kNzmgFailed;
+  return 0;
+}
+
+// z = (N − N0)/a + i (E − E0)/a: the northing is the real part.
+void NzmgToLatLong(double& lat, double& lon, double easting, double northing) {
+  const NzmgComplex z((northing - kFalseNorthing) / kSemiMajorAxis,
+                      (easting - kFalseEasting) / kSemiMajorAxis);
+  long double phi, dlambda;
+  NzmgSolve(z, kOriginLatitude, phi, dlambda);
+  lat = static_cast<double>(phi * kRadToDeg);
+  lon = static_cast<double>(kOriginLongitudeDeg + dlambda * kRadToDeg);
+}
+
+bool NzmgFailed(double lat, double lon) {
+  return lat == static_cast<double>(FailedLatitude()) &&
+         lon == static_cast<double>(FailedLongitude());
+}
+
+}  // namespace toponyx::geo
