@@ -1,0 +1,131 @@
+// The ZIP extractor: reads the central directory of an archive and expands
+// its entries (stored, shrunk, reduced, imploded, deflated) into a folder.
+//
+// Names: an entry name is taken as UTF-8 when the entry says so (general
+// purpose bit 11, or a matching Unicode path extra field), otherwise
+// converted from the OEM code page (CP437); "/" and "\" both separate
+// folders. Files are created with these UTF-8 names, and EntryFileName
+// gives the same name.
+//
+// Failures that end the extraction are raised as toponyx::Error with the
+// text shown to the user: "Incomplete Zip File" (no end record, or a central
+// directory that the file does not hold), "Premature end of file reached"
+// (an entry's data run past the end of the file), "Cannot create file %s",
+// "Cannot write file %s", and a refusal of archives split over several
+// disks. Damaged data in one entry only delete that entry's output.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "build/BuildUi.h"
+#include "platform/File.h"
+
+namespace toponyx::archive {
+
+// One file of the archive, from its central directory record.
+struct ZipEntry {
+  std::string name;              // UTF-8, folders separated by "/"
+  std::string folder;            // up to and including the last "/" ("" when none)
+  std::string file_name;         // the rest; "" for folder entries and for names
+                                 // that cannot be a file name ("." and "..")
+  uint16_t version_made_by = 0;  // upper byte: host system of the attributes
+  uint16_t flags = 0;            // general purpose bit flag
+  uint16_t method = 0;
+  uint16_t dos_time = 0;
+  uint16_t dos_date = 0;
+  uint32_t crc32 = 0;
+  uint64_t compressed_size = 0;
+  uint64_t uncompressed_size = 0;
+  uint32_t external_attributes = 0;
+  uint64_t local_header_offset = 0;  // as corrected for data in front of the archive
+  bool encrypted = false;
+
+  // Outcome of the last extraction: the output was written, passed its
+  // CRC check and still stands (a later entry of the same name replaces it).
+  bool kept = false;
+};
+
+class UnZip {
+ public:
+  enum class OverwriteMode { kAlways, kNever };
+  // An archive without an end record is reported as incomplete (it may be
+  // one part of a split archive).
+  enum class IncompleteZipMode { kAssumeMulti };
+
+  explicit UnZip(BuildUi& ui, platform::FileSystem& fs = platform::DefaultFileSystem());
+  ~UnZip();
+  UnZip(const UnZip&) = delete;
+  UnZip& operator=(const UnZip&) = delete;
+
+  // Folder that receives the files; a trailing separator is removed.
+  void SetDestDir(const std::string& folder);
+  const std::string& DestDir() const { return dest_dir_; }
+  // Every entry is extracted; otherwise only those matching FilesList.
+  void SetDoAll(bool all) { do_all_ = all; }
+  // Name patterns ("*" and "?", letter case ignored) matched against the
+  // entry name with and without its folder part.
+  std::vector<std::string>& FilesList() { return files_list_; }
+  // False: folder parts are dropped and every file lands in DestDir. True:
+  // the folders are created below DestDir ("", "." and ".." parts dropped).
+  void SetRecreateDirs(bool recreate) { recreate_dirs_ = recreate; }
+  void SetOverwriteMode(OverwriteMode mode) { overwrite_ = mode; }
+  // The files get the permission bits of the entries' external attributes
+  // (their dates are set in any case).
+  void SetRetainAttributes(bool retain) { retain_attributes_ = retain; }
+  // The front end may process pending messages once per block read.
+  void SetDoProcessMessages(bool process) { process_messages_ = process; }
+  void SetKeepZipOpen(bool keep);
+  void SetIncompleteZipMode(IncompleteZipMode mode) { incomplete_mode_ = mode; }
+  // The archive to read. Another name drops the directory read from the
+  // previous archive (names are compared exactly: file names on this
+  // platform tell letter case apart).
+  void SetZipName(const std::string& path);
+  const std::string& ZipName() const { return zip_name_; }
+
+  // Extracts the selected entries into DestDir; returns how many were
+  // extracted and kept.
+  int Extract();
+  // Entries in the central directory of ZipName (0 when it cannot be read).
+  int Count();
+  // The file name of entry `index` without its folder part; "Index %d is
+  // out of range" as toponyx::Error outside 0 .. Count() - 1.
+  std::string EntryFileName(int index);
+  // The whole description of entry `index` (same range rule).
+  const ZipEntry& Entry(int index);
+
+ private:
+  struct Directory;
+
+  platform::File& OpenArchive();
+  void CloseArchive();
+  // Reads the central directory unless the cached one is still current.
+  void LoadDirectory(platform::File& archive);
+  bool Selected(const ZipEntry& e) const;
+  void ExtractEntry(platform::File& archive, size_t index, int& extracted);
+  std::string OutputPath(const ZipEntry& e);
+
+  BuildUi& ui_;
+  platform::FileSystem& fs_;
+  std::string dest_dir_;
+  bool do_all_ = true;
+  std::vector<std::string> files_list_;
+  bool recreate_dirs_ = false;
+  OverwriteMode overwrite_ = OverwriteMode::kAlways;
+  bool retain_attributes_ = true;
+  bool process_messages_ = true;
+  bool keep_open_ = false;
+  IncompleteZipMode incomplete_mode_ = IncompleteZipMode::kAssumeMulti;
+  std::string zip_name_;
+  bool dest_set_ = false;
+
+  std::unique_ptr<platform::File> archive_;
+  // Output paths of the running extraction and the entry that wrote each.
+  std::unordered_map<std::string, size_t> outputs_;
+  std::unique_ptr<Directory> directory_;
+};
+
+}  // namespace toponyx::archive
