@@ -23,13 +23,14 @@ class TableError : public Error {
 struct FieldDef {
   std::string name;  // at most 10 characters are stored
   char type = 'C';
-  int length = 1;    // 1 to 254
+  int length = 1;  // 1 to 254
   int decimals = 0;
   bool required = false;
-  int offset = 0;    // in the record, set when the table is created or opened
+  int offset = 0;  // in the record, set when the table is created or opened
 };
 
 class NameIndex;  // the sort behind an index; see NameIndex.h
+struct IndexOptions;
 
 class DbfTable {
  public:
@@ -83,6 +84,8 @@ class DbfTable {
   std::string GetField(int position) const;
   void GetField(int position, std::string& out) const;  // into a reused buffer
   std::string GetField(std::string_view name) const;
+  // Position of the field of that name (letter case ignored), -1 when none.
+  int FieldIndex(std::string_view name) const;
 
   // Marks the current record deleted and writes it at once.
   void Delete();
@@ -92,8 +95,12 @@ class DbfTable {
   uint32_t RecordCount() const;
 
   // Random access for a viewer: goes to record recno (1-based, file order)
-  // whatever the active order; false when it is out of range or deleted.
+  // whatever the active order; false when it is out of range (the cursor
+  // stays) or deleted (the cursor is on it; Next and Prior move on from it
+  // in the current order).
   bool GoToRecord(uint32_t recno);
+  // True for a record flagged deleted; false for a live one or a number out
+  // of range.
   bool IsDeleted(uint32_t recno);
 
   // Index: create (replacing the file), open, and choose the active one.
@@ -101,6 +108,9 @@ class DbfTable {
   void OpenIndexFile(std::string_view index_file);
   void SetIndexName(std::string_view index_file);  // "" for file order
   const std::string& IndexName() const { return index_name_; }
+  // Memory and run sizes of the indexes built from now on (tests use small
+  // runs to exercise the merge).
+  void SetIndexOptions(const IndexOptions& options);
 
  private:
   struct Impl;
