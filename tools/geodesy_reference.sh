@@ -298,10 +298,10 @@ echo ""
 # --- Transverse Mercator, not rounded -------------------------------------------
 echo "// TmToLatLong (TransverseMercatorProj, the exact projection)."
 echo "inline constexpr TmPoint kTransverseMercator[] = {"
-for spec in "118 6378137 298.257223563 15" "88 6377563.396 299.3249646 -3" \
+for row in "118 6378137 298.257223563 15" "88 6377563.396 299.3249646 -3" \
     "32 6378388 297 9" "71 6378206.4 294.9786982 -99"; do
   # shellcheck disable=SC2086
-  set -- $spec
+  set -- $row
   printf '%s\n' "-333000 100000" "-250000 1500000" "-100000 3000000" "0 4500000" \
     "120000 5600000" "250000 6600000" "333000 7300000" "-300000 -4000000" \
     "200000 -2500000" "330000 -800000" "0 9300000" "150000 -8800000" >"$tmp/in"
@@ -315,9 +315,9 @@ echo ""
 # --- Meridian arc ---------------------------------------------------------------
 echo "// MeridianArc: geodesic distance from the equator along the meridian (GeodSolve)."
 echo "inline constexpr ArcPoint kMeridianArc[] = {"
-for spec in "118 6378137 298.257223563" "88 6377563.396 299.3249646" "71 6378206.4 294.9786982"; do
+for row in "118 6378137 298.257223563" "88 6377563.396 299.3249646" "71 6378206.4 294.9786982"; do
   # shellcheck disable=SC2086
-  set -- $spec
+  set -- $row
   for lat in 1 15 30 45 60 75 89 90; do
     dist=$(echo "0 0 $lat 0" | GeodSolve -i -e "$2" "1/$3" -p 6 | awk '{ print $3 }')
     echo "    {$1, $lat, $dist},"
@@ -333,13 +333,13 @@ echo ""
 : >"$tmp/ups"
 for dx in -600000 -300000 0 300000 600000; do
   for dy in -600000 -300000 0 300000 600000; do
-    r2=$((dx / 1000 * (dx / 1000) + dy / 1000 * (dy / 1000)))
+    kx=$((dx / 1000)); ky=$((dy / 1000)); r2=$((kx * kx + ky * ky))  # km²
     [ "$r2" -le 490000 ] && echo "n $((2000000 + dx)) $((2000000 + dy))" >>"$tmp/ups"
   done
 done
 for dx in -1000000 -500000 0 500000 1000000; do
   for dy in -1000000 -500000 0 500000 1000000; do
-    r2=$((dx / 1000 * (dx / 1000) + dy / 1000 * (dy / 1000)))
+    kx=$((dx / 1000)); ky=$((dy / 1000)); r2=$((kx * kx + ky * ky))  # km²
     [ "$r2" -le 1254400 ] && echo "s $((2000000 + dx)) $((2000000 + dy))" >>"$tmp/ups"
   done
 done
