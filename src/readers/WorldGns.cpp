@@ -1,0 +1,128 @@
+// World GNS files: tab-separated, one name of one feature a line, after a
+// header line that the format dispatch has read. Two column layouts: the
+// older one (header without "DATE") as read, the newer one (header with
+// "DATE") in UTF-8.
+#include <string>
+#include <string_view>
+
+#include "build/BuildContext.h"
+#include "readers/CodePage.h"
+#include "readers/Fields.h"
+#include "readers/Readers.h"
+#include "readers/Text.h"
+
+namespace toponyx::readers {
+namespace {
+
+constexpr std::string_view kNotIdentified = "Not Identified";
+
+struct Layout {
+  int feature_class;
+  int designation;
+  int names[3];  // tried in this order; 0 ends the list
+  bool utf8;
+};
+constexpr int kLatitudeField = 4;
+constexpr int kLongitudeField = 5;
+constexpr int kMaxField = 25;
+
+// Header without "DATE".
+constexpr Layout kLayoutA{11, 12, {25, 24, 0}, false};
+// Header with "DATE".
+constexpr Layout kLayoutB{10, 11, {24, 23, 25}, true};
+
+// The broad class of a feature class letter (compared exactly), empty for
+// any other text.
+std::string_view MajorCode(std::string_view feature_class) {
+  if (feature_class.size() != 1) return {};
+  switch (feature_class[0]) {
+    case 'A':
+      return "Administrative Region";
+    case 'P':
+      return "City or Town";
+    case 'V':
+      return "Vegetation";
+    case 'L':
+      return "Locality";
+    case 'U':
+      return "Undersea";
+    case 'R':
+      return "Road or Railroad";
+    case 'T':
+      return "Mountain, Hill, Elevation";
+    case 'H':
+      return "River, Stream, Water";
+    case 'S':
+      return "Spot Feature";
+    default:
+      return {};
+  }
+}
+
+// The name of a line: the first name column that is not empty. The first
+// column is taken with an empty default, each later one with the default
+// "Not Identified", so a later column is tried only when the one before it
+// holds spaces only.
+std::string_view PlaceName(const FieldCuts<kMaxField>& f, const Layout& layout) {
+  std::string_view name = f.Get(layout.names[0], "");
+  for (int i = 1; i < 3 && layout.names[i] != 0 && text::IsEmptyText(name); ++i) {
+    name = f.Get(layout.names[i], kNotIdentified);
+  }
+  return text::IsEmptyText(name) ? kNotIdentified : name;
+}
+
+}  // namespace
+
+void ReadWorldGns(build::BuildContext& ctx) {
+  const Layout& layout = ctx.world_gns_header ? kLayoutA : kLayoutB;
+  std::string& decoded = ctx.scratch[0];
+  FieldCuts<kMaxField> f;
+  // The description of the last code looked up, and whether it has been
+  // noted in the full-code list (which never loses an entry during a run).
+  bool have_last = false;
+  std::string last_code;
+  const std::string* last_description = nullptr;
+  bool last_noted = false;
+  bool not_identified_noted = false;
+
+  while (!ctx.input.Eof()) {
+    ctx.input.ReadTextLine(ctx.line);
+    std::string_view line = ctx.line;
+    if (layout.utf8) {
+      text::Utf8LineToAnsi(ctx.line, decoded);  // a broken line becomes empty
+      line = decoded;
+    }
+    f.Cut(line, '\t');
+
+    const std::string_view lat = f.Get(kLatitudeField, "");
+    const std::string_view lon = f.Get(kLongitudeField, "");
+    if (text::IsEmptyText(lat) && text::IsEmptyText(lon)) continue;
+
+    const std::string_view code = text::TrimBlanks(f.Get(layout.designation, ""));
+    if (!have_last || code != last_code) {
+      have_last = true;
+      last_code.assign(code);
+      last_description = ctx.world_codes.Find(code);
+      last_noted = false;
+    }
+    std::string_view full_code;
+    if (last_description != nullptr) {
+      full_code = *last_description;
+      if (!last_noted) {
+        ctx.full_codes.Note(full_code);
+        last_noted = true;
+      }
+    } else {
+      full_code = kNotIdentified;
+      if (!not_identified_noted) {
+        if (!ctx.full_codes.Contains(kNotIdentified)) ctx.full_codes.Add(kNotIdentified);
+        not_identified_noted = true;
+      }
+    }
+
+    ctx.AppendPlace(PlaceName(f, layout), full_code, MajorCode(f.Get(layout.feature_class, "")),
+                    lat, lon);
+  }
+}
+
+}  // namespace toponyx::readers
