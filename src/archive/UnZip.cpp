@@ -91,7 +91,7 @@ class DirectoryReader {
   bool Get(size_t n, const uint8_t*& p) {
     if (end_ - at_ < n) {
       if (left() < n) return false;
-      std::memmove(buffer_.data(), buffer_.data() + at_, end_ - at_);
+      if (end_ > at_) std::memmove(buffer_.data(), buffer_.data() + at_, end_ - at_);
       end_ -= at_;
       at_ = 0;
       if (buffer_.size() < std::max(n, kBlock)) buffer_.resize(std::max(n, kBlock));
@@ -341,8 +341,8 @@ void UnZip::LoadDirectory(platform::File& archive) {
   dir->mtime_nanoseconds = nanoseconds;
   dir->size = size;
   const EndRecord end = FindEnd(archive);
-  // Never more records than the directory's size can hold (checked above).
-  dir->entries.reserve(static_cast<size_t>(end.entries));
+  // The count is only a hint: the list grows with the records really read.
+  dir->entries.reserve(static_cast<size_t>(std::min<uint64_t>(end.entries, 1u << 16)));
   DirectoryReader reader(archive, end.directory_start, end.directory_size);
   for (uint64_t n = 0;; ++n) {
     const uint8_t* r = nullptr;
