@@ -6,12 +6,13 @@
 namespace toponyx::text {
 namespace {
 
-inline bool IsLowControl(char c) { return static_cast<unsigned char>(c) <= 32; }
+inline bool IsLowControl(char c) {
+  return static_cast<unsigned char>(c) <= 32;
+}
 
 // Characters after which ProperCase starts a new word.
 inline bool IsWordSeparator(char c) {
-  return IsLowControl(c) || c == '"' || c == ',' || c == '-' || c == '.' || c == '/' ||
-         c == '\\';
+  return IsLowControl(c) || c == '"' || c == ',' || c == '-' || c == '.' || c == '/' || c == '\\';
 }
 
 }  // namespace
@@ -50,6 +51,28 @@ std::string_view GetField(std::string_view text, int n, std::string_view def, ch
   if (end == std::string_view::npos) end = text.size();
   if (end == start) return def;
   return TrimBlanks(text.substr(start, end - start));
+}
+
+void FieldSplitter::Split(std::string_view line, char sep, int max_field) {
+  if (max_field > kMaxFields) max_field = kMaxFields;
+  count_ = 0;
+  size_t start = 0;
+  while (count_ < max_field) {
+    size_t end = line.find(sep, start);
+    if (end == std::string_view::npos) {
+      fields_[count_++] = line.substr(start);
+      break;
+    }
+    fields_[count_++] = line.substr(start, end - start);
+    start = end + 1;
+  }
+}
+
+std::string_view FieldSplitter::Get(int n, std::string_view def) const {
+  if (n < 1 || n > count_) return def;
+  std::string_view field = fields_[n - 1];
+  if (field.empty()) return def;
+  return TrimBlanks(field);
 }
 
 bool ParseLooseInt(std::string_view s, int32_t& value) {
@@ -213,15 +236,35 @@ int CompareIgnoreCase(std::string_view a, std::string_view b) {
 bool ContainsUpperCased(std::string_view text, std::string_view needle) {
   if (needle.empty()) return true;
   if (text.size() < needle.size()) return false;
+  // Anchor the search on a character of the needle that has no other case
+  // (a digit, "_", "|"), found with memchr; else on its first letter.
+  size_t anchor = 0;
+  while (anchor < needle.size() && ToLowerAscii(needle[anchor]) != needle[anchor]) ++anchor;
+  const size_t last = text.size() - needle.size();
+  auto matches_at = [&](size_t i) {
+    for (size_t k = 0; k < needle.size(); ++k) {
+      if (ToUpperAscii(text[i + k]) != needle[k]) return false;
+    }
+    return true;
+  };
+  if (anchor < needle.size()) {
+    const char a = needle[anchor];
+    size_t from = anchor;
+    const size_t stop = last + anchor;  // the anchor's last possible position
+    while (from <= stop) {
+      const void* hit = std::memchr(text.data() + from, a, stop - from + 1);
+      if (hit == nullptr) return false;
+      size_t p = static_cast<size_t>(static_cast<const char*>(hit) - text.data());
+      if (matches_at(p - anchor)) return true;
+      from = p + 1;
+    }
+    return false;
+  }
   const char first = needle[0];
   const char first_lower = ToLowerAscii(first);
-  const size_t last = text.size() - needle.size();
   for (size_t i = 0; i <= last; ++i) {
     char c = text[i];
-    if (c != first && c != first_lower) continue;
-    size_t k = 1;
-    while (k < needle.size() && ToUpperAscii(text[i + k]) == needle[k]) ++k;
-    if (k == needle.size()) return true;
+    if ((c == first || c == first_lower) && matches_at(i)) return true;
   }
   return false;
 }

@@ -71,24 +71,20 @@ class UsaReader {
   }
 
   void DecimalLine() {
-    const std::string_view line = ctx_.line;
+    fields_.Split(ctx_.line, separator_, 11);
     const bool bar = separator_ == '|';
     const std::string_view missing = bar ? "0" : "UNKNOWN";
-    std::string_view lat = text::GetField(line, 10, missing, separator_);
-    std::string_view lon = text::GetField(line, 11, missing, separator_);
-    if (lat == missing || lon == missing) return;
+    if (fields_.Get(10, missing) == missing || fields_.Get(11, missing) == missing) return;
 
     std::string& name = ctx_.scratch[0];
-    name.assign(text::GetField(line, 2, "UNKNOWN", separator_));
+    name.assign(fields_.Get(2, "UNKNOWN"));
     for (char& c : name) {
       if (c == ',') c = ' ';
     }
-    const std::string_view code = text::TrimBlanks(text::GetField(line, 3, "UNKN", separator_));
+    const std::string_view code = text::TrimBlanks(fields_.Get(3, "UNKN"));
     // The record's positions: the fields with the default "UNKNOWN" (a "|"
     // field that passed the test above is never missing).
-    lat = text::GetField(line, 10, "UNKNOWN", separator_);
-    lon = text::GetField(line, 11, "UNKNOWN", separator_);
-    Append(text::TrimBlanks(name), code, lat, lon);
+    Append(text::TrimBlanks(name), code, fields_.Get(10, "UNKNOWN"), fields_.Get(11, "UNKNOWN"));
   }
 
   void FixedLine() {
@@ -116,6 +112,7 @@ class UsaReader {
 
   BuildContext& ctx_;
   char separator_ = '\t';
+  text::FieldSplitter fields_;
 };
 
 bool NameSaysDecimal(const BuildContext& ctx) {

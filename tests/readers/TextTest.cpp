@@ -17,12 +17,12 @@ TEST(TrimAndBlankTest, OnlyCode32CountsForTrimAndEmpty) {
 }
 
 TEST(GetFieldTest, DefaultsForMissingAndEmptyFields) {
-  EXPECT_EQ(GetField("a|b||d", 3, "X", '|'), "X");    // empty field
-  EXPECT_EQ(GetField("a|b| |d", 3, "X", '|'), "");    // spaces only
-  EXPECT_EQ(GetField("a|b", 4, "X", '|'), "X");       // missing field
+  EXPECT_EQ(GetField("a|b||d", 3, "X", '|'), "X");  // empty field
+  EXPECT_EQ(GetField("a|b| |d", 3, "X", '|'), "");  // spaces only
+  EXPECT_EQ(GetField("a|b", 4, "X", '|'), "X");     // missing field
   EXPECT_EQ(GetField(" a |b", 1, "X", '|'), "a");
-  EXPECT_EQ(GetField("a|b", 3, "X", '|'), "X");       // one separator short
-  EXPECT_EQ(GetField("a|b|", 3, "X", '|'), "X");      // trailing empty field
+  EXPECT_EQ(GetField("a|b", 3, "X", '|'), "X");   // one separator short
+  EXPECT_EQ(GetField("a|b|", 3, "X", '|'), "X");  // trailing empty field
   EXPECT_EQ(GetField("", 1, "X", '|'), "X");
   EXPECT_EQ(GetField("a\tb\tc", 2, "", '\t'), "b");
   EXPECT_EQ(GetField("x:y:z", 3, "", ':'), "z");
@@ -94,7 +94,10 @@ TEST(ProperCaseTest, ExamplesOfTheRules) {
 
 TEST(ProperCaseTest, OnlyAsciiLettersChangeCase) {
   // 0xC9 is E-acute and 0xE9 e-acute in Windows-1252: both stay as they are.
-  EXPECT_EQ(ProperCase("\xE9tang \xC9" "COLE"), "\xE9tang \xC9" "cole");
+  EXPECT_EQ(ProperCase("\xE9tang \xC9"
+                       "COLE"),
+            "\xE9tang \xC9"
+            "cole");
 }
 
 TEST(ProperCaseTest, ReusesTheCallersBuffer) {
@@ -115,6 +118,44 @@ TEST(CaseHelpersTest, AsciiFoldingOnly) {
   EXPECT_FALSE(ContainsUpperCased("FEATURE_I", "FEATURE_ID"));
   EXPECT_TRUE(ContainsUpperCased("ca_deci.txt", "DECI"));
   EXPECT_FALSE(ContainsUpperCased("", "DECI"));
+}
+
+}  // namespace
+}  // namespace toponyx::text
+
+namespace toponyx::text {
+namespace {
+
+TEST(FieldSplitterTest, AnswersAsGetFieldDoes) {
+  const char* lines[] = {"a|b||d", "a|b| |d", "a|b", " a |b", "", "|", "||||||||||||",
+                         "1|Smith, Mount|Summit|VA|51|x|x|x|x|38.1|-79.1|extra|more"};
+  const char* defaults[] = {"X", ""};
+  for (const char* line : lines) {
+    FieldSplitter s;
+    s.Split(line, '|', 12);
+    for (int n = 0; n <= 12; ++n) {
+      for (const char* def : defaults) {
+        std::string_view a = s.Get(n, def);
+        std::string_view b = n >= 1 ? GetField(line, n, def, '|') : std::string_view(def);
+        EXPECT_EQ(a, b) << "line '" << line << "' field " << n;
+        EXPECT_EQ(a.data() == def, b.data() == def) << "default identity, field " << n;
+      }
+    }
+  }
+}
+
+TEST(ContainsUpperCasedTest, AnchoredAndUnanchoredNeedles) {
+  EXPECT_TRUE(ContainsUpperCased("x Feature_Id y", "FEATURE_ID"));
+  EXPECT_TRUE(ContainsUpperCased("feature_id", "FEATURE_ID"));
+  EXPECT_FALSE(ContainsUpperCased("feature id", "FEATURE_ID"));
+  EXPECT_FALSE(ContainsUpperCased("eature_id", "FEATURE_ID"));
+  EXPECT_TRUE(ContainsUpperCased("gb_50kgaz.txt", "50KGAZ"));
+  EXPECT_FALSE(ContainsUpperCased("gb_50kgaz", "50KGAZX"));
+  EXPECT_TRUE(ContainsUpperCased("__50kgaz", "50KGAZ"));
+  EXPECT_TRUE(ContainsUpperCased("ca_Deci.txt", "DECI"));
+  EXPECT_FALSE(ContainsUpperCased("ca_dec.txt", "DECI"));
+  EXPECT_TRUE(ContainsUpperCased("5", "5"));
+  EXPECT_FALSE(ContainsUpperCased("x5", "5X"));
 }
 
 }  // namespace
