@@ -62,6 +62,20 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 
 enum class Direction { kForward, kBackward, kAround };
 
+// Both code pages hold ASCII unchanged, so text without a byte above 127
+// needs no conversion.
+inline bool HasHighBytes(const char* p, size_t n) {
+  uint64_t any = 0;
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, p + i, 8);
+    any |= word;
+  }
+  for (; i < n; ++i) any |= static_cast<unsigned char>(p[i]);
+  return (any & 0x8080808080808080ULL) != 0;
+}
+
 }  // namespace
 
 struct DbfTable::Impl final : RecordSource {
@@ -129,6 +143,7 @@ struct DbfTable::Impl final : RecordSource {
   // Writing: records are collected and written in blocks, always before
   // anything is read, a record is changed in place or the table is closed.
   void QueueRecord(const char* record) {
+    if (pending.empty()) pending.resize(size_t{pending_capacity} * record_length);
     if (pending_count == pending_capacity) FlushPending();
     if (pending_count == 0) pending_first = record_count + 1;
     std::memcpy(pending.data() + size_t{pending_count} * record_length, record, record_length);
@@ -164,6 +179,7 @@ struct DbfTable::Impl final : RecordSource {
       start = n > cache_capacity / 2 ? n - cache_capacity / 2 : 1;
     }
     const uint32_t count = std::min(cache_capacity, record_count - start + 1);
+    if (cache.empty()) cache.resize(size_t{cache_capacity} * record_length);
     cache_count = 0;
     ReadRecords(start, count, cache.data());
     cache_first = start;
@@ -421,10 +437,10 @@ void DbfTable::Impl::OpenFile() {
   current.assign(record_length, ' ');
   append.assign(record_length, ' ');
   pending_capacity = static_cast<uint32_t>(std::max<size_t>(1, kWriteBufferBytes / record_length));
-  pending.resize(size_t{pending_capacity} * record_length);
+  pending = {};  // both buffers are allocated when first needed
   pending_count = 0;
   cache_capacity = static_cast<uint32_t>(std::max<size_t>(1, kReadCacheBytes / record_length));
-  cache.resize(size_t{cache_capacity} * record_length);
+  cache = {};
   cache_first = cache_count = 0;
   recno = 0;
   bof = eof = true;
@@ -583,7 +599,11 @@ void DbfTable::SetField(int position, std::string_view ansi_text) {
   const size_t length = static_cast<size_t>(f.length);
   const size_t n = std::min(ansi_text.size(), length);
   char* out = m.append.data() + f.offset;
-  codepage::AnsiToOem(ansi_text.data(), out, n);
+  if (HasHighBytes(ansi_text.data(), n)) {
+    codepage::AnsiToOem(ansi_text.data(), out, n);
+  } else {
+    std::memcpy(out, ansi_text.data(), n);
+  }
   std::memset(out + n, ' ', length - n);
   m.modified = true;
 }
@@ -690,7 +710,11 @@ void DbfTable::GetField(int position, std::string& out) const {
   while (n > 0 && static_cast<unsigned char>(p[0]) <= 32) ++p, --n;
   while (n > 0 && static_cast<unsigned char>(p[n - 1]) <= 32) --n;
   out.resize(n);
-  codepage::OemToAnsi(p, out.data(), n);
+  if (HasHighBytes(p, n)) {
+    codepage::OemToAnsi(p, out.data(), n);
+  } else {
+    std::memcpy(out.data(), p, n);
+  }
 }
 
 std::string DbfTable::GetField(std::string_view name) const {
@@ -759,12 +783,11 @@ void DbfTable::AddIndex(std::string_view index_file, std::string_view key_expres
   if (key < 0) {
     throw TableError("Cannot create index based on field \"" + std::string(key_expression) + "\"");
   }
-  const FieldDef& f = fields_[static_cast<size_t>(key)];
   NameIndex::Layout layout;
   layout.record_length = m.record_length;
-  layout.key_offset = static_cast<uint32_t>(f.offset);
-  layout.key_length = static_cast<uint32_t>(f.length);
-  layout.key_name = f.name;
+  for (const FieldDef& f : fields_) layout.field_lengths.push_back(static_cast<uint32_t>(f.length));
+  layout.key_field = static_cast<uint32_t>(key);
+  layout.key_name = fields_[static_cast<size_t>(key)].name;
 
   const bool was_active = m.active && index_name_ == index_file;
   for (auto it = m.indexes.begin(); it != m.indexes.end(); ++it) {
@@ -789,12 +812,11 @@ void DbfTable::OpenIndexFile(std::string_view index_file) {
   m.RequireOpen();
   if (m.FindIndex(index_file)) return;
   const std::string path = m.IndexPath(index_file);
-  auto index = NameIndex::Load(fs_, path, m.record_length, m.options);
+  std::vector<uint32_t> lengths;
+  for (const FieldDef& f : fields_) lengths.push_back(static_cast<uint32_t>(f.length));
+  auto index = NameIndex::Load(fs_, path, lengths, m.options);
   const NameIndex::Layout& layout = index->layout();
-  const int key = FieldIndex(layout.key_name);
-  if (key < 0 ||
-      static_cast<uint32_t>(fields_[static_cast<size_t>(key)].offset) != layout.key_offset ||
-      static_cast<uint32_t>(fields_[static_cast<size_t>(key)].length) != layout.key_length) {
+  if (!EqualsIgnoringCase(fields_[layout.key_field].name, layout.key_name)) {
     throw TableError("Cannot open file " + path + ": the index does not belong to this table");
   }
   m.indexes.push_back(Impl::OpenIndex{std::string(index_file), std::move(index)});

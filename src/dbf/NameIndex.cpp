@@ -10,14 +10,15 @@
 namespace toponyx::dbf {
 namespace {
 
-constexpr char kMagic[8] = {'T', 'P', 'X', 'N', 'D', 'X', '0', '1'};
+constexpr char kMagic[8] = {'T', 'P', 'X', 'N', 'D', 'X', '0', '2'};
 constexpr size_t kFileHeaderSize = 64;
+constexpr size_t kBlockHeader = 8;
 constexpr size_t kNameBytes = 12;
-constexpr size_t kMaxWindowBytes = size_t{256} << 10;
-constexpr size_t kMaxMergeWindowBytes = size_t{1} << 20;
-constexpr size_t kWriteBufferBytes = size_t{1} << 20;
+constexpr size_t kDirectoryEntry = 24;
 constexpr size_t kMaxLateRecords = 4096;
 constexpr uint64_t kMaxRuns = uint64_t{1} << 20;
+constexpr uint64_t kMaxBlockBytes = uint64_t{64} << 20;
+constexpr uint32_t kEnd = std::numeric_limits<uint32_t>::max();  // the end of a block
 
 static_assert(std::endian::native == std::endian::little,
               "the key packing below assumes a little-endian machine");
@@ -44,10 +45,31 @@ inline uint64_t LoadFolded(const char* p) {
   return __builtin_bswap64(Fold8(v));
 }
 
-inline uint64_t Prefix(const char* key, size_t n) {
-  uint64_t v = 0;
-  std::memcpy(&v, key, n < 8 ? n : 8);
+// The first eight bytes of a key of key_length bytes given as its first
+// length bytes (the rest blanks); zero bytes beyond a shorter key.
+inline uint64_t Prefix(const char* key, size_t length, size_t key_length) {
+  char bytes[8] = {};
+  const size_t n = std::min<size_t>(8, key_length);
+  std::memset(bytes, ' ', n);
+  std::memcpy(bytes, key, std::min(length, n));
+  uint64_t v;
+  std::memcpy(&v, bytes, 8);
   return __builtin_bswap64(Fold8(v));
+}
+
+// Compares two keys given without their trailing blanks, as if both were
+// filled with blanks to the same length.
+int CompareBlankFilled(const char* a, size_t la, const char* b, size_t lb) {
+  const size_t n = std::min(la, lb);
+  const int c = CompareKeys(a, b, n);
+  if (c != 0) return c;
+  const char* longer = la > lb ? a : b;
+  const size_t end = std::max(la, lb);
+  for (size_t i = n; i < end; ++i) {
+    const unsigned char x = FoldByte(static_cast<unsigned char>(longer[i]));
+    if (x != ' ') return (x < ' ') == (la > lb) ? -1 : 1;
+  }
+  return 0;
 }
 
 inline uint32_t LoadU32(const char* p) {
@@ -60,8 +82,9 @@ inline uint64_t LoadU64(const char* p) {
   std::memcpy(&v, p, 8);
   return v;
 }
-inline void StoreU32(char* p, uint32_t v) {
-  std::memcpy(p, &v, 4);
+inline void StoreU32(char* p, uint64_t v) {
+  const auto u = static_cast<uint32_t>(v);
+  std::memcpy(p, &u, 4);
 }
 inline void StoreU64(char* p, uint64_t v) {
   std::memcpy(p, &v, 8);
@@ -89,48 +112,75 @@ int CompareKeys(const char* a, const char* b, size_t n) {
   return 0;
 }
 
-// One sorted run of the cursor or of a merge: a stretch of the index file
-// read through a window, or the sorted late insertions in memory.
+// One sorted run as the cursor or a merge reads it: blocks of the index
+// file, one loaded at a time, or the late insertions in memory.
 struct NameIndex::Source {
   const char* memory = nullptr;
+  const uint32_t* memory_offsets = nullptr;
+  uint32_t memory_count = 0;
   uint64_t offset = 0;
-  uint64_t count = 0;
-  uint64_t pos = 0;  // entries at or before the cursor
-  std::vector<char> window;
-  size_t window_entries = 0;
-  uint64_t window_start = 0;
-  uint64_t window_count = 0;
+  uint64_t bytes = 0;
+  uint32_t blocks = 0;
+
+  int64_t loaded = -1;
+  std::vector<char> data;
+  std::vector<uint32_t> offsets;
+  const char* base = nullptr;
+  const uint32_t* offs = nullptr;
+  uint32_t n = 0;
+
+  // The entries before (block, index) are at or before the cursor.
+  uint32_t block = 0;
+  uint32_t index = 0;
 };
 
-// Appends to the index file through a buffer.
-class NameIndex::Writer {
+// Writes one run, block by block, at the end of the index file.
+class NameIndex::BlockWriter {
  public:
-  Writer(NameIndex& index, uint64_t offset, size_t capacity)
-      : index_(index), offset_(offset), buffer_(capacity) {}
-  void Put(const void* data, size_t n) {
-    const char* in = static_cast<const char*>(data);
-    while (n > 0) {
-      if (used_ == buffer_.size()) Flush();
-      const size_t take = std::min(n, buffer_.size() - used_);
-      std::memcpy(buffer_.data() + used_, in, take);
-      used_ += take;
-      in += take;
-      n -= take;
-    }
+  BlockWriter(NameIndex& index, uint64_t offset)
+      : index_(index), start_(offset), next_(offset), block_(index.block_bytes_) {}
+  // Room for the longest entry in the current block.
+  char* Room() {
+    if (used_ + index_.max_entry_ > block_.size()) Flush(true);
+    return block_.data() + used_;
   }
-  void Flush() {
-    if (used_ == 0) return;
-    if (!index_.file_->WriteAt(offset_, buffer_.data(), used_)) index_.ThrowWrite();
-    offset_ += used_;
-    used_ = 0;
+  void Commit(size_t n) {
+    used_ += n;
+    ++count_;
+    ++entries_;
   }
-  uint64_t offset() const { return offset_ + used_; }
+  void Add(const char* entry, size_t n) {
+    std::memcpy(Room(), entry, n);
+    Commit(n);
+  }
+  Run Finish() {
+    Flush(false);
+    return Run{start_, entries_, next_ - start_};
+  }
 
  private:
+  void Flush(bool full) {
+    if (count_ == 0) return;
+    StoreU32(block_.data(), used_);
+    StoreU32(block_.data() + 4, count_);
+    size_t size = used_;
+    if (full) {  // every block but a run's last has the full size
+      std::memset(block_.data() + used_, 0, block_.size() - used_);
+      size = block_.size();
+    }
+    if (!index_.file_->WriteAt(next_, block_.data(), size)) index_.ThrowWrite();
+    next_ += size;
+    used_ = kBlockHeader;
+    count_ = 0;
+  }
+
   NameIndex& index_;
-  uint64_t offset_;
-  std::vector<char> buffer_;
-  size_t used_ = 0;
+  uint64_t start_;
+  uint64_t next_;
+  std::vector<char> block_;
+  size_t used_ = kBlockHeader;
+  uint32_t count_ = 0;
+  uint64_t entries_ = 0;
 };
 
 NameIndex::NameIndex(platform::FileSystem& fs, std::string path, const Layout& layout,
@@ -138,16 +188,28 @@ NameIndex::NameIndex(platform::FileSystem& fs, std::string path, const Layout& l
     : fs_(fs), path_(std::move(path)), layout_(layout), options_(options) {
   options_.merge_fan_in = std::max<size_t>(options_.merge_fan_in, 2);
   options_.memory_budget = std::max<size_t>(options_.memory_budget, size_t{64} << 10);
-  const size_t entry = EntrySize();
-  window_bytes_ = std::clamp(options_.memory_budget / (options_.merge_fan_in + 2), entry,
-                             std::max(kMaxWindowBytes, entry));
-  late_capacity_ = options_.run_records > 0
-                       ? options_.run_records
-                       : std::clamp<size_t>(options_.memory_budget / 8 / entry, 1, kMaxLateRecords);
-  current_copy_.assign(entry, ' ');
-  StoreU32(current_copy_.data(), 0);
+  uint32_t offset = 1;
+  for (uint32_t length : layout_.field_lengths) {
+    field_offsets_.push_back(offset);
+    offset += length;
+  }
+  layout_.key_offset = field_offsets_[layout_.key_field];
+  layout_.key_length = layout_.field_lengths[layout_.key_field];
+  entry_fields_.push_back(layout_.key_field);
+  for (uint32_t f = 0; f < layout_.field_lengths.size(); ++f) {
+    if (f != layout_.key_field) entry_fields_.push_back(f);
+  }
+  max_entry_ = 4 + layout_.field_lengths.size() + (offset - 1);
+  block_bytes_ = std::max(options_.block_bytes, kBlockHeader + max_entry_);
+  data_start_ = kFileHeaderSize + layout_.field_lengths.size();
+  late_capacity_ =
+      options_.run_records > 0
+          ? options_.run_records
+          : std::clamp<size_t>(options_.memory_budget / 8 / max_entry_, 1, kMaxLateRecords);
+  current_copy_.assign(max_entry_, '\0');  // record 0 with empty fields
   current_ = current_copy_.data();
-  probe_.resize(entry);
+  record_.assign(layout_.record_length, ' ');
+  probe_.resize(kBlockHeader + max_entry_);
 }
 
 NameIndex::~NameIndex() {
@@ -162,28 +224,69 @@ void NameIndex::ThrowRead(const char* why) const {
   throw TableError("Cannot read file " + path_ + ": " + (why ? std::string(why) : fs_.LastError()));
 }
 
+void NameIndex::ThrowDamaged() const {
+  throw TableError("Cannot read file " + path_ + ": the index file is damaged");
+}
+
 uint64_t NameIndex::size() const {
-  uint64_t n = late_count_;
-  for (const Run& r : runs_) n += r.count;
+  uint64_t n = late_offsets_.size();
+  for (const Run& r : runs_) n += r.entries;
   return n;
 }
 
-uint32_t NameIndex::RecNo() const {
-  return LoadU32(current_);
+// ----------------------------------------------------------------- entries
+
+size_t NameIndex::Encode(const char* record, uint32_t recno, char* out) const {
+  StoreU32(out, recno);
+  size_t p = 4;
+  for (uint32_t f : entry_fields_) {
+    const char* field = record + field_offsets_[f];
+    size_t length = layout_.field_lengths[f];
+    while (length > 0 && field[length - 1] == ' ') --length;
+    out[p++] = static_cast<char>(length);
+    std::memcpy(out + p, field, length);
+    p += length;
+  }
+  return p;
+}
+
+void NameIndex::Decode(const char* entry, char* record) const {
+  record[0] = ' ';
+  size_t p = 4;
+  for (uint32_t f : entry_fields_) {
+    const size_t length = static_cast<unsigned char>(entry[p++]);
+    char* field = record + field_offsets_[f];
+    std::memcpy(field, entry + p, length);
+    std::memset(field + length, ' ', layout_.field_lengths[f] - length);
+    p += length;
+  }
+}
+
+size_t NameIndex::EntryLength(const char* entry) const {
+  size_t p = 4;
+  for (size_t i = 0; i < entry_fields_.size(); ++i) p += 1 + static_cast<unsigned char>(entry[p]);
+  return p;
 }
 
 NameIndex::Item NameIndex::MakeItem(const char* entry, uint32_t source) const {
-  return Item{Prefix(entry + 4 + layout_.key_offset, layout_.key_length), entry, source};
+  const size_t length = static_cast<unsigned char>(entry[4]);
+  return Item{Prefix(entry + 5, length, layout_.key_length), entry, LoadU32(entry), source};
 }
 
 bool NameIndex::Less(const Item& a, const Item& b) const {
   if (a.prefix != b.prefix) return a.prefix < b.prefix;
   if (layout_.key_length > 8) {
-    const size_t at = 4 + layout_.key_offset + 8;
-    const int c = CompareKeys(a.entry + at, b.entry + at, layout_.key_length - 8);
+    const size_t la = static_cast<unsigned char>(a.entry[4]);
+    const size_t lb = static_cast<unsigned char>(b.entry[4]);
+    const int c =
+        CompareBlankFilled(a.entry + 13, la > 8 ? la - 8 : 0, b.entry + 13, lb > 8 ? lb - 8 : 0);
     if (c != 0) return c < 0;
   }
-  return LoadU32(a.entry) < LoadU32(b.entry);
+  return a.recno < b.recno;
+}
+
+bool NameIndex::SameEntry(const Item& a, const Item& b) const {
+  return a.recno == b.recno && !Less(a, b) && !Less(b, a);
 }
 
 // ---------------------------------------------------------------- building
@@ -194,7 +297,7 @@ std::unique_ptr<NameIndex> NameIndex::Build(platform::FileSystem& fs, const std:
   std::unique_ptr<NameIndex> index(new NameIndex(fs, path, layout, options));
   index->file_ = fs.Open(path, platform::OpenMode::kCreate);
   if (!index->file_) throw TableError("Cannot create file " + path);
-  index->file_end_ = kFileHeaderSize;
+  index->file_end_ = index->data_start_;
   index->WriteDirectory();  // an empty, complete index until the runs are in
   index->WriteSortedRuns(source, record_count);
   index->MergeDownToFanIn();
@@ -206,8 +309,12 @@ void NameIndex::WriteSortedRuns(RecordSource& source, uint32_t record_count) {
   if (record_count == 0) return;
   const size_t length = layout_.record_length;
   size_t per_run = options_.run_records;
-  if (per_run == 0)
-    per_run = std::max<size_t>(1, options_.memory_budget / (length + sizeof(SortItem)));
+  if (per_run == 0) {  // the block writer takes its share of the budget
+    const size_t budget = options_.memory_budget > 2 * block_bytes_
+                              ? options_.memory_budget - block_bytes_
+                              : options_.memory_budget / 2;
+    per_run = std::max<size_t>(1, budget / (length + sizeof(SortItem)));
+  }
   per_run = std::min<size_t>(per_run, record_count);
 
   std::vector<char> block(per_run * length);
@@ -226,7 +333,6 @@ void NameIndex::WriteSortedRuns(RecordSource& source, uint32_t record_count) {
     return a.index < b.index;
   };
 
-  Writer out(*this, file_end_, kWriteBufferBytes);
   for (uint64_t first = 1; first <= record_count; first += per_run) {
     const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(per_run, record_count - first + 1));
     source.ReadRecords(static_cast<uint32_t>(first), n, block.data());
@@ -234,31 +340,29 @@ void NameIndex::WriteSortedRuns(RecordSource& source, uint32_t record_count) {
     for (uint32_t i = 0; i < n; ++i) {
       const char* record = base + size_t{i} * length;
       if (record[0] != ' ') continue;  // deleted: the walk would pass over it anyway
-      items.push_back(SortItem{Prefix(record + key_offset, key_length), i});
+      items.push_back(SortItem{Prefix(record + key_offset, key_length, key_length), i});
     }
     if (items.empty()) continue;
     std::sort(items.begin(), items.end(), less);
-    const Run run{out.offset(), items.size()};
-    char number[4];
+    BlockWriter out(*this, file_end_);
     for (const SortItem& item : items) {
-      StoreU32(number, static_cast<uint32_t>(first + item.index));
-      out.Put(number, 4);
-      out.Put(base + size_t{item.index} * length, length);
+      out.Commit(Encode(base + size_t{item.index} * length,
+                        static_cast<uint32_t>(first + item.index), out.Room()));
     }
+    const Run run = out.Finish();
+    file_end_ += run.bytes;
     runs_.push_back(run);
   }
-  out.Flush();
-  file_end_ = out.offset();
 }
 
 // Merges the shortest runs until at most merge_fan_in are left, so that the
-// cursor never needs more windows than that.
+// cursor never needs more blocks in memory than that.
 void NameIndex::MergeDownToFanIn() {
   const size_t fan_in = options_.merge_fan_in;
   while (runs_.size() > fan_in) {
     const size_t take = std::min(fan_in, runs_.size() - fan_in + 1);
     std::stable_sort(runs_.begin(), runs_.end(),
-                     [](const Run& a, const Run& b) { return a.count < b.count; });
+                     [](const Run& a, const Run& b) { return a.entries < b.entries; });
     std::vector<Run> group(runs_.begin(), runs_.begin() + static_cast<ptrdiff_t>(take));
     runs_.erase(runs_.begin(), runs_.begin() + static_cast<ptrdiff_t>(take));
     runs_.push_back(MergeRuns(group));
@@ -267,115 +371,143 @@ void NameIndex::MergeDownToFanIn() {
 }
 
 NameIndex::Run NameIndex::MergeRuns(const std::vector<Run>& group) {
-  const size_t entry = EntrySize();
-  const size_t window = std::clamp(options_.memory_budget / (group.size() + 2), entry,
-                                   std::max(kMaxMergeWindowBytes, entry));
-  std::vector<Source> sources(group.size());
+  std::vector<Source> sources;
+  sources.reserve(group.size());
   std::vector<Item> heap;
   heap.reserve(group.size());
   auto greater = [this](const Item& a, const Item& b) { return Less(b, a); };
-  uint64_t total = 0;
   for (size_t i = 0; i < group.size(); ++i) {
-    Source& s = sources[i];
-    s.offset = group[i].offset;
-    s.count = group[i].count;
-    s.window_entries = std::max<size_t>(1, window / entry);
-    total += s.count;
-    if (s.count > 0) heap.push_back(MakeItem(At(s, 0, true), static_cast<uint32_t>(i)));
+    sources.push_back(DiskSource(group[i]));
+    if (const char* head = Head(sources.back())) {
+      heap.push_back(MakeItem(head, static_cast<uint32_t>(i)));
+    }
   }
   std::make_heap(heap.begin(), heap.end(), greater);
 
-  Writer out(*this, file_end_, kWriteBufferBytes);
-  const Run merged{out.offset(), total};
+  BlockWriter out(*this, file_end_);
   while (!heap.empty()) {
     std::pop_heap(heap.begin(), heap.end(), greater);
     const Item item = heap.back();
     heap.pop_back();
-    out.Put(item.entry, entry);
+    out.Add(item.entry, EntryLength(item.entry));
     Source& s = sources[item.source];
-    if (++s.pos < s.count) {
-      heap.push_back(MakeItem(At(s, s.pos, true), item.source));
+    ++s.index;
+    if (const char* head = Head(s)) {
+      heap.push_back(MakeItem(head, item.source));
       std::push_heap(heap.begin(), heap.end(), greater);
     }
   }
-  out.Flush();
-  file_end_ = out.offset();
+  const Run merged = out.Finish();
+  file_end_ += merged.bytes;
   return merged;
 }
 
-void NameIndex::WriteDirectory() {
-  Writer out(*this, file_end_, std::max<size_t>(4096, runs_.size() * 16));
-  const uint64_t directory = file_end_;
-  char pair[16];
-  for (const Run& r : runs_) {
-    StoreU64(pair, r.offset);
-    StoreU64(pair + 8, r.count);
-    out.Put(pair, 16);
-  }
-  out.Flush();
-  file_end_ = out.offset();
-
-  char header[kFileHeaderSize] = {};
-  std::memcpy(header, kMagic, 8);
-  StoreU32(header + 8, layout_.record_length);
-  StoreU32(header + 12, layout_.key_offset);
-  StoreU32(header + 16, layout_.key_length);
-  StoreU32(header + 20, static_cast<uint32_t>(runs_.size()));
-  StoreU64(header + 24, directory);
-  StoreU32(header + 32, 1);
-  std::memcpy(header + 36, layout_.key_name.data(),
+void NameIndex::WriteHeaderAndFields(bool complete, uint64_t directory) {
+  std::vector<char> header(data_start_, '\0');
+  std::memcpy(header.data(), kMagic, 8);
+  StoreU32(&header[8], layout_.record_length);
+  StoreU32(&header[12], layout_.key_offset);
+  StoreU32(&header[16], layout_.key_length);
+  StoreU32(&header[20], runs_.size());
+  StoreU64(&header[24], directory);
+  StoreU32(&header[32], complete ? 1 : 0);
+  std::memcpy(&header[36], layout_.key_name.data(),
               std::min(layout_.key_name.size(), kNameBytes - 1));
-  if (!file_->WriteAt(0, header, sizeof header)) ThrowWrite();
+  StoreU32(&header[48], block_bytes_);
+  StoreU32(&header[52], layout_.field_lengths.size());
+  StoreU32(&header[56], layout_.key_field);
+  for (size_t f = 0; f < layout_.field_lengths.size(); ++f) {
+    header[kFileHeaderSize + f] = static_cast<char>(layout_.field_lengths[f]);
+  }
+  if (!file_->WriteAt(0, header.data(), header.size())) ThrowWrite();
+}
+
+// The directory goes after the last run; the old one stays where it was
+// until the header points to the new one.
+void NameIndex::WriteDirectory() {
+  std::vector<char> table(runs_.size() * kDirectoryEntry);
+  for (size_t i = 0; i < runs_.size(); ++i) {
+    StoreU64(&table[i * kDirectoryEntry], runs_[i].offset);
+    StoreU64(&table[i * kDirectoryEntry + 8], runs_[i].entries);
+    StoreU64(&table[i * kDirectoryEntry + 16], runs_[i].bytes);
+  }
+  const uint64_t directory = file_end_;
+  if (!table.empty() && !file_->WriteAt(directory, table.data(), table.size())) ThrowWrite();
+  file_end_ += table.size();
+  WriteHeaderAndFields(true, directory);
   dirty_ = false;
 }
 
 // ----------------------------------------------------------------- loading
 
 std::unique_ptr<NameIndex> NameIndex::Load(platform::FileSystem& fs, const std::string& path,
-                                           uint32_t record_length, const IndexOptions& options) {
+                                           const std::vector<uint32_t>& field_lengths,
+                                           const IndexOptions& options) {
   auto file = fs.Open(path, platform::OpenMode::kReadWrite);
   if (!file) throw TableError("Cannot open file " + path);
-  const std::string invalid = "Cannot open file " + path + ": not a valid index file";
+  const TableError invalid("Cannot open file " + path + ": not a valid index file");
+  const TableError foreign("Cannot open file " + path +
+                           ": the index does not belong to this table");
   const int64_t size = file->Size();
   char header[kFileHeaderSize];
   if (size < static_cast<int64_t>(kFileHeaderSize) ||
       file->ReadAt(0, header, sizeof header) != static_cast<int64_t>(sizeof header) ||
       std::memcmp(header, kMagic, 8) != 0 || LoadU32(header + 32) != 1) {
-    throw TableError(invalid);
+    throw invalid;
+  }
+  const uint64_t file_size = static_cast<uint64_t>(size);
+  const uint32_t field_count = LoadU32(header + 52);
+  if (field_count != field_lengths.size()) throw foreign;
+  std::vector<char> lengths(field_count);
+  if (file->ReadAt(kFileHeaderSize, lengths.data(), lengths.size()) !=
+      static_cast<int64_t>(lengths.size())) {
+    throw invalid;
+  }
+  uint64_t record_length = 1;
+  for (uint32_t f = 0; f < field_count; ++f) {
+    if (static_cast<unsigned char>(lengths[f]) != field_lengths[f]) throw foreign;
+    record_length += field_lengths[f];
   }
   Layout layout;
   layout.record_length = LoadU32(header + 8);
-  layout.key_offset = LoadU32(header + 12);
-  layout.key_length = LoadU32(header + 16);
-  const uint64_t run_count = LoadU32(header + 20);
-  const uint64_t directory = LoadU64(header + 24);
+  layout.field_lengths = field_lengths;
+  layout.key_field = LoadU32(header + 56);
   const char* name = header + 36;
   layout.key_name.assign(name, strnlen(name, kNameBytes));
-  const uint64_t file_size = static_cast<uint64_t>(size);
-  if (layout.record_length != record_length || layout.key_length == 0 || layout.key_offset == 0 ||
-      layout.key_offset >= record_length || layout.key_length > record_length - layout.key_offset ||
-      run_count > kMaxRuns || directory < kFileHeaderSize || directory > file_size ||
-      run_count > (file_size - directory) / 16) {
-    throw TableError(invalid);
-  }
+  if (layout.record_length != record_length || layout.key_field >= field_count) throw foreign;
 
   std::unique_ptr<NameIndex> index(new NameIndex(fs, path, layout, options));
+  const uint64_t run_count = LoadU32(header + 20);
+  const uint64_t directory = LoadU64(header + 24);
+  const uint64_t block_bytes = LoadU32(header + 48);
+  if (LoadU32(header + 12) != index->layout_.key_offset ||
+      LoadU32(header + 16) != index->layout_.key_length) {
+    throw foreign;
+  }
+  if (block_bytes < kBlockHeader + index->max_entry_ || block_bytes > kMaxBlockBytes ||
+      run_count > kMaxRuns || directory < index->data_start_ || directory > file_size ||
+      run_count > (file_size - directory) / kDirectoryEntry) {
+    throw invalid;
+  }
+  index->block_bytes_ = static_cast<size_t>(block_bytes);
   index->file_ = std::move(file);
   index->detached_ = true;
   index->file_end_ = file_size;
-  std::vector<char> table(run_count * 16);
+  std::vector<char> table(run_count * kDirectoryEntry);
   if (run_count > 0 && index->file_->ReadAt(directory, table.data(), table.size()) !=
                            static_cast<int64_t>(table.size())) {
-    throw TableError(invalid);
+    throw invalid;
   }
-  const uint64_t entry = index->EntrySize();
+  const uint64_t smallest_entry = 4 + field_count;
   for (uint64_t i = 0; i < run_count; ++i) {
-    const Run r{LoadU64(table.data() + i * 16), LoadU64(table.data() + i * 16 + 8)};
-    if (r.offset < kFileHeaderSize || r.offset > directory ||
-        r.count > (directory - r.offset) / entry) {
-      throw TableError(invalid);
+    const char* d = &table[i * kDirectoryEntry];
+    const Run r{LoadU64(d), LoadU64(d + 8), LoadU64(d + 16)};
+    if (r.offset < index->data_start_ || r.offset > directory || r.bytes > directory - r.offset ||
+        r.entries == 0 || r.entries > r.bytes / smallest_entry ||
+        (r.bytes + block_bytes - 1) / block_bytes > kEnd) {
+      throw invalid;
     }
-    if (r.count > 0) index->runs_.push_back(r);
+    index->runs_.push_back(r);
   }
   index->MergeDownToFanIn();
   if (index->dirty_) index->WriteDirectory();
@@ -385,58 +517,50 @@ std::unique_ptr<NameIndex> NameIndex::Load(platform::FileSystem& fs, const std::
 // ------------------------------------------------------- late insertions
 
 void NameIndex::Insert(const char* record, uint32_t recno) {
+  SetCurrent(current_);  // it may lie among the late entries, which move
   if (!seek_pending_ && on_entry_ && sources_valid_) {
     // The sources change: keep the cursor's place as a seek.
-    seek_target_.assign(current_, current_ + EntrySize());
+    seek_target_.assign(current_, current_ + EntryLength(current_));
     seek_pending_ = true;
   }
-  const size_t entry = EntrySize();
-  late_.resize((late_count_ + 1) * entry);
-  char* p = late_.data() + late_count_ * entry;
-  StoreU32(p, recno);
-  std::memcpy(p + 4, record, layout_.record_length);
-  ++late_count_;
+  const size_t at = late_.size();
+  late_.resize(at + max_entry_);
+  late_.resize(at + Encode(record, recno, late_.data() + at));
+  late_offsets_.push_back(static_cast<uint32_t>(at));
   late_sorted_ = false;
   sources_valid_ = false;
   dirty_ = true;
-  if (late_count_ >= late_capacity_) SpillLate();
+  if (late_offsets_.size() >= late_capacity_) SpillLate();
 }
 
 void NameIndex::SortLate() {
   if (late_sorted_) return;
-  const size_t entry = EntrySize();
-  std::vector<uint32_t> order(late_count_);
-  for (uint32_t i = 0; i < late_count_; ++i) order[i] = i;
   const char* base = late_.data();
-  std::sort(order.begin(), order.end(), [this, base, entry](uint32_t a, uint32_t b) {
-    return Less(MakeItem(base + a * entry, 0), MakeItem(base + b * entry, 0));
+  std::sort(late_offsets_.begin(), late_offsets_.end(), [this, base](uint32_t a, uint32_t b) {
+    return Less(MakeItem(base + a, 0), MakeItem(base + b, 0));
   });
-  std::vector<char> sorted(late_count_ * entry);
-  for (size_t i = 0; i < order.size(); ++i) {
-    std::memcpy(sorted.data() + i * entry, base + size_t{order[i]} * entry, entry);
-  }
-  late_.swap(sorted);
   late_sorted_ = true;
 }
 
 void NameIndex::SpillLate() {
-  if (late_count_ == 0) return;
+  if (late_offsets_.empty()) return;
   SortLate();
-  if (on_entry_ && !seek_pending_) {
-    seek_target_.assign(current_, current_ + EntrySize());
+  SetCurrent(current_);
+  if (on_entry_ && !seek_pending_ && sources_valid_) {
+    seek_target_.assign(current_, current_ + EntryLength(current_));
     seek_pending_ = true;
   }
-  sources_.clear();  // frees the cursor's windows before a merge needs its own
+  sources_.clear();  // frees the cursor's blocks before a merge needs its own
   sources_valid_ = false;
-  Writer out(*this, file_end_, kWriteBufferBytes);
-  const Run run{out.offset(), late_count_};
-  out.Put(late_.data(), late_count_ * EntrySize());
-  out.Flush();
-  file_end_ = out.offset();
+  BlockWriter out(*this, file_end_);
+  for (uint32_t at : late_offsets_) out.Add(late_.data() + at, EntryLength(late_.data() + at));
+  const Run run = out.Finish();
+  file_end_ += run.bytes;
   runs_.push_back(run);
   late_.clear();
   late_.shrink_to_fit();
-  late_count_ = 0;
+  late_offsets_.clear();
+  late_offsets_.shrink_to_fit();
   late_sorted_ = true;
   dirty_ = true;
   MergeDownToFanIn();
@@ -469,21 +593,150 @@ void NameIndex::Close() {
   if (!error.empty()) throw TableError(error);
 }
 
+// ------------------------------------------------------ sources and blocks
+
+NameIndex::Source NameIndex::DiskSource(const Run& run) const {
+  Source s;
+  s.offset = run.offset;
+  s.bytes = run.bytes;
+  s.blocks = static_cast<uint32_t>((run.bytes + block_bytes_ - 1) / block_bytes_);
+  return s;
+}
+
+void NameIndex::Load(Source& s, uint32_t block) {
+  if (s.memory) {
+    s.base = s.memory;
+    s.offs = s.memory_offsets;
+    s.n = s.memory_count;
+    s.loaded = 0;
+    return;
+  }
+  const uint64_t start = uint64_t{block} * block_bytes_;
+  const size_t bytes = static_cast<size_t>(std::min<uint64_t>(block_bytes_, s.bytes - start));
+  if (s.data.size() < block_bytes_) s.data.resize(block_bytes_);
+  s.loaded = -1;
+  const int64_t got = file_->ReadAt(s.offset + start, s.data.data(), bytes);
+  if (got < 0) ThrowRead(nullptr);
+  if (static_cast<size_t>(got) != bytes) ThrowRead("unexpected end of file");
+  ParseBlock(s, bytes);
+  s.loaded = block;
+}
+
+// Every length in a block is checked before it is used.
+void NameIndex::ParseBlock(Source& s, size_t bytes) {
+  const char* data = s.data.data();
+  if (bytes < kBlockHeader) ThrowDamaged();
+  const size_t used = LoadU32(data);
+  const uint32_t count = LoadU32(data + 4);
+  const size_t fields = entry_fields_.size();
+  if (used < kBlockHeader || used > bytes || count == 0 ||
+      count > (used - kBlockHeader) / (4 + fields)) {
+    ThrowDamaged();
+  }
+  s.offsets.clear();
+  size_t p = kBlockHeader;
+  for (uint32_t c = 0; c < count; ++c) {
+    if (used - p < 4 + fields) ThrowDamaged();
+    s.offsets.push_back(static_cast<uint32_t>(p));
+    p += 4;
+    for (uint32_t f : entry_fields_) {
+      if (p >= used) ThrowDamaged();
+      const size_t length = static_cast<unsigned char>(data[p]);
+      if (length > layout_.field_lengths[f] || length >= used - p) ThrowDamaged();
+      p += 1 + length;
+    }
+  }
+  if (p != used) ThrowDamaged();
+  s.base = data;
+  s.offs = s.offsets.data();
+  s.n = count;
+}
+
+const char* NameIndex::Head(Source& s) {
+  for (;;) {
+    if (s.loaded != static_cast<int64_t>(s.block)) Load(s, s.block);
+    if (s.index == kEnd) s.index = s.n;
+    if (s.index < s.n) return s.base + s.offs[s.index];
+    if (s.block + 1 >= s.blocks) return nullptr;
+    ++s.block;
+    s.index = 0;
+  }
+}
+
+const char* NameIndex::Tail(Source& s) {
+  for (;;) {
+    if (s.loaded != static_cast<int64_t>(s.block)) Load(s, s.block);
+    if (s.index == kEnd) s.index = s.n;
+    if (s.index > 0) return s.base + s.offs[s.index - 1];
+    if (s.block == 0) return nullptr;
+    --s.block;
+    s.index = kEnd;
+  }
+}
+
+// Places s just after the target: on the first entry greater than it.
+void NameIndex::SeekSource(Source& s, const Item& target) {
+  uint32_t block = 0;
+  if (!s.memory) {
+    // The blocks whose first entry is at or before the target.
+    uint32_t lo = 0;
+    uint32_t hi = s.blocks;
+    while (lo < hi) {
+      const uint32_t mid = lo + (hi - lo) / 2;
+      const uint64_t start = uint64_t{mid} * block_bytes_;
+      const size_t want = static_cast<size_t>(std::min<uint64_t>(probe_.size(), s.bytes - start));
+      const int64_t got = file_->ReadAt(s.offset + start, probe_.data(), want);
+      if (got < 0) ThrowRead(nullptr);
+      if (static_cast<size_t>(got) != want) ThrowRead("unexpected end of file");
+      // The first entry must lie within what was read.
+      size_t p = kBlockHeader + 4;
+      for (size_t f = 0; f < entry_fields_.size(); ++f) {
+        if (p >= want) ThrowDamaged();
+        p += 1 + static_cast<unsigned char>(probe_[p]);
+      }
+      if (p > want) ThrowDamaged();
+      if (Less(target, MakeItem(probe_.data() + kBlockHeader, 0))) {
+        hi = mid;
+      } else {
+        lo = mid + 1;
+      }
+    }
+    if (lo == 0) {
+      s.block = 0;
+      s.index = 0;
+      return;
+    }
+    block = lo - 1;
+  }
+  Load(s, block);
+  uint32_t lo = 0;
+  uint32_t hi = s.n;
+  while (lo < hi) {
+    const uint32_t mid = lo + (hi - lo) / 2;
+    if (Less(target, MakeItem(s.base + s.offs[mid], 0))) {
+      hi = mid;
+    } else {
+      lo = mid + 1;
+    }
+  }
+  s.block = block;
+  s.index = lo;
+}
+
 // ------------------------------------------------------------------ cursor
 
 void NameIndex::ResetSources() {
   SortLate();
   sources_.clear();
-  sources_.resize(runs_.size() + (late_count_ > 0 ? 1 : 0));
-  const size_t entries = std::max<size_t>(1, window_bytes_ / EntrySize());
-  for (size_t i = 0; i < runs_.size(); ++i) {
-    sources_[i].offset = runs_[i].offset;
-    sources_[i].count = runs_[i].count;
-    sources_[i].window_entries = entries;
-  }
-  if (late_count_ > 0) {
-    sources_.back().memory = late_.data();
-    sources_.back().count = late_count_;
+  sources_.reserve(runs_.size() + 1);
+  for (const Run& r : runs_) sources_.push_back(DiskSource(r));
+  if (!late_offsets_.empty()) {
+    Source s;
+    s.memory = late_.data();
+    s.memory_offsets = late_offsets_.data();
+    s.memory_count = static_cast<uint32_t>(late_offsets_.size());
+    s.blocks = 1;
+    sources_.push_back(std::move(s));
   }
   sources_valid_ = true;
   heap_.clear();
@@ -491,78 +744,46 @@ void NameIndex::ResetSources() {
   refill_ = -1;
 }
 
-const char* NameIndex::At(Source& s, uint64_t i, bool forward) {
-  const size_t entry = EntrySize();
-  if (s.memory) return s.memory + i * entry;
-  if (i >= s.window_start && i < s.window_start + s.window_count) {
-    return s.window.data() + (i - s.window_start) * entry;
-  }
-  const uint64_t cap = s.window_entries;
-  const uint64_t start = forward ? i : (i + 1 > cap ? i + 1 - cap : 0);
-  const uint64_t n = std::min(cap, s.count - start);
-  if (s.window.empty()) s.window.resize(cap * entry);
-  const size_t bytes = static_cast<size_t>(n * entry);
-  const int64_t got = file_->ReadAt(s.offset + start * entry, s.window.data(), bytes);
-  if (got < 0) ThrowRead(nullptr);
-  if (static_cast<size_t>(got) != bytes) ThrowRead("unexpected end of file");
-  s.window_start = start;
-  s.window_count = n;
-  return s.window.data() + (i - start) * entry;
-}
-
-void NameIndex::ReadProbe(const Source& s, uint64_t i, char* out) {
-  const size_t entry = EntrySize();
-  if (s.memory) {
-    std::memcpy(out, s.memory + i * entry, entry);
-    return;
-  }
-  const int64_t got = file_->ReadAt(s.offset + i * entry, out, entry);
-  if (got < 0) ThrowRead(nullptr);
-  if (static_cast<size_t>(got) != entry) ThrowRead("unexpected end of file");
-}
-
 void NameIndex::SetCurrent(const char* entry) {
-  std::memcpy(current_copy_.data(), entry, EntrySize());
+  if (entry != current_copy_.data()) {
+    std::memcpy(current_copy_.data(), entry, EntryLength(entry));
+  }
   current_ = current_copy_.data();
 }
 
+const char* NameIndex::Record() {
+  if (!record_valid_) {
+    Decode(current_, record_.data());
+    record_valid_ = true;
+  }
+  return record_.data();
+}
+
 void NameIndex::Seek(const char* record, uint32_t recno) {
-  seek_target_.resize(EntrySize());
-  StoreU32(seek_target_.data(), recno);
-  std::memcpy(seek_target_.data() + 4, record, layout_.record_length);
+  seek_target_.resize(max_entry_);
+  seek_target_.resize(Encode(record, recno, seek_target_.data()));
   seek_pending_ = true;
 }
 
 void NameIndex::ResolveSeek() {
   if (!sources_valid_) {
+    SetCurrent(current_);
     ResetSources();
-    for (Source& s : sources_) s.pos = 0;
     on_entry_ = false;
   }
   if (!seek_pending_) return;
   seek_pending_ = false;
+  SetCurrent(current_);  // the sources' blocks are about to move
   const Item target = MakeItem(seek_target_.data(), 0);
-  const uint32_t target_recno = LoadU32(seek_target_.data());
   on_entry_ = false;
   for (Source& s : sources_) {
-    uint64_t lo = 0;
-    uint64_t hi = s.count;
-    while (lo < hi) {  // the first entry after the target
-      const uint64_t mid = lo + (hi - lo) / 2;
-      ReadProbe(s, mid, probe_.data());
-      if (Less(target, MakeItem(probe_.data(), 0))) {
-        hi = mid;
-      } else {
-        lo = mid + 1;
-      }
-    }
-    s.pos = lo;
-    if (lo > 0 && !on_entry_) {
-      ReadProbe(s, lo - 1, probe_.data());
-      if (LoadU32(probe_.data()) == target_recno && !Less(MakeItem(probe_.data(), 0), target)) {
-        on_entry_ = true;
-        SetCurrent(probe_.data());
-      }
+    SeekSource(s, target);
+    if (on_entry_) continue;
+    if (const char* before = Tail(s); before && SameEntry(MakeItem(before, 0), target)) {
+      on_entry_ = true;
+      SetCurrent(before);
+      current_recno_ = target.recno;
+      record_valid_ = false;
     }
   }
   heap_.clear();
@@ -571,14 +792,12 @@ void NameIndex::ResolveSeek() {
 }
 
 void NameIndex::BuildHeap(bool forward) {
-  SetCurrent(current_);  // the windows may move under it
+  SetCurrent(current_);  // the blocks may move under it
   heap_.clear();
   for (size_t i = 0; i < sources_.size(); ++i) {
     Source& s = sources_[i];
-    if (forward && s.pos < s.count) {
-      heap_.push_back(MakeItem(At(s, s.pos, true), static_cast<uint32_t>(i)));
-    } else if (!forward && s.pos > 0) {
-      heap_.push_back(MakeItem(At(s, s.pos - 1, false), static_cast<uint32_t>(i)));
+    if (const char* e = forward ? Head(s) : Tail(s)) {
+      heap_.push_back(MakeItem(e, static_cast<uint32_t>(i)));
     }
   }
   if (forward) {
@@ -593,8 +812,14 @@ void NameIndex::BuildHeap(bool forward) {
 
 bool NameIndex::First() {
   seek_pending_ = false;
-  if (!sources_valid_) ResetSources();
-  for (Source& s : sources_) s.pos = 0;
+  if (!sources_valid_) {
+    SetCurrent(current_);
+    ResetSources();
+  }
+  for (Source& s : sources_) {
+    s.block = 0;
+    s.index = 0;
+  }
   on_entry_ = false;
   direction_ = Direction::kNone;
   return Next();
@@ -602,8 +827,14 @@ bool NameIndex::First() {
 
 bool NameIndex::Last() {
   seek_pending_ = false;
-  if (!sources_valid_) ResetSources();
-  for (Source& s : sources_) s.pos = s.count;
+  if (!sources_valid_) {
+    SetCurrent(current_);
+    ResetSources();
+  }
+  for (Source& s : sources_) {
+    s.block = s.blocks - 1;
+    s.index = kEnd;
+  }
   on_entry_ = false;
   direction_ = Direction::kNone;
   return Prior();
@@ -617,19 +848,21 @@ bool NameIndex::Next() {
     BuildHeap(true);
     direction_ = Direction::kForward;
   } else if (refill_ >= 0) {
-    Source& s = sources_[static_cast<size_t>(refill_)];
-    if (s.pos < s.count) {
-      heap_.push_back(MakeItem(At(s, s.pos, true), static_cast<uint32_t>(refill_)));
+    const auto r = static_cast<uint32_t>(refill_);
+    refill_ = -1;
+    if (const char* head = Head(sources_[r])) {
+      heap_.push_back(MakeItem(head, r));
       std::push_heap(heap_.begin(), heap_.end(), greater);
     }
-    refill_ = -1;
   }
   if (heap_.empty()) return false;
   std::pop_heap(heap_.begin(), heap_.end(), greater);
   const Item item = heap_.back();
   heap_.pop_back();
-  ++sources_[item.source].pos;
-  current_ = item.entry;  // stays valid until this source's window moves
+  ++sources_[item.source].index;
+  current_ = item.entry;  // stays valid until this source loads another block
+  current_recno_ = item.recno;
+  record_valid_ = false;
   refill_ = static_cast<int>(item.source);
   on_entry_ = true;
   return true;
@@ -650,9 +883,9 @@ bool NameIndex::Prior() {
     heap_.pop_back();
     SetCurrent(item.entry);
     Source& s = sources_[item.source];
-    --s.pos;
-    if (s.pos > 0) {
-      heap_.push_back(MakeItem(At(s, s.pos - 1, false), item.source));
+    --s.index;
+    if (const char* tail = Tail(s)) {
+      heap_.push_back(MakeItem(tail, item.source));
       std::push_heap(heap_.begin(), heap_.end(), less);
     }
   }
@@ -661,6 +894,8 @@ bool NameIndex::Prior() {
     return false;
   }
   current_ = heap_.front().entry;
+  current_recno_ = heap_.front().recno;
+  record_valid_ = false;
   on_entry_ = true;
   return true;
 }

@@ -6,25 +6,35 @@
 // ordered by record number.
 //
 // The index is an external merge sort. Building it reads the table once in
-// blocks, sorts each block in memory and writes it to the index file as a
-// sorted run; each run entry carries the whole record, so the ordered walk
-// reads the runs front to back and merges them, instead of reading the table
-// record by record at random. When there are more runs than can be merged at
-// once, groups of runs are merged into longer runs first. Memory stays below
-// the configured budget whatever the number of records.
+// large blocks, sorts each block in memory and writes it to the index file
+// as a sorted run. A run entry carries the whole record, so that the ordered
+// walk reads the runs front to back and merges them instead of reading the
+// table record by record at random; to keep the file small, every field is
+// stored without its trailing blanks. When there are more runs than can be
+// merged at once, the shortest runs are merged into longer ones first.
+// Memory stays below the configured budget whatever the number of records.
 //
 // Index file layout (little-endian):
-//   0   8  "TPXNDX01"
-//   8   4  record length of the table
-//   12  4  key offset in the record
-//   16  4  key length
-//   20  4  number of runs
-//   24  8  offset of the run directory
-//   32  4  1 once the directory is written, else 0
-//   36  12 key field name, zero-filled
-//   48  16 zero
-//   64  ... runs: entries of 4 bytes record number plus the record
-//   directory: per run 8 bytes offset and 8 bytes entry count
+//   0   8   "TPXNDX02"
+//   8   4   record length of the table
+//   12  4   key offset in the record
+//   16  4   key length
+//   20  4   number of runs
+//   24  8   offset of the run directory
+//   32  4   1 once the directory is written, else 0
+//   36  12  key field name, zero-filled
+//   48  4   block size
+//   52  4   field count
+//   56  4   position of the key field
+//   60  4   zero
+//   64  field count bytes: the field lengths
+//   then the runs, then the directory: per run 8 bytes offset, 8 bytes
+//   entry count, 8 bytes length.
+// A run is a sequence of blocks of the block size (the last one may be
+// shorter): 4 bytes bytes used, 4 bytes entry count, then the entries. An
+// entry: 4 bytes record number, then the key field and the other fields in
+// record order, each as 1 byte length and the field's bytes without the
+// trailing blanks. No entry crosses a block boundary.
 #pragma once
 
 #include <cstddef>
@@ -47,6 +57,8 @@ struct IndexOptions {
   size_t memory_budget = size_t{48} << 20;
   // Most runs merged at once (at least 2).
   size_t merge_fan_in = 64;
+  // Size of a run block in the file (raised to hold at least one entry).
+  size_t block_bytes = size_t{256} << 10;
 };
 
 // Where the index gets the table's records from.
@@ -62,9 +74,11 @@ class NameIndex {
  public:
   struct Layout {
     uint32_t record_length = 0;
-    uint32_t key_offset = 0;
-    uint32_t key_length = 0;
+    std::vector<uint32_t> field_lengths;  // in record order, from offset 1
+    uint32_t key_field = 0;               // position in field_lengths
     std::string key_name;
+    uint32_t key_offset = 0;  // derived
+    uint32_t key_length = 0;  // derived
   };
 
   // Builds a new index file at path (replacing one of that name) over the
@@ -72,10 +86,12 @@ class NameIndex {
   static std::unique_ptr<NameIndex> Build(platform::FileSystem& fs, const std::string& path,
                                           const Layout& layout, const IndexOptions& options,
                                           RecordSource& source, uint32_t record_count);
-  // Opens an index file written earlier. Such an index is detached: its
-  // record copies may be stale, so the table reads every visited record.
+  // Opens an index file written earlier for a table whose fields have these
+  // lengths. Such an index is detached: its record copies may be stale, so
+  // the table reads every visited record itself.
   static std::unique_ptr<NameIndex> Load(platform::FileSystem& fs, const std::string& path,
-                                         uint32_t record_length, const IndexOptions& options);
+                                         const std::vector<uint32_t>& field_lengths,
+                                         const IndexOptions& options);
 
   ~NameIndex();
   NameIndex(const NameIndex&) = delete;
@@ -92,12 +108,12 @@ class NameIndex {
   bool Last();
   bool Next();
   bool Prior();
-  // Places the cursor on the entry of (record's key, recno); when the index
-  // holds no such entry, between its neighbours. Takes effect at the next
-  // Next or Prior.
+  // Places the cursor on the entry of (record's key, recno) or, if there is
+  // none, between its neighbours. Takes effect at the next Next or Prior.
   void Seek(const char* record, uint32_t recno);
-  const char* Record() const { return current_ + 4; }
-  uint32_t RecNo() const;
+  // The current entry's record (record length bytes, flag byte blank).
+  const char* Record();
+  uint32_t RecNo() const { return current_recno_; }
 
   // Adds the entry of a record posted after the build.
   void Insert(const char* record, uint32_t recno);
@@ -112,25 +128,34 @@ class NameIndex {
  private:
   struct Run {
     uint64_t offset;
-    uint64_t count;
+    uint64_t entries;
+    uint64_t bytes;
   };
   struct Source;
   struct Item {
     uint64_t prefix;
     const char* entry;
+    uint32_t recno;
     uint32_t source;
   };
-  class Writer;
+  class BlockWriter;
 
   NameIndex(platform::FileSystem& fs, std::string path, const Layout& layout,
             const IndexOptions& options);
 
-  size_t EntrySize() const { return layout_.record_length + 4; }
-  bool Less(const Item& a, const Item& b) const;
+  // Entries.
+  size_t Encode(const char* record, uint32_t recno, char* out) const;
+  void Decode(const char* entry, char* record) const;
+  size_t EntryLength(const char* entry) const;
   Item MakeItem(const char* entry, uint32_t source) const;
+  bool Less(const Item& a, const Item& b) const;
+  bool SameEntry(const Item& a, const Item& b) const;
+
   [[noreturn]] void ThrowWrite() const;
   [[noreturn]] void ThrowRead(const char* why) const;
+  [[noreturn]] void ThrowDamaged() const;
 
+  void WriteHeaderAndFields(bool complete, uint64_t directory);
   void WriteSortedRuns(RecordSource& source, uint32_t record_count);
   void MergeDownToFanIn();
   Run MergeRuns(const std::vector<Run>& group);
@@ -138,9 +163,15 @@ class NameIndex {
   void WriteDirectory();
   void SortLate();
 
+  // Sources and their blocks.
+  Source DiskSource(const Run& run) const;
+  void Load(Source& s, uint32_t block);
+  void ParseBlock(Source& s, size_t bytes);
+  const char* Head(Source& s);
+  const char* Tail(Source& s);
+  void SeekSource(Source& s, const Item& target);
+
   void ResetSources();
-  const char* At(Source& s, uint64_t i, bool forward);
-  void ReadProbe(const Source& s, uint64_t i, char* out);
   void ResolveSeek();
   void BuildHeap(bool forward);
   void SetCurrent(const char* entry);
@@ -151,30 +182,38 @@ class NameIndex {
   IndexOptions options_;
   std::unique_ptr<platform::File> file_;
   bool detached_ = false;
+  std::vector<uint32_t> entry_fields_;   // the key field first, then the others
+  std::vector<uint32_t> field_offsets_;  // in the record
+  size_t max_entry_ = 0;
+  size_t block_bytes_ = 0;
+  uint64_t data_start_ = 0;
 
   std::vector<Run> runs_;
   uint64_t file_end_ = 0;  // where the next run goes
-  size_t window_bytes_ = 0;
 
-  // Records posted after the build: unsorted until the cursor needs them.
+  // Records posted after the build: encoded entries, sorted when needed.
   std::vector<char> late_;
-  size_t late_count_ = 0;
+  std::vector<uint32_t> late_offsets_;
   size_t late_capacity_ = 0;
   bool late_sorted_ = true;
   bool dirty_ = false;             // directory on disk out of date
   std::vector<uint32_t> deleted_;  // sorted
 
-  // Cursor: per source the number of entries at or before the cursor.
+  // Cursor: per source the place between the entries at or before the
+  // cursor and those after it.
   std::vector<Source> sources_;
   bool sources_valid_ = false;
   std::vector<Item> heap_;
   enum class Direction { kNone, kForward, kBackward } direction_ = Direction::kNone;
   int refill_ = -1;  // source whose next head is still to be pushed
   bool on_entry_ = false;
-  const char* current_ = nullptr;
-  std::vector<char> current_copy_;  // current_ when its source may move
+  const char* current_ = nullptr;  // encoded entry
+  uint32_t current_recno_ = 0;
+  std::vector<char> current_copy_;  // current_ when its block may move
+  std::vector<char> record_;        // decoded current record
+  bool record_valid_ = false;
   bool seek_pending_ = false;
-  std::vector<char> seek_target_;
+  std::vector<char> seek_target_;  // encoded
   std::vector<char> probe_;
 };
 

@@ -139,13 +139,15 @@ TEST(NameIndexOrderTest, RandomTablesMatchTheReferenceSort) {
     uint32_t records;
     size_t run_records;
     size_t fan_in;
+    size_t block_bytes;
   };
   const Config configs[] = {
-      {3000, 0, 64},   // one run in memory
-      {3000, 50, 64},  // 60 runs merged at once
-      {3000, 37, 3},   // merge passes before the walk
-      {300, 1, 2},     // a run per record
-      {1, 1, 2},
+      {3000, 0, 64, 1 << 18},   // one run in one block
+      {3000, 0, 64, 200},       // one run of many small blocks
+      {3000, 50, 64, 1 << 18},  // 60 runs merged at once
+      {3000, 37, 3, 300},       // merge passes before the walk
+      {300, 1, 2, 1 << 18},     // a run per record
+      {1, 1, 2, 1 << 18},
   };
   for (const Config& c : configs) {
     SCOPED_TRACE(::testing::Message()
@@ -171,6 +173,7 @@ TEST(NameIndexOrderTest, RandomTablesMatchTheReferenceSort) {
     IndexOptions options;
     options.run_records = c.run_records;
     options.merge_fan_in = c.fan_in;
+    options.block_bytes = c.block_bytes;
     t.SetIndexOptions(options);
     t.AddIndex("temp.ndx", "NAME");
     t.SetIndexName("temp.ndx");
@@ -196,6 +199,7 @@ TEST(NameIndexOrderTest, DeletionsAndPostsAfterTheBuild) {
   IndexOptions options;
   options.run_records = 5;  // late records spill into runs of five as well
   options.merge_fan_in = 3;
+  options.block_bytes = 250;
   t.SetIndexOptions(options);
   t.AddIndex("temp.ndx", "NAME");
   t.SetIndexName("temp.ndx");
@@ -260,6 +264,7 @@ TEST(NameIndexOrderTest, RandomAccessFollowsTheKeyOrder) {
   }
   IndexOptions options;
   options.run_records = 64;
+  options.block_bytes = 400;  // a seek crosses blocks
   t.SetIndexOptions(options);
   t.AddIndex("temp.ndx", "NAME");
   t.SetIndexName("temp.ndx");
@@ -393,18 +398,30 @@ TEST(NameIndexFileTest, ReplacingReopeningAndBadFiles) {
             "Cannot open file " + dir.File("junk.ndx") + ": not a valid index file");
   t.Close();
 
-  // Damaged directories are refused, never followed.
+  // Damaged index files are refused or read within bounds, never followed
+  // blindly: changes in the header, the field lengths, the directory and
+  // the entries.
   const std::string good = ReadFileBytes(ndx);
   std::mt19937 rng(5);
-  for (int round = 0; round < 200; ++round) {
+  for (int round = 0; round < 300; ++round) {
     std::string b = good;
-    b[8 + rng() % 40] = static_cast<char>(rng());
-    if (rng() % 2) b[b.size() - 1 - rng() % 16] = static_cast<char>(rng());
-    WriteFileBytes(dir.File("fuzz.ndx"), b);
+    switch (round % 3) {
+      case 0:
+        b[8 + rng() % 61] = static_cast<char>(rng());
+        break;
+      case 1:
+        b[b.size() - 1 - rng() % 24] = static_cast<char>(rng());
+        break;
+      default:
+        b[69 + rng() % (b.size() - 69 - 24)] = static_cast<char>(rng());
+        break;
+    }
+    const std::string name = "fuzz" + std::to_string(round) + ".ndx";
+    WriteFileBytes(dir.File(name), b);
     t.Open();
     try {
-      t.OpenIndexFile("fuzz.ndx");
-      t.SetIndexName("fuzz.ndx");
+      t.OpenIndexFile(name);
+      t.SetIndexName(name);
       for (t.First(); !t.Eof(); t.Next()) ASSERT_LE(t.RecNo(), 5u);
     } catch (const TableError&) {
     }
