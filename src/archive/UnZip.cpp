@@ -421,7 +421,7 @@ bool UnZip::Selected(const ZipEntry& e) const {
 }
 
 std::string UnZip::OutputPath(const ZipEntry& e) {
-  if (!dest_set_) return e.file_name;
+  if (!dest_set_) throw Error("Cannot create file " + e.file_name);  // no folder to write in
   if (!recreate_dirs_) return platform::JoinPath(dest_dir_, e.file_name);
   std::string folder = dest_dir_;
   size_t start = 0;

@@ -46,48 +46,127 @@ Expansion Inflate(EntryInput& in, EntryOutput& out) {
   return Expansion::kDone;
 }
 
+namespace {
+
+// The string table of shrinking: codes 257 to 8191, each a prefix code and
+// one byte. It keeps its leaves (entries that are no in-use entry's prefix)
+// and its free codes as it changes, so that thinning the table out costs
+// only the entries it frees, and the lowest free code is found by a scan of
+// 128 words at most.
+class ShrinkTable {
+ public:
+  static constexpr int kCodes = 1 << 13;
+  static constexpr int kFirst = 257;
+
+  ShrinkTable()
+      : prefix_(kCodes, 0),
+        suffix_(kCodes, 0),
+        in_use_(kCodes, 0),
+        children_(kCodes, 0),
+        leaf_at_(kCodes, -1) {
+    for (int c = 0; c < kCodes; ++c) SetFree(c, c >= kFirst);
+  }
+
+  bool InUse(int code) const { return in_use_[code] != 0; }
+  int next_free() const { return next_free_; }
+  int prefix(int code) const { return prefix_[code]; }
+  uint8_t suffix(int code) const { return suffix_[code]; }
+
+  // Enters (code_prefix, c) under the lowest free code; nothing when full.
+  void Add(int code_prefix, uint8_t c) {
+    const int f = next_free_;
+    if (f >= kCodes) return;
+    prefix_[f] = static_cast<uint16_t>(code_prefix);
+    suffix_[f] = c;
+    in_use_[f] = 1;
+    SetFree(f, false);
+    // Entries may still name a freed code as their prefix; they are this
+    // code's children now.
+    if (children_[f] == 0) AddLeaf(f);
+    if (code_prefix >= kFirst && children_[code_prefix]++ == 0 && leaf_at_[code_prefix] >= 0) {
+      RemoveLeaf(code_prefix);
+    }
+    next_free_ = FindFree(f + 1);
+  }
+
+  // Frees every leaf there is now (those it makes leaves stay).
+  void PartialClear() {
+    std::vector<uint16_t> freed;
+    freed.swap(leaves_);
+    for (uint16_t c : freed) leaf_at_[c] = -1;
+    for (uint16_t c : freed) {
+      in_use_[c] = 0;
+      SetFree(c, true);
+      next_free_ = std::min<int>(next_free_, c);
+      const int p = prefix_[c];
+      if (p >= kFirst && --children_[p] == 0 && in_use_[p]) AddLeaf(p);
+    }
+  }
+
+ private:
+  void SetFree(int c, bool free) {
+    const uint64_t bit = uint64_t{1} << (c & 63);
+    free_[c >> 6] = free ? (free_[c >> 6] | bit) : (free_[c >> 6] & ~bit);
+  }
+  int FindFree(int from) const {
+    if (from >= kCodes) return kCodes;
+    int word = from >> 6;
+    uint64_t bits = free_[word] & (~uint64_t{0} << (from & 63));
+    while (bits == 0) {
+      if (++word == kCodes / 64) return kCodes;
+      bits = free_[word];
+    }
+    return word * 64 + __builtin_ctzll(bits);
+  }
+  void AddLeaf(int c) {
+    leaf_at_[c] = static_cast<int16_t>(leaves_.size());
+    leaves_.push_back(static_cast<uint16_t>(c));
+  }
+  void RemoveLeaf(int c) {
+    const int at = leaf_at_[c];
+    const uint16_t last = leaves_.back();
+    leaves_[at] = last;
+    leaf_at_[last] = static_cast<int16_t>(at);
+    leaves_.pop_back();
+    leaf_at_[c] = -1;
+  }
+
+  std::vector<uint16_t> prefix_;
+  std::vector<uint8_t> suffix_;
+  std::vector<uint8_t> in_use_;
+  std::vector<uint16_t> children_;  // in-use entries with this prefix code
+  std::vector<int16_t> leaf_at_;    // position in leaves_, -1 for none
+  std::vector<uint16_t> leaves_;
+  uint64_t free_[kCodes / 64] = {};
+  int next_free_ = kFirst;
+};
+
+}  // namespace
+
 // Shrinking is LZW whose code size the compressor raises (code 256, then
 // 1) up to 13 bits and whose table it thins out (code 256, then 2): every
 // entry that is no other entry's prefix is freed, and freed codes are given
 // out again from the lowest. Codes 0 to 255 stand for themselves.
 Expansion Unshrink(EntryInput& in, EntryOutput& out) {
-  constexpr int kCodes = 1 << 13;
-  constexpr int kFirstFree = 257;
   constexpr int kControl = 256;
-  std::vector<uint16_t> prefix(kCodes, 0);
-  std::vector<uint8_t> suffix(kCodes, 0);
-  std::vector<uint8_t> in_use(kCodes, 0);
-  std::vector<uint8_t> is_prefix(kCodes, 0);
-  std::vector<uint8_t> text(kCodes);  // one string, last byte first
-
+  ShrinkTable table;
+  std::vector<uint8_t> text(ShrinkTable::kCodes);  // one string, last byte first
   BitReader bits(in);
   int code_size = 9;
-  int next_free = kFirstFree;
   int previous = -1;
 
-  auto advance_free = [&](int from) {
-    next_free = from;
-    while (next_free < kCodes && in_use[next_free]) ++next_free;
-  };
   // Writes the string of `code` into text (reversed); 0 when the chain is
   // broken (a freed entry or a loop).
   auto spell = [&](int code) -> size_t {
     size_t n = 0;
-    while (code >= kFirstFree) {
-      if (!in_use[code] || n + 1 >= text.size()) return 0;
-      text[n++] = suffix[code];
-      code = prefix[code];
+    while (code >= ShrinkTable::kFirst) {
+      if (!table.InUse(code) || n + 1 >= text.size()) return 0;
+      text[n++] = table.suffix(code);
+      code = table.prefix(code);
     }
     if (code == kControl) return 0;
     text[n++] = static_cast<uint8_t>(code);
     return n;
-  };
-  auto add = [&](int code_prefix, uint8_t c) {
-    if (next_free >= kCodes) return;
-    prefix[next_free] = static_cast<uint16_t>(code_prefix);
-    suffix[next_free] = c;
-    in_use[next_free] = 1;
-    advance_free(next_free + 1);
   };
 
   while (!out.full()) {
@@ -99,14 +178,7 @@ Expansion Unshrink(EntryInput& in, EntryOutput& out) {
       if (what == 1) {
         if (++code_size > 13) return Expansion::kCorrupt;
       } else if (what == 2) {
-        std::fill(is_prefix.begin(), is_prefix.end(), 0);
-        for (int c = kFirstFree; c < kCodes; ++c) {
-          if (in_use[c]) is_prefix[prefix[c]] = 1;
-        }
-        for (int c = kFirstFree; c < kCodes; ++c) {
-          if (in_use[c] && !is_prefix[c]) in_use[c] = 0;
-        }
-        advance_free(kFirstFree);
+        table.PartialClear();
       } else {
         return Expansion::kCorrupt;
       }
@@ -119,17 +191,16 @@ Expansion Unshrink(EntryInput& in, EntryOutput& out) {
       continue;
     }
     size_t n = 0;
-    if (code < kControl || in_use[code]) {
+    if (code < kControl || table.InUse(code)) {
       n = spell(code);
       if (n == 0) return Expansion::kCorrupt;
-      add(previous, text[n - 1]);
-    } else if (code == next_free) {
+      table.Add(previous, text[n - 1]);
+    } else if (code == table.next_free()) {
       // The code being defined by this very step: the previous string
       // followed by its own first byte.
       const size_t m = spell(previous);
       if (m == 0) return Expansion::kCorrupt;
-      const uint8_t first = text[m - 1];
-      add(previous, first);
+      table.Add(previous, text[m - 1]);
       n = spell(code);
       if (n == 0) return Expansion::kCorrupt;
     } else {

@@ -4,8 +4,6 @@
 
 #include <ctime>
 
-#include "support/TempDir.h"
-
 namespace toponyx {
 namespace {
 
@@ -51,23 +49,6 @@ TEST(FileAttributesTest, PermissionsNeverGrowBeyondTheCreatedOnes) {
   EXPECT_EQ(ZipPermissions(0644, kUnix, 0100000u << 16), 0400u);  // still readable
   EXPECT_EQ(ZipPermissions(0600, kUnix, 0120777u << 16), 0600u);  // a link: plain bits
   EXPECT_EQ(ZipPermissions(0644, kUnix, 0x01), 0444u);            // no mode bits: the DOS byte
-}
-
-TEST(FileAttributesTest, ReadOnlyAndTimesOfAFile) {
-  testing::TempDir dir;
-  const std::string f = dir.File("f.txt");
-  testing::WriteFileBytes(f, "x");
-  EXPECT_FALSE(platform::IsReadOnly(f));
-  ASSERT_TRUE(platform::SetReadOnly(f, true));
-  EXPECT_TRUE(platform::IsReadOnly(f));
-  ASSERT_TRUE(platform::SetReadOnly(f, false));
-  EXPECT_FALSE(platform::IsReadOnly(f));
-  int64_t want = 0, seconds = 0, nanoseconds = 0;
-  ASSERT_TRUE(platform::SetModificationTimeFromDos(f, DosDate(1999, 12, 31), DosTime(10, 20, 30)));
-  ASSERT_TRUE(platform::DosDateTimeToUnix(DosDate(1999, 12, 31), DosTime(10, 20, 30), want));
-  ASSERT_TRUE(platform::ModificationTime(f, seconds, nanoseconds));
-  EXPECT_EQ(seconds, want);
-  EXPECT_FALSE(platform::SetModificationTimeFromDos(dir.File("missing"), DosDate(1999, 1, 1), 0));
 }
 
 }  // namespace
