@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <new>
 #include <string>
 
 #include "NameGenerator.h"
@@ -24,7 +25,31 @@
 #include "platform/System.h"
 #include "readers/CodePage.h"
 
+// Heap allocations made while `counting` is set: the table calls of the
+// append and copy loops, so that allocations per record can be reported.
 namespace {
+thread_local bool counting = false;
+uint64_t allocations = 0;
+}  // namespace
+
+void* operator new(size_t size) {
+  if (counting) ++allocations;
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+  std::free(p);
+}
+
+namespace {
+
+struct Counted {
+  Counted() { counting = true; }
+  ~Counted() { counting = false; }
+};
 
 using toponyx::bench::NameGenerator;
 using toponyx::bench::PlaceText;
@@ -184,6 +209,7 @@ int Run(uint64_t records, uint64_t seed, bool verify) {
     PlaceText place;
     for (uint64_t i = 0; i < records; ++i) {
       gen.Next(place);
+      Counted counted;
       working.Append();
       working.SetField(0, place.name);
       working.SetField(1, place.full_code);
@@ -193,6 +219,7 @@ int Run(uint64_t records, uint64_t seed, bool verify) {
       working.Post();
     }
   }
+  const uint64_t append_allocations = allocations;
   const double append_seconds = Seconds(start);
   const double append_peak = PeakMiB();
   const std::string append_cpu = CpuSince(cpu);
@@ -201,9 +228,14 @@ int Run(uint64_t records, uint64_t seed, bool verify) {
 
   if (peaks) ResetPeak();
   auto phase = Clock::now();
-  working.AddIndex("temp.ndx", "name");
-  working.OpenIndexFile("temp.ndx");
-  working.SetIndexName("temp.ndx");
+  allocations = 0;
+  {
+    Counted counted;
+    working.AddIndex("temp.ndx", "name");
+    working.OpenIndexFile("temp.ndx");
+    working.SetIndexName("temp.ndx");
+  }
+  const uint64_t index_allocations = allocations;
   const double index_seconds = Seconds(phase);
   const double index_peak = PeakMiB();
   const std::string index_cpu = CpuSince(cpu);
@@ -218,18 +250,24 @@ int Run(uint64_t records, uint64_t seed, bool verify) {
   output.CreateTable();
   output.Open();
   std::string value;
+  value.reserve(64);
   uint64_t copied = 0;
-  for (working.First(); !working.Eof(); working.Next()) {
-    output.Append();
-    for (int f = 0; f < 5; ++f) {
-      working.GetField(f, value);
-      output.SetField(f, value);
+  allocations = 0;
+  {
+    Counted counted;
+    for (working.First(); !working.Eof(); working.Next()) {
+      output.Append();
+      for (int f = 0; f < 5; ++f) {
+        working.GetField(f, value);
+        output.SetField(f, value);
+      }
+      output.Post();
+      ++copied;
     }
-    output.Post();
-    ++copied;
+    working.Close();
+    output.Close();
   }
-  working.Close();
-  output.Close();
+  const uint64_t copy_allocations = allocations;
   const double copy_seconds = Seconds(phase);
   const double copy_peak = PeakMiB();
   const std::string copy_cpu = CpuSince(cpu);
@@ -252,6 +290,10 @@ int Run(uint64_t records, uint64_t seed, bool verify) {
   std::printf("%-34s %9.2f s\n", "generator alone", generator_seconds);
   std::printf("cpu: append %s; index %s; copy %s\n", append_cpu.c_str(), index_cpu.c_str(),
               copy_cpu.c_str());
+  std::printf("heap allocations: append loop %llu, index %llu, copy loop %llu\n",
+              static_cast<unsigned long long>(append_allocations),
+              static_cast<unsigned long long>(index_allocations),
+              static_cast<unsigned long long>(copy_allocations));
   std::printf("%-34s %9.2f\n", "ratio to sort", total_seconds / sort_seconds);
   std::printf("%-34s %9.2f\n", "ratio to sort, generator excluded",
               (total_seconds - generator_seconds) / sort_seconds);

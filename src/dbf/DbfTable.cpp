@@ -76,6 +76,22 @@ inline bool HasHighBytes(const char* p, size_t n) {
   return (any & 0x8080808080808080ULL) != 0;
 }
 
+// The length of p without its trailing bytes of code 32 or less, eight
+// bytes a step over the blank fill.
+inline size_t WithoutTrailingBlanks(const char* p, size_t n) {
+  constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+  constexpr uint64_t kHigh = 0x8080808080808080ULL;
+  while (n >= 8) {
+    uint64_t word;
+    std::memcpy(&word, p + n - 8, 8);
+    // A byte above 32 has its high bit set, or reaches it when 0x5F is added.
+    if ((((word & kLow7) + 0x5F5F5F5F5F5F5F5FULL) | word) & kHigh) break;
+    n -= 8;
+  }
+  while (n > 0 && static_cast<unsigned char>(p[n - 1]) <= 32) --n;
+  return n;
+}
+
 }  // namespace
 
 struct DbfTable::Impl final : RecordSource {
@@ -707,8 +723,8 @@ void DbfTable::GetField(int position, std::string& out) const {
   const std::vector<char>& record = m.state == Impl::State::kAppend ? m.append : m.current;
   const char* p = record.data() + f.offset;
   size_t n = static_cast<size_t>(f.length);
+  n = WithoutTrailingBlanks(p, n);
   while (n > 0 && static_cast<unsigned char>(p[0]) <= 32) ++p, --n;
-  while (n > 0 && static_cast<unsigned char>(p[n - 1]) <= 32) --n;
   out.resize(n);
   if (HasHighBytes(p, n)) {
     codepage::OemToAnsi(p, out.data(), n);

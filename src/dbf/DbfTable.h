@@ -46,12 +46,14 @@ class DbfTable {
   // the program folder; a trailing separator is added if missing.
   void SetFilePath(std::string_view folder);
   const std::string& FilePath() const { return file_path_; }
-  // A name with a folder part sets FilePath from that part.
+  // A name with a folder part sets FilePath from that part. Refused while
+  // the table is open, like SetFilePath.
   void SetTableName(std::string_view name);
   const std::string& TableName() const { return table_name_; }
   std::string FullPath() const { return file_path_ + table_name_; }
 
-  // The field list, edited before CreateTable.
+  // The field list, edited before CreateTable (refused while open). Open
+  // replaces it with the fields of the file, names in capitals.
   void ClearFields();
   void AddField(std::string_view name, char type, int length, bool required = false);
   const std::vector<FieldDef>& FieldDefs() const { return fields_; }
@@ -59,25 +61,39 @@ class DbfTable {
   // Writes a new, empty table file (replacing one of that name); stays closed.
   void CreateTable();
   // Opens the file (creating it when missing), checks the header, goes to
-  // the first record.
+  // the first record. A header that cannot describe the file (too short,
+  // header length below 33 or past the end, record length 0, fields longer
+  // than the record) fails with "Cannot open file <path>: damaged table
+  // header (...)".
   void Open();
   bool Active() const;
+  // Writes the posted records still buffered, the header with today's date
+  // and the record count, and the end marker; closes the indexes. Releases
+  // the file even when a write fails, then throws that failure.
   void Close();
 
-  // Appending: Append, SetField..., Post.
+  // Appending: Append, SetField..., Post. Records are written in blocks;
+  // every read, walk, Delete and Close writes them first. A write failure
+  // is thrown as "Cannot write file <path>: <reason>" by the call that meets
+  // it, and the records already posted stay queued for the next attempt; a
+  // Post that fails leaves its record in the append state (Post again to
+  // retry). Moving the cursor while appending posts the record when a field
+  // was set, else drops it; Close and Delete drop it.
   void Append();
   void SetField(int position, std::string_view ansi_text);
   void SetField(std::string_view name, std::string_view ansi_text);
   void Post();
 
   // Walking the live records in the current order (file order, or the
-  // active index).
+  // active index). First and Last go to the first and last live record;
+  // Next past the last sets Eof and Prior before the first sets Bof, both
+  // leaving the cursor on that record.
   void First();
   void Next();
   void Prior();
   void Last();
   bool Eof() const;  // past the last live record, or no live record at all
-  bool Bof() const;  // before the first live record
+  bool Bof() const;  // before the first live record, or no live record at all
 
   // The current record's field, without leading and trailing bytes of code
   // 32 or less, converted to ANSI; "" for an all-blank field.
@@ -87,7 +103,8 @@ class DbfTable {
   // Position of the field of that name (letter case ignored), -1 when none.
   int FieldIndex(std::string_view name) const;
 
-  // Marks the current record deleted and writes it at once.
+  // Marks the current record deleted and writes it at once; the cursor stays
+  // on it, and Next and Prior move on from it.
   void Delete();
   // 1-based position in the file of the current record (0 when none).
   uint32_t RecNo() const;

@@ -90,8 +90,27 @@ inline void StoreU64(char* p, uint64_t v) {
   std::memcpy(p, &v, 8);
 }
 
+// The length of a field without its trailing blanks, eight bytes a step.
+inline size_t TrimmedLength(const char* p, size_t n) {
+  constexpr uint64_t kBlanks = 0x2020202020202020ULL;
+  while (n >= 8) {
+    uint64_t word;
+    std::memcpy(&word, p + n - 8, 8);
+    if (word != kBlanks) {
+      const uint64_t other = word ^ kBlanks;  // non-zero bytes are not blanks
+      return n - 8 + static_cast<size_t>((63 - __builtin_clzll(other)) / 8) + 1;
+    }
+    n -= 8;
+  }
+  while (n > 0 && p[n - 1] == ' ') --n;
+  return n;
+}
+
+// An entry of a run being sorted: the first sixteen key bytes, folded, and
+// the record's place in the block.
 struct SortItem {
   uint64_t prefix;
+  uint64_t second;
   uint32_t index;
 };
 
@@ -241,8 +260,7 @@ size_t NameIndex::Encode(const char* record, uint32_t recno, char* out) const {
   size_t p = 4;
   for (uint32_t f : entry_fields_) {
     const char* field = record + field_offsets_[f];
-    size_t length = layout_.field_lengths[f];
-    while (length > 0 && field[length - 1] == ' ') --length;
+    const size_t length = TrimmedLength(field, layout_.field_lengths[f]);
     out[p++] = static_cast<char>(length);
     std::memcpy(out + p, field, length);
     p += length;
@@ -270,16 +288,20 @@ size_t NameIndex::EntryLength(const char* entry) const {
 
 NameIndex::Item NameIndex::MakeItem(const char* entry, uint32_t source) const {
   const size_t length = static_cast<unsigned char>(entry[4]);
-  return Item{Prefix(entry + 5, length, layout_.key_length), entry, LoadU32(entry), source};
+  const size_t key_length = layout_.key_length;
+  const uint64_t second =
+      key_length > 8 ? Prefix(entry + 13, length > 8 ? length - 8 : 0, key_length - 8) : 0;
+  return Item{Prefix(entry + 5, length, key_length), second, entry, LoadU32(entry), source};
 }
 
 bool NameIndex::Less(const Item& a, const Item& b) const {
   if (a.prefix != b.prefix) return a.prefix < b.prefix;
-  if (layout_.key_length > 8) {
+  if (a.second != b.second) return a.second < b.second;
+  if (layout_.key_length > 16) {
     const size_t la = static_cast<unsigned char>(a.entry[4]);
     const size_t lb = static_cast<unsigned char>(b.entry[4]);
-    const int c =
-        CompareBlankFilled(a.entry + 13, la > 8 ? la - 8 : 0, b.entry + 13, lb > 8 ? lb - 8 : 0);
+    const int c = CompareBlankFilled(a.entry + 21, la > 16 ? la - 16 : 0, b.entry + 21,
+                                     lb > 16 ? lb - 16 : 0);
     if (c != 0) return c < 0;
   }
   return a.recno < b.recno;
@@ -325,9 +347,10 @@ void NameIndex::WriteSortedRuns(RecordSource& source, uint32_t record_count) {
   const char* base = block.data();
   auto less = [base, length, key_offset, key_length](const SortItem& a, const SortItem& b) {
     if (a.prefix != b.prefix) return a.prefix < b.prefix;
-    if (key_length > 8) {
-      const int c = CompareKeys(base + a.index * length + key_offset + 8,
-                                base + b.index * length + key_offset + 8, key_length - 8);
+    if (a.second != b.second) return a.second < b.second;
+    if (key_length > 16) {
+      const int c = CompareKeys(base + a.index * length + key_offset + 16,
+                                base + b.index * length + key_offset + 16, key_length - 16);
       if (c != 0) return c < 0;
     }
     return a.index < b.index;
@@ -340,7 +363,9 @@ void NameIndex::WriteSortedRuns(RecordSource& source, uint32_t record_count) {
     for (uint32_t i = 0; i < n; ++i) {
       const char* record = base + size_t{i} * length;
       if (record[0] != ' ') continue;  // deleted: the walk would pass over it anyway
-      items.push_back(SortItem{Prefix(record + key_offset, key_length, key_length), i});
+      const char* key = record + key_offset;
+      const uint64_t second = key_length > 8 ? Prefix(key + 8, key_length - 8, key_length - 8) : 0;
+      items.push_back(SortItem{Prefix(key, key_length, key_length), second, i});
     }
     if (items.empty()) continue;
     std::sort(items.begin(), items.end(), less);

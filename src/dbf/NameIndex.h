@@ -133,7 +133,8 @@ class NameIndex {
   };
   struct Source;
   struct Item {
-    uint64_t prefix;
+    uint64_t prefix;  // key bytes 0 to 7, folded
+    uint64_t second;  // key bytes 8 to 15, folded
     const char* entry;
     uint32_t recno;
     uint32_t source;

@@ -161,8 +161,14 @@ TEST(NameIndexOrderTest, RandomTablesMatchTheReferenceSort) {
     std::vector<bool> deleted;
     for (uint32_t i = 0; i < c.records; ++i) {
       names.push_back(RandomName(rng, pool));
-      AppendPlace(t, names.back());
+      AppendPlace(t, names.back(), "code " + std::to_string(i % 13), i % 3 ? "" : names.back(),
+                  std::to_string(i), " x");
       deleted.push_back(false);
+    }
+    // Every field as the file order reads it, to compare with the walk.
+    std::vector<std::string> fields(size_t{c.records} + 1);
+    for (t.First(); !t.Eof(); t.Next()) {
+      for (int f = 0; f < 5; ++f) fields[t.RecNo()] += t.GetField(f) + "|";
     }
     for (uint32_t i = 0; i < c.records / 10; ++i) {
       const uint32_t r = 1 + rng() % c.records;
@@ -178,6 +184,59 @@ TEST(NameIndexOrderTest, RandomTablesMatchTheReferenceSort) {
     t.AddIndex("temp.ndx", "NAME");
     t.SetIndexName("temp.ndx");
     const std::vector<uint32_t> expected = ReferenceOrder(names, deleted);
+    EXPECT_EQ(WalkRecNos(t), expected);
+    EXPECT_EQ(WalkBackward(t), expected);
+    size_t mismatched = 0;
+    for (t.First(); !t.Eof(); t.Next()) {
+      std::string record;
+      for (int f = 0; f < 5; ++f) record += t.GetField(f) + "|";
+      if (record != fields[t.RecNo()]) ++mismatched;
+    }
+    EXPECT_EQ(mismatched, 0u);
+    t.Close();
+  }
+}
+
+TEST(NameIndexOrderTest, ShortKeyFieldsAndAKeyThatIsNotFirst) {
+  for (int key_length : {5, 12, 16, 17}) {
+    SCOPED_TRACE(key_length);
+    TempDir dir;
+    DbfTable t;
+    t.SetFilePath(dir.path());
+    t.SetTableName("short.dbf");
+    t.AddField("ID", 'C', 3);
+    t.AddField("KEY", 'C', key_length);
+    t.CreateTable();
+    t.Open();
+    std::mt19937 rng(static_cast<uint32_t>(key_length));
+    std::vector<std::string> keys;
+    for (int i = 0; i < 600; ++i) {
+      std::string k;
+      const int n = static_cast<int>(rng() % (key_length + 3));
+      for (int j = 0; j < n; ++j) k.push_back("aAbB -\xE4~"[rng() % 8]);
+      t.Append();
+      t.SetField(0, std::to_string(i % 1000));
+      t.SetField(1, k);
+      t.Post();
+      k.resize(std::min<size_t>(k.size(), static_cast<size_t>(key_length)));
+      k.resize(static_cast<size_t>(key_length), ' ');
+      keys.push_back(codepage::AnsiToOem(k));
+    }
+    std::vector<uint32_t> expected(keys.size());
+    for (uint32_t i = 0; i < expected.size(); ++i) expected[i] = i + 1;
+    std::stable_sort(expected.begin(), expected.end(), [&](uint32_t a, uint32_t b) {
+      const std::string& x = keys[a - 1];
+      const std::string& y = keys[b - 1];
+      for (size_t i = 0; i < x.size(); ++i) {
+        if (Folded(x[i]) != Folded(y[i])) return Folded(x[i]) < Folded(y[i]);
+      }
+      return false;
+    });
+    IndexOptions options;
+    options.run_records = 70;
+    t.SetIndexOptions(options);
+    t.AddIndex("short.ndx", "key");
+    t.SetIndexName("short.ndx");
     EXPECT_EQ(WalkRecNos(t), expected);
     EXPECT_EQ(WalkBackward(t), expected);
     t.Close();
