@@ -1,0 +1,41 @@
+#include "main/AboutBox.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "ui_AboutBox.h"
+
+namespace toponyx::desktop {
+
+TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::TAboutBox>()) {
+  ui_->setupUi(this);
+  setFixedSize(size());
+  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+  QPalette white = palette();
+  white.setColor(QPalette::Window, Qt::white);
+  setPalette(white);
+  setAutoFillBackground(true);
+  ui_->ProgramIcon->setPixmap(QPixmap(QStringLiteral(":/art/about-map.png")));
+  ui_->ProductName->setPixmap(QPixmap(QStringLiteral(":/art/about-compass.png")));
+  QFont bold = ui_->Version->font();
+  bold.setBold(true);
+  ui_->Version->setFont(bold);
+  ui_->Version->setText(QStringLiteral("Version : 1.10a"));
+  // Esc (reject), the close box and Close all close the window.
+  connect(ui_->OKButton, &QPushButton::clicked, this, &QDialog::accept);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+  }
+}
+
+TAboutBox::~TAboutBox() = default;
+
+QString TAboutBox::VersionText() const {
+  return ui_->Version->text();
+}
+
+bool TAboutBox::HasPictures() const {
+  return !ui_->ProgramIcon->pixmap().isNull() && !ui_->ProductName->pixmap().isNull();
+}
+
+}  // namespace toponyx::desktop

@@ -1,0 +1,164 @@
+#include "main/FileControls.h"
+
+#include <QDir>
+#include <QStorageInfo>
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "build/FileList.h"
+#include "main/Glyphs.h"
+
+namespace toponyx::desktop {
+
+namespace {
+
+constexpr int kPathRole = Qt::UserRole;
+
+// The folders that lead to path, "/" first.
+QStringList Ancestors(const QString& path) {
+  QStringList chain{QStringLiteral("/")};
+  QString so_far;
+  for (const QString& part : path.split(u'/', Qt::SkipEmptyParts)) {
+    so_far += u'/' + part;
+    chain << so_far;
+  }
+  return chain;
+}
+
+}  // namespace
+
+TDirectoryListBox::TDirectoryListBox(QWidget* parent) : QListWidget(parent) {
+  connect(this, &QListWidget::itemActivated, this,
+          [this](QListWidgetItem* item) { SetDirectory(item->data(kPathRole).toString()); });
+}
+
+void TDirectoryListBox::SetDirectory(const QString& folder) {
+  QString clean = folder.isEmpty() ? QStringLiteral("/") : QDir::cleanPath(folder);
+  if (!clean.startsWith(u'/')) clean = QDir::cleanPath(QDir::current().absoluteFilePath(clean));
+  directory_ = clean;
+  Fill();
+  emit DirectoryChanged(directory_);
+}
+
+void TDirectoryListBox::Fill() {
+  clear();
+  const QIcon open = FolderGlyph();
+  const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
+  const QStringList chain = Ancestors(directory_);
+  int depth = 0;
+  for (const QString& step : chain) {
+    const QString name = step == QLatin1String("/") ? step : step.section(u'/', -1);
+    auto* item = new QListWidgetItem(open, QString(depth * 2, u' ') + name, this);
+    item->setData(kPathRole, step);
+    ++depth;
+  }
+  setCurrentRow(count() - 1);
+
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(directory_.toStdString(), ec)) {
+    std::error_code type_ec;
+    if (!entry.is_directory(type_ec)) continue;
+    std::string name = entry.path().filename().string();
+    if (name.empty() || name[0] == '.') continue;  // hidden folders
+    names.push_back(std::move(name));
+  }
+  std::sort(names.begin(), names.end(),
+            [](const std::string& a, const std::string& b) { return build::FileListLess(a, b); });
+  const QString base = directory_ == QLatin1String("/") ? QString() : directory_;
+  for (const std::string& n : names) {
+    const QString name = QString::fromStdString(n);
+    auto* item = new QListWidgetItem(closed, QString(depth * 2, u' ') + name, this);
+    item->setData(kPathRole, base + u'/' + name);
+  }
+}
+
+TDriveComboBox::TDriveComboBox(QWidget* parent) : QComboBox(parent) {
+  addItems(Drives());
+  connect(this, &QComboBox::activated, this, [this](int) { emit DriveChanged(currentText()); });
+}
+
+QStringList TDriveComboBox::Drives() {
+  QStringList drives{QStringLiteral("/")};
+  for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
+    if (!volume.isValid() || !volume.isReady()) continue;
+    const QString root = volume.rootPath();
+    // Volumes of a device, not the system's own file systems.
+    if (root == QLatin1String("/") || !volume.device().startsWith("/dev/")) continue;
+    if (root.startsWith(QLatin1String("/proc")) || root.startsWith(QLatin1String("/sys")) ||
+        root.startsWith(QLatin1String("/dev")) || root.startsWith(QLatin1String("/etc"))) {
+      continue;
+    }
+    if (!drives.contains(root)) drives << root;
+  }
+  return drives;
+}
+
+void TDriveComboBox::SelectDriveOf(const QString& folder) {
+  int best = 0;
+  qsizetype best_length = 0;
+  for (int i = 0; i < count(); ++i) {
+    const QString root = itemText(i);
+    const bool holds = root == QLatin1String("/") || folder == root ||
+                       folder.startsWith(root.endsWith(u'/') ? root : root + u'/');
+    if (holds && root.size() > best_length) {
+      best = i;
+      best_length = root.size();
+    }
+  }
+  const bool blocked = blockSignals(true);
+  setCurrentIndex(best);
+  blockSignals(blocked);
+}
+
+TFileListBox::TFileListBox(QWidget* parent) : QListWidget(parent) {
+  mask_ = QString::fromUtf8(build::kAllDataFilesMask.data(),
+                            static_cast<qsizetype>(build::kAllDataFilesMask.size()));
+}
+
+void TFileListBox::SetMask(const QString& mask) {
+  if (mask == mask_) return;
+  mask_ = mask;
+  Fill();
+}
+
+void TFileListBox::SetDirectory(const QString& folder) {
+  directory_ = folder;
+  Fill();
+}
+
+void TFileListBox::Fill() {
+  clear();
+  if (directory_.isEmpty()) return;
+  for (const std::string& name : build::ListFolder(directory_.toStdString(), mask_.toStdString())) {
+    addItem(QString::fromStdString(name));
+  }
+}
+
+QStringList TFileListBox::Items() const {
+  QStringList names;
+  for (int i = 0; i < count(); ++i) names << item(i)->text();
+  return names;
+}
+
+TFilterComboBox::TFilterComboBox(QWidget* parent) : QComboBox(parent) {
+  addItem(QStringLiteral("All Data Files (*.zip) (*.gz) (*.txt) (*.wpt) (*.tpx)"));
+  addItem(QStringLiteral("Carthovista Waypoint Files (*.wpt)"));
+  addItem(QStringLiteral("Toponyx Text Files (*.tpx)"));
+}
+
+QString TFilterComboBox::MaskAt(int index) {
+  switch (index) {
+    case 0:
+      return QStringLiteral("*.zip;*.gz;*.txt;*.wpt;*.tpx");
+    case 1:
+      return QStringLiteral("*.wpt");
+    case 2:
+      return QStringLiteral("*.tpx");
+    default:
+      return {};
+  }
+}
+
+}  // namespace toponyx::desktop

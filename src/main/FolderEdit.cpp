@@ -1,0 +1,90 @@
+#include "main/FolderEdit.h"
+
+#include <QAction>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+
+#include "main/FileControls.h"
+#include "main/Glyphs.h"
+
+namespace toponyx::desktop {
+
+TSelectDirectoryDialog::TSelectDirectoryDialog(const QString& folder, Prompter& prompter,
+                                               QWidget* parent)
+    : QDialog(parent), prompter_(prompter) {
+  setWindowTitle(QStringLiteral("Select Directory"));
+  setModal(true);
+  auto* grid = new QGridLayout(this);
+  grid->addWidget(new QLabel(QStringLiteral("Directory &Name:"), this), 0, 0, 1, 2);
+  name_ = new QLineEdit(this);
+  name_->setObjectName(QStringLiteral("DirectoryName"));
+  grid->addWidget(name_, 1, 0, 1, 2);
+  grid->addWidget(new QLabel(QStringLiteral("&Directories:"), this), 2, 0, 1, 2);
+  folders_ = new TDirectoryListBox(this);
+  folders_->setObjectName(QStringLiteral("DirectoryListBox"));
+  grid->addWidget(folders_, 3, 0, 1, 2);
+  grid->addWidget(new QLabel(QStringLiteral("Dri&ves:"), this), 4, 0);
+  drives_ = new TDriveComboBox(this);
+  grid->addWidget(drives_, 5, 0);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  grid->addWidget(buttons, 5, 1);
+  connect(buttons, &QDialogButtonBox::accepted, this, &TSelectDirectoryDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &TSelectDirectoryDialog::reject);
+  connect(folders_, &TDirectoryListBox::DirectoryChanged, this, [this](const QString& f) {
+    name_->setText(f);
+    drives_->SelectDriveOf(f);
+  });
+  connect(drives_, &TDriveComboBox::DriveChanged, folders_, &TDirectoryListBox::SetDirectory);
+
+  // A folder that doesn't exist yet is shown by its nearest existing parent.
+  QString start = folder.isEmpty() ? QDir::homePath() : folder;
+  QString existing = start;
+  while (!QFileInfo(existing).isDir() && existing != QLatin1String("/") && !existing.isEmpty()) {
+    existing = QFileInfo(existing).path();
+  }
+  folders_->SetDirectory(existing.isEmpty() ? QStringLiteral("/") : existing);
+  name_->setText(start);
+  resize(360, 320);
+}
+
+QString TSelectDirectoryDialog::Folder() const {
+  return name_->text().trimmed();
+}
+
+void TSelectDirectoryDialog::accept() {
+  const QString folder = Folder();
+  if (folder.isEmpty()) return;
+  if (!QFileInfo(folder).isDir()) {
+    if (!prompter_.Confirm(this,
+                           QStringLiteral("The specified directory does not exist. Create it?"),
+                           QStringLiteral("Confirm"))) {
+      return;
+    }
+    if (!QDir().mkpath(folder)) {
+      prompter_.Message(this, MessageKind::kError, QStringLiteral("Unable to create directory"));
+      return;
+    }
+  }
+  QDialog::accept();
+}
+
+TFolderEdit::TFolderEdit(QWidget* parent) : QLineEdit(parent) {
+  QAction* browse = addAction(FolderGlyph(), QLineEdit::TrailingPosition);
+  browse->setObjectName(QStringLiteral("BrowseAction"));
+  connect(browse, &QAction::triggered, this, &TFolderEdit::Browse);
+}
+
+void TFolderEdit::Browse() {
+  BoxPrompter boxes;
+  TSelectDirectoryDialog dialog(text(), prompter_ ? *prompter_ : boxes, window());
+  bool finished = false;
+  connect(&dialog, &QDialog::finished, this, [&finished] { finished = true; });
+  emit DialogOpened(&dialog);
+  if (!finished) dialog.exec();
+  if (dialog.result() == QDialog::Accepted) setText(dialog.Folder());
+}
+
+}  // namespace toponyx::desktop

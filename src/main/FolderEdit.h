@@ -1,0 +1,53 @@
+// A folder edit: typed into like any edit, with a browse button that opens
+// the "Select Directory" dialog (folder name, folder list, drive list).
+#pragma once
+
+#include <QDialog>
+#include <QLineEdit>
+
+#include "view/Prompter.h"
+
+namespace toponyx::desktop {
+
+class TDirectoryListBox;
+class TDriveComboBox;
+
+class TSelectDirectoryDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  TSelectDirectoryDialog(const QString& folder, Prompter& prompter, QWidget* parent = nullptr);
+  QString Folder() const;
+  QLineEdit* FolderName() const { return name_; }
+  TDirectoryListBox* Folders() const { return folders_; }
+
+  // OK: a folder that doesn't exist is created after the question, with all
+  // its parents; answering no keeps the dialog open.
+  void accept() override;
+
+ private:
+  Prompter& prompter_;
+  QLineEdit* name_;
+  TDirectoryListBox* folders_;
+  TDriveComboBox* drives_;
+};
+
+class TFolderEdit : public QLineEdit {
+  Q_OBJECT
+
+ public:
+  explicit TFolderEdit(QWidget* parent = nullptr);
+  void SetPrompter(Prompter* prompter) { prompter_ = prompter; }
+  // The browse button: the dialog starts at the edit's folder; OK puts the
+  // chosen folder into the edit.
+  void Browse();
+
+ signals:
+  // The dialog is open (tests answer it from here).
+  void DialogOpened(toponyx::desktop::TSelectDirectoryDialog* dialog);
+
+ private:
+  Prompter* prompter_ = nullptr;
+};
+
+}  // namespace toponyx::desktop

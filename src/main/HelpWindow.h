@@ -1,0 +1,51 @@
+// The help window: the compiled help file (a Qt help file written beside
+// the program as toponyx.chm) read through the help engine and shown in a
+// text browser, topic by topic.
+#pragma once
+
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QWidget>
+#include <memory>
+
+class QHelpEngineCore;
+
+namespace toponyx::desktop {
+
+inline constexpr char kHelpNamespace[] = "org.toponyx.creator";
+inline constexpr char kHelpTopic[] = "toponyx.html";
+
+class HelpBrowser : public QTextBrowser {
+  Q_OBJECT
+
+ public:
+  explicit HelpBrowser(QWidget* parent = nullptr);
+  void SetEngine(QHelpEngineCore* engine) { engine_ = engine; }
+  QVariant loadResource(int type, const QUrl& name) override;
+
+ private:
+  QHelpEngineCore* engine_ = nullptr;
+};
+
+class HelpWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit HelpWindow(QWidget* parent = nullptr);
+  ~HelpWindow() override;
+
+  // Opens the help file and shows the topic; false when the file cannot be
+  // read as help (the window stays hidden then).
+  bool ShowTopic(const QString& help_file, const QString& topic);
+  HelpBrowser* Browser() const { return browser_; }
+
+ private:
+  bool Open(const QString& help_file);
+
+  HelpBrowser* browser_;
+  std::unique_ptr<QTemporaryDir> collection_dir_;
+  std::unique_ptr<QHelpEngineCore> engine_;
+  QString opened_file_;
+};
+
+}  // namespace toponyx::desktop

@@ -1,0 +1,114 @@
+#include "main/Settings.h"
+
+#include <charconv>
+
+#include "build/SupportFiles.h"
+#include "platform/AppPaths.h"
+#include "platform/File.h"
+#include "platform/Ini.h"
+#include "platform/System.h"
+#include "readers/Resources.h"
+
+namespace toponyx::desktop {
+
+StartupEnvironment StartupEnvironment::FromSystem() {
+  StartupEnvironment env;
+  env.program_folder = platform::ProgramFolder();
+  env.system_temp_folder = platform::SystemTempFolder();
+  env.wine_prefix = platform::WinePrefixFromEnvironment();
+  return env;
+}
+
+bool IsExistingFolder(const std::string& path) {
+  return !path.empty() && platform::DefaultFileSystem().IsDirectory(path);
+}
+
+std::string FindMappingFolder(const StartupEnvironment& env) {
+  platform::AppPathsEntry entry = platform::LookUpAppPath(kExecutableName, env.wine_prefix);
+  if (entry.key_found && IsExistingFolder(entry.local_folder)) return entry.local_folder;
+  return env.program_folder;
+}
+
+std::string NormaliseLastFolder(std::string_view value) {
+  while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
+  while (!value.empty() && value.back() == ' ') value.remove_suffix(1);
+  if (value.size() > 1 && (value.back() == '/' || value.back() == '\\')) value.remove_suffix(1);
+  return std::string(value);
+}
+
+int32_t ParseFiletype(std::string_view value) {
+  while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+  if (!value.empty() && value.front() == '+') value.remove_prefix(1);
+  int32_t n = 0;
+  auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
+  if (ec != std::errc() || end != value.data() + value.size()) return 0;
+  return n;
+}
+
+FolderSettings LoadSettings(const std::string& mapping_folder, const StartupEnvironment& env) {
+  platform::IniFile ini(platform::JoinPath(mapping_folder, kSettingsFileName));
+  const std::string toponyx_folder = platform::JoinPath(mapping_folder, "Toponyx");
+  auto read = [&](std::string_view key, std::string_view def) {
+    return ini.ReadString(kSettingsSection, key, def);
+  };
+  // A remembered folder, when not blank, wins over the default one.
+  auto pick = [&](std::string_view key, std::string_view last_key, std::string_view def) {
+    std::string folder = read(key, def);
+    std::string last = NormaliseLastFolder(read(last_key, ""));
+    if (!last.empty()) folder = last;
+    return folder;
+  };
+
+  FolderSettings s;
+  s.download_folder = pick("Start Directory", "Last Start Directory",
+                           IsExistingFolder(toponyx_folder) ? toponyx_folder : env.program_folder);
+  if (!IsExistingFolder(s.download_folder)) s.download_folder = env.program_folder;
+
+  s.save_folder = pick("Save Directory", "Last Save Directory", toponyx_folder);
+  if (!IsExistingFolder(s.save_folder)) s.save_folder = toponyx_folder;
+
+  s.temp_folder = pick("Temp Directory", "Last Temp Directory", env.system_temp_folder);
+  if (!IsExistingFolder(s.temp_folder)) s.temp_folder = env.system_temp_folder;
+
+  s.www_location = read("WWW Location", kDefaultWwwLocation);
+  s.default_filetype = ParseFiletype(read("Default Filetype", "0"));
+  return s;
+}
+
+std::string SaveSettings(const std::string& mapping_folder, const StartupEnvironment& env,
+                         const FolderSettings& current) {
+  const std::string path = platform::JoinPath(mapping_folder, kSettingsFileName);
+  platform::IniFile ini(path);
+  const std::pair<std::string_view, std::string> keys[] = {
+      {"Start Directory", env.program_folder},
+      {"Last Start Directory", current.download_folder},
+      {"Save Directory", platform::JoinPath(mapping_folder, "Toponyx")},
+      {"Last Save Directory", current.save_folder},
+      {"Temp Directory", env.system_temp_folder},
+      {"Last Temp Directory", current.temp_folder},
+      {"WWW Location", current.www_location},
+      {"Default Filetype", std::to_string(current.default_filetype)},
+  };
+  for (const auto& [key, value] : keys) {
+    if (!ini.WriteString(kSettingsSection, key, value)) return "Unable to write to " + path;
+  }
+  return "";
+}
+
+std::string WriteSupportFiles(const std::string& program_folder, std::string_view help_bytes) {
+  std::string messages;
+  const std::pair<std::string_view, std::string_view> files[] = {
+      {"USACodes.list", resources::EmbeddedFile("USACodes.list")},
+      {"WorldCodes.list", resources::EmbeddedFile("WorldCodes.list")},
+      {"toponyx.chm", help_bytes},
+  };
+  for (const auto& [name, bytes] : files) {
+    std::string error = build::WriteSupportFile(program_folder, name, bytes);
+    if (error.empty()) continue;
+    if (!messages.empty()) messages += "\n";
+    messages += platform::JoinPath(program_folder, name) + ": " + error;
+  }
+  return messages;
+}
+
+}  // namespace toponyx::desktop

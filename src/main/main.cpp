@@ -1,0 +1,22 @@
+// toponyx-creator: the desktop program.
+#include <QApplication>
+
+#include "geodesy/Datum.h"
+#include "main/Application.h"
+#include "main/Mainfm.h"
+
+int main(int argc, char** argv) {
+  // The datum table is filled before any window exists.
+  toponyx::geo::LoadDatumFile();
+
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QString::fromLatin1(toponyx::desktop::kApplicationTitle));
+  QApplication::setApplicationDisplayName(QString::fromLatin1(toponyx::desktop::kApplicationTitle));
+
+  toponyx::desktop::BoxPrompter prompter;
+  toponyx::desktop::Forms forms(toponyx::desktop::StartupEnvironment::FromSystem(), prompter);
+  QObject::connect(forms.Mainfm(), &toponyx::desktop::TMainfm::Closed, &app, &QApplication::quit,
+                   Qt::QueuedConnection);
+  forms.Mainfm()->show();
+  return app.exec();
+}
