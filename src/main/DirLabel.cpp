@@ -41,8 +41,10 @@ QString TDirLabel::ShortenedPath(const QString& path, int length) {
 
 QString TDirLabel::ShortenStep(const QString& path) {
   for (int length = static_cast<int>(path.size()); length >= kShortestLength; --length) {
+    // Only a shorter form is a step: a path whose first part is short can
+    // give a longer one, and taking it would let the caption grow for ever.
     QString shorter = ShortenedPath(path, length);
-    if (shorter.size() != path.size()) return shorter;
+    if (shorter.size() < path.size()) return shorter;
   }
   return path;
 }

@@ -26,8 +26,8 @@ class TDirLabel : public QLabel {
   // tail that starts at a separator.
   static QString ShortenedPath(const QString& path, int length);
   // One shortening step: the form for the first length, from the path's
-  // length down to 19, whose length differs from the path's; the path itself
-  // when there is none.
+  // length down to 19, that is shorter than the path; the path itself when
+  // there is none.
   static QString ShortenStep(const QString& path);
 
  protected:

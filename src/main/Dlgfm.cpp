@@ -87,10 +87,13 @@ void TDlgfm::OKBtnClick() {
   const int32_t filetype = ui_->FilterComboBox1->currentIndex();
   mainfm_->SetDefaultFiletype(filetype);
   SetMaskFromFiletype(filetype);
-  const QString folder = ui_->EListFilesPath2->text();
-  if (!QFileInfo(folder).isDir()) QDir().mkpath(folder);  // a failure is ignored
-  QString download = folder.trimmed();
+  // The folder is made tidy before it is created, so that blanks around
+  // the text never become part of a new folder's name.
+  QString download = ui_->EListFilesPath2->text().trimmed();
   if (download.size() > 1 && download.endsWith(u'/')) download.chop(1);
+  if (!download.isEmpty() && !QFileInfo(download).isDir()) {
+    QDir().mkpath(download);  // a failure is ignored
+  }
   mainfm_->SetDownloadFolder(download);
   mainfm_->ReplaceFileList(ui_->FLB1->Items());
   accept();

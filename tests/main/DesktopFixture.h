@@ -1,0 +1,54 @@
+// Folders of one desktop test: a program folder, a Wine prefix, a temporary
+// folder and a download folder, all inside a fresh temporary folder, so no
+// test sees the real home, registry or program folder.
+#pragma once
+
+#include <QDir>
+#include <QString>
+#include <filesystem>
+#include <string>
+
+#include "main/Settings.h"
+#include "support/TempDir.h"
+#include "view/RecordingPrompter.h"
+
+namespace toponyx::testing {
+
+struct DesktopFolders {
+  DesktopFolders() {
+    for (const std::string& f : {program, prefix, temp, download}) {
+      std::filesystem::create_directories(f);
+    }
+  }
+  desktop::StartupEnvironment Env() const {
+    desktop::StartupEnvironment env;
+    env.program_folder = program;
+    env.system_temp_folder = temp + "/";
+    env.wine_prefix = prefix;
+    return env;
+  }
+  // A Carthovista installation registered in the prefix's registry.
+  std::string InstallCarthovista() {
+    const std::string folder = prefix + "/drive_c/Program Files/CarVis";
+    std::filesystem::create_directories(folder);
+    std::filesystem::create_directories(prefix + "/dosdevices");
+    std::filesystem::create_directory_symlink("../drive_c", prefix + "/dosdevices/c:");
+    WriteFileBytes(
+        prefix + "/system.reg",
+        "WINE REGISTRY Version 2\n\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\"
+        "App Paths\\\\CarVis.exe] 1\n\"Path\"=\"C:\\\\Program Files\\\\CarVis\"\n");
+    return std::filesystem::canonical(folder).string();
+  }
+
+  TempDir dir;
+  std::string program = dir.File("program");
+  std::string prefix = dir.File("wine");
+  std::string temp = dir.File("tmp");
+  std::string download = dir.File("downloads");
+};
+
+inline QString Q(const std::string& s) {
+  return QString::fromStdString(s);
+}
+
+}  // namespace toponyx::testing

@@ -1,0 +1,350 @@
+// The main window and its dialogs: the file list and the folder dialog's
+// handlers, Select all, Create runs with their messages and the progress
+// window, View after a run, the browse dialog, the web button, About, Help.
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+#include <filesystem>
+
+#include "DesktopFixture.h"
+#include "main/AboutBox.h"
+#include "main/Application.h"
+#include "main/DirLabel.h"
+#include "main/Dlgfm.h"
+#include "main/Dlgfm2.h"
+#include "main/DpnlEdit.h"
+#include "main/FileControls.h"
+#include "main/FolderEdit.h"
+#include "main/HelpWindow.h"
+#include "main/Mainfm.h"
+#include "platform/System.h"
+#include "view/Viewfm.h"
+
+using namespace toponyx;
+using namespace toponyx::desktop;
+using namespace toponyx::testing;
+
+namespace {
+
+QStringList Items(const QListWidget* list) {
+  QStringList names;
+  for (int i = 0; i < list->count(); ++i) names << list->item(i)->text();
+  return names;
+}
+
+QList<bool> Ticks(const QListWidget* list) {
+  QList<bool> ticks;
+  for (int i = 0; i < list->count(); ++i) ticks << (list->item(i)->checkState() == Qt::Checked);
+  return ticks;
+}
+
+// The folder dialog answered from inside its modal loop.
+void AnswerDialog(TDlgfm* dialog, std::function<void()> act) {
+  QTimer::singleShot(0, dialog, std::move(act));
+}
+
+// A program whose downloads are in f.download: INI "Last Start Directory".
+struct Session {
+  explicit Session(DesktopFolders& f, const std::string& ini_extra = "") {
+    WriteFileBytes(f.program + "/TOPONYX.INI",
+                   "[Paths]\r\nLast Start Directory=" + f.download + "\r\n" + ini_extra);
+    forms = std::make_unique<Forms>(f.Env(), prompter);
+    forms->Mainfm()->show();
+  }
+  TMainfm* main() const { return forms->Mainfm(); }
+  QListWidget* LB1() const { return main()->FileList(); }
+  QCheckBox* CB1() const { return main()->findChild<QCheckBox*>("CB1"); }
+  QPushButton* Button(const char* name) const { return main()->findChild<QPushButton*>(name); }
+
+  RecordingPrompter prompter;
+  std::unique_ptr<Forms> forms;
+};
+
+const char kLookout[] = "Lookout,Summit,,-36 50 54.6,174 45 48\r\n";
+
+}  // namespace
+
+class WindowsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { platform::SetDecimalSeparator('.'); }
+
+  void FileListAndFilters() {
+    DesktopFolders f;
+    for (const char* name : {"b.ZIP", "a.gz", "Readme.txt", "route.wpt", "home.tpx", "x.csv",
+                             "_first.txt", "Zulu.wpt"}) {
+      WriteFileBytes(f.download + "/" + name, "x");
+    }
+    Session s(f, "Default Filetype=1\r\n");
+    QCOMPARE(s.main()->windowTitle(), QString("Toponyx Creator (version 1.10a)"));
+    QCOMPARE(s.main()->size(), QSize(491, 433));
+    // The first list shows every kind of data file, whatever the default
+    // file type; names sorted with letters compared as capitals ("_" after
+    // "Z"), byte order otherwise.
+    QCOMPARE(Items(s.LB1()), (QStringList{"a.gz", "b.ZIP", "home.tpx", "Readme.txt", "route.wpt",
+                                          "Zulu.wpt", "_first.txt"}));
+    QCOMPARE(Ticks(s.LB1()), QList<bool>(7, false));
+    TDlgfm* dlg = s.forms->Dlgfm();
+    QCOMPARE(dlg->FilterComboBox1()->currentIndex(), 1);
+    QCOMPARE(dlg->FilterComboBox1()->count(), 3);
+    QCOMPARE(dlg->FilterComboBox1()->itemText(0),
+             QString("All Data Files (*.zip) (*.gz) (*.txt) (*.wpt) (*.tpx)"));
+    QCOMPARE(dlg->FilterComboBox1()->itemText(1), QString("Carthovista Waypoint Files (*.wpt)"));
+    QCOMPARE(dlg->FilterComboBox1()->itemText(2), QString("Toponyx Text Files (*.tpx)"));
+
+    // Opened and confirmed: only waypoint files.
+    AnswerDialog(dlg, [&] {
+      QVERIFY(dlg->isVisible());
+      QCOMPARE(dlg->windowTitle(), QString("Dialog"));
+      QCOMPARE(dlg->EListFilesPath2()->text(), Q(f.download));
+      QCOMPARE(dlg->FLB1()->Mask(), QString("*.wpt"));
+      dlg->OKBtnClick();
+    });
+    s.main()->SpeedButton1Click();
+    QCOMPARE(Items(s.LB1()), (QStringList{"route.wpt", "Zulu.wpt"}));
+
+    // Another filter, then Cancel: nothing changes in the main window.
+    s.LB1()->item(0)->setCheckState(Qt::Checked);
+    AnswerDialog(dlg, [&] {
+      dlg->FilterComboBox1()->setCurrentIndex(2);
+      QCOMPARE(Items(dlg->FLB1()), QStringList{"home.tpx"});
+      dlg->CancelBtnClick();
+    });
+    s.main()->SpeedButton1Click();
+    QCOMPARE(Items(s.LB1()), (QStringList{"route.wpt", "Zulu.wpt"}));
+    QCOMPARE(Ticks(s.LB1()), (QList<bool>{true, false}));
+    QCOMPARE(s.main()->DefaultFiletype(), 1);
+
+    // The next opening resets the mask from the default file type, while
+    // the filter list keeps the entry chosen before; OK then takes it.
+    AnswerDialog(dlg, [&] {
+      QCOMPARE(dlg->FLB1()->Mask(), QString("*.wpt"));
+      QCOMPARE(dlg->FilterComboBox1()->currentIndex(), 2);
+      dlg->OKBtnClick();
+    });
+    s.main()->SpeedButton1Click();
+    QCOMPARE(s.main()->DefaultFiletype(), 2);
+    QCOMPARE(Items(s.LB1()), QStringList{"home.tpx"});
+  }
+
+  void DialogOkTakesTheFolder() {
+    DesktopFolders f;
+    Session s(f);
+    TDlgfm* dlg = s.forms->Dlgfm();
+    const std::string fresh = f.dir.File("new/deeper");
+    AnswerDialog(dlg, [&] {
+      // The folder shown in the dialog, as the folder list would give it,
+      // with blanks and a trailing separator.
+      dlg->EListFilesPath2()->setText(Q("  " + fresh + "/ "));
+      dlg->OKBtnClick();
+    });
+    s.main()->SpeedButton1Click();
+    QCOMPARE(s.main()->DownloadFolder(), Q(fresh));
+    QVERIFY(QFileInfo(Q(fresh)).isDir());  // created with its parents
+    QCOMPARE(s.LB1()->count(), 0);
+
+    // Folder list and dialog edit follow each other; a drive goes to its root.
+    dlg->DirectoryListBox1()->SetDirectory(Q(f.download));
+    QCOMPARE(dlg->EListFilesPath2()->text(), Q(f.download));
+    QCOMPARE(dlg->DriveComboBox1()->itemText(0), QString("/"));
+  }
+
+  void SelectAllFiles() {
+    DesktopFolders f;
+    Session empty(f);
+    empty.CB1()->click();  // an empty list: nothing happens
+    QVERIFY(empty.CB1()->isChecked());
+    QCOMPARE(empty.LB1()->count(), 0);
+
+    DesktopFolders g;
+    for (const char* name : {"a.tpx", "b.tpx", "c.txt"})
+      WriteFileBytes(g.download + "/" + name, "x");
+    Session s(g);
+    s.CB1()->click();
+    QCOMPARE(Ticks(s.LB1()), QList<bool>(3, true));
+    s.CB1()->click();
+    QCOMPARE(Ticks(s.LB1()), QList<bool>(3, false));
+    s.CB1()->click();
+    // Confirming the dialog refills the list unticked; CB1 stays ticked.
+    TDlgfm* dlg = s.forms->Dlgfm();
+    AnswerDialog(dlg, [&] { dlg->OKBtnClick(); });
+    s.main()->SpeedButton1Click();
+    QVERIFY(s.CB1()->isChecked());
+    QCOMPARE(Ticks(s.LB1()), QList<bool>(3, false));
+  }
+
+  void CreateRefusals() {
+    DesktopFolders f;
+    WriteFileBytes(f.download + "/home.tpx", kLookout);
+    const std::string save = f.dir.File("out");
+    Session s(f, "Last Save Directory=" + save + "\r\n");
+    auto* name = s.main()->DatabaseName();
+
+    name->setText("   ");
+    s.main()->bCreateClick();
+    QCOMPARE(s.prompter.Texts(),
+             (QStringList{"There are no files in the list or none selected.",
+                          "Please enter the Database Filename.\n\r\n\rFor example:\n\rUse the "
+                          "name of the country or region."}));
+    QCOMPARE(s.prompter.boxes[0].kind, MessageKind::kWarning);
+    QCOMPARE(s.prompter.boxes[1].kind, MessageKind::kWarning);
+
+    s.prompter.boxes.clear();
+    name->setText("what?");
+    s.main()->bCreateClick();
+    QCOMPARE(s.prompter.Texts(),
+             QStringList{"A filename cannot contain any of the following characters:\r\n"
+                         "\\ / : * ? \" < > |"});
+    QCOMPARE(s.prompter.boxes[0].kind, MessageKind::kPlain);
+
+    s.prompter.boxes.clear();
+    s.LB1()->item(0)->setCheckState(Qt::Checked);
+    name->setText("");
+    s.main()->bCreateClick();
+    QCOMPARE(s.prompter.boxes.size(), size_t{1});
+    QCOMPARE(s.prompter.boxes[0].text.left(27), QString("Please enter the Database F"));
+    // A refused request touches nothing.
+    QVERIFY(!QFileInfo::exists(Q(save)));
+    QVERIFY(!s.Button("bView")->isEnabled());
+  }
+
+  void CreateRunAndView() {
+    DesktopFolders f;
+    WriteFileBytes(f.download + "/home.tpx", kLookout);
+    WriteFileBytes(f.download + "/notes.txt", "nothing a reader knows\r\n");
+    const std::string save = f.dir.File("out");
+    const std::string staging = f.dir.File("staging");
+    Session s(f, "Last Save Directory=" + save + "\r\nLast Temp Directory=" + staging + "\r\n");
+    QCOMPARE(s.main()->SaveFolder()->text(), Q(f.program + "/Toponyx"));  // out/ doesn't exist
+    s.main()->SaveFolder()->setText(Q(save));
+    s.main()->TempFolder()->setText(Q(staging));
+    s.LB1()->item(0)->setCheckState(Qt::Checked);  // home.tpx
+    s.main()->DatabaseName()->setText("  lookouts ");
+
+    // What the progress window shows, sampled whenever the run lets the
+    // window system breathe.
+    TDlgfm2* progress = s.forms->Dlgfm2();
+    QStringList seen;
+    QTimer sampler;
+    sampler.setInterval(0);
+    connect(&sampler, &QTimer::timeout, [&] {
+      QString state = progress->isVisible() ? "shown" : "hidden";
+      for (int i = 1; i <= 4; ++i) {
+        state += progress->StageLabel(i)->font().bold() ? " B" : " -";
+        state += progress->StageTick(i)->isVisibleTo(progress) ? "v" : ".";
+      }
+      if (seen.isEmpty() || seen.back() != state) seen << state;
+    });
+    sampler.start();
+    s.main()->bCreateClick();
+    sampler.stop();
+
+    QVERIFY2(s.prompter.boxes.empty(), qPrintable(s.prompter.Texts().join("|")));
+    QCOMPARE(static_cast<int>(s.main()->LastOutcome().status),
+             static_cast<int>(build::BuildStatus::kSucceeded));
+    QVERIFY(QFileInfo::exists(Q(save + "/lookouts.names")));
+    QVERIFY(QFileInfo::exists(Q(save + "/lookouts.types")));
+    QVERIFY(s.Button("bView")->isEnabled());
+    QVERIFY(!progress->isVisible());
+    QVERIFY(QFileInfo::exists(Q(f.download + "/home.tpx")));
+    QVERIFY(!QFileInfo::exists(Q(staging + "/temp.names")));
+    // Stage by stage: bold while running, a tick when done.
+    QVERIFY2(seen.contains("shown B. -. -. -.") && seen.contains("shown -v B. -. -.") &&
+                 seen.contains("shown -v -v B. -.") && seen.contains("shown -v -v -v B.") &&
+                 seen.contains("shown -v -v -v Bv"),
+             qPrintable(seen.join(" | ")));
+    QCOMPARE(progress->windowTitle(), QString("Please wait"));
+    QCOMPARE(progress->StageLabel(3)->text(), QString("Generating databases"));
+    QVERIFY(!progress->StageLabel(4)->font().bold());
+    QCOMPARE(progress->isModal() || progress->windowModality() == Qt::ApplicationModal, true);
+
+    // View shows the place just written.
+    s.main()->bViewClick();
+    TViewfm* view = s.forms->Viewfm();
+    QVERIFY(view->isVisible());
+    QCOMPARE(view->Model().rowCount(), 1);
+    QCOMPARE(view->Model().data(view->Model().index(0, 0)).toString(), QString("Lookout"));
+    QCOMPARE(view->Model().data(view->Model().index(0, 3)).toString(), QString("-36.84850"));
+    QCOMPARE(view->StatusText(), QString("Record No. 1"));
+
+    // A run while View holds the table fails with the table's message
+    // after reading its input; the View window stays as it was.
+    s.main()->bCreateClick();
+    QCOMPARE(s.prompter.Texts(), QStringList{"Cannot perform this operation on an open dataset"});
+    QCOMPARE(s.prompter.boxes[0].kind, MessageKind::kError);
+    QVERIFY(view->isVisible());
+    view->close();
+    s.prompter.boxes.clear();
+    s.main()->bCreateClick();
+    QVERIFY(s.prompter.boxes.empty());
+  }
+
+  void BrowseForFolder() {
+    DesktopFolders f;
+    Session s(f);
+    TFolderEdit* edit = s.main()->SaveFolder();
+    const std::string wanted = f.dir.File("made/here");
+    s.prompter.answers = {false, true};
+    connect(edit, &TFolderEdit::DialogOpened, this, [&](TSelectDirectoryDialog* d) {
+      QCOMPARE(d->windowTitle(), QString("Select Directory"));
+      d->FolderName()->setText(Q(wanted));
+      d->accept();  // "No": the dialog stays open
+      QVERIFY(!QFileInfo::exists(Q(wanted)));
+      d->accept();  // "Yes": created
+    });
+    edit->Browse();
+    QCOMPARE(s.prompter.questions,
+             QStringList(2, "The specified directory does not exist. Create it?"));
+    QVERIFY(QFileInfo(Q(wanted)).isDir());
+    QCOMPARE(edit->text(), Q(wanted));
+  }
+
+  void WebAboutAndHelp() {
+    DesktopFolders f;
+    Session s(f);
+    QStringList opened;
+    s.main()->open_url = [&](const QString& url) {
+      opened << url;
+      return false;  // a location the system can't open: no message
+    };
+    s.main()->findChild<QLineEdit*>("eHtml")->setText("https://example.org/gazetteers");
+    s.main()->SpeedButton2Click();
+    QCOMPARE(opened, QStringList{"https://example.org/gazetteers"});
+    QVERIFY(s.prompter.boxes.empty());
+
+    TAboutBox* about = s.forms->AboutBox();
+    QCOMPARE(about->windowTitle(), QString("About"));
+    QCOMPARE(about->size(), QSize(504, 214));
+    QCOMPARE(about->VersionText(), QString("Version : 1.10a"));
+    QVERIFY(about->HasPictures());
+    QTimer::singleShot(0, about, [about] { QTest::keyClick(about, Qt::Key_Escape); });
+    s.main()->SpeedButton3Click();
+    QVERIFY(!about->isVisible());
+
+    s.main()->bHelpClick();
+    HelpWindow* help = s.main()->Help();
+    QVERIFY(help != nullptr && help->isVisible());
+    QCOMPARE(help->Browser()->source().toString(),
+             QString("qthelp://org.toponyx.creator/doc/toponyx.html"));
+    QVERIFY(help->Browser()->toPlainText().contains("name database"));
+    help->close();
+
+    // No help file beside the program: Help does nothing.
+    QFile::remove(s.main()->HelpFilePath());
+    DesktopFolders g;
+    Session other(g);
+    QFile::remove(other.main()->HelpFilePath());
+    other.main()->bHelpClick();
+    QVERIFY(other.main()->Help() == nullptr || !other.main()->Help()->isVisible());
+  }
+};
+
+QTEST_MAIN(WindowsTest)
+#include "WindowsTest.moc"
