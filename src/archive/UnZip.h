@@ -10,9 +10,12 @@
 // Failures that end the extraction are raised as toponyx::Error with the
 // text shown to the user: "Incomplete Zip File" (no end record, or a central
 // directory that the file does not hold), "Premature end of file reached"
-// (an entry's data run past the end of the file), "Cannot create file %s",
-// "Cannot write file %s", and a refusal of archives split over several
-// disks. Damaged data in one entry only delete that entry's output.
+// (an entry's data run past the end of the file), "Cannot create file %s"
+// and "Cannot write file %s" (the output), "Cannot open file %s" and
+// "Cannot read file %s" (the archive), and a refusal of archives split over
+// several disks. Damaged data in one entry only delete that entry's output;
+// a method that is not known shows "Unknown Compression Method" ("Zip
+// Error") and the entry's output is deleted unless it is empty and correct.
 #pragma once
 
 #include <cstdint>
