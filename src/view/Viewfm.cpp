@@ -91,12 +91,16 @@ void TViewfm::FormShow() {
               CurrentChanged();
             });
   }
-  // Columns as wide as their fields, within reason.
-  const int em = fontMetrics().horizontalAdvance(u'X');
+  // Columns as wide as their fields or their titles: positions in digits,
+  // texts in average characters, at most 24 of them.
+  const QFontMetrics metrics = ui_->Grid1->fontMetrics();
   const auto& fields = table_.FieldDefs();
   for (int c = 0; c < model_->columnCount(); ++c) {
-    const int chars = static_cast<int>(fields[static_cast<size_t>(c)].length);
-    ui_->Grid1->setColumnWidth(c, std::clamp(chars * em * 2 / 3, 8 * em, 22 * em));
+    const dbf::FieldDef& field = fields[static_cast<size_t>(c)];
+    const int text = field.length <= 10 ? field.length * metrics.horizontalAdvance(u'0')
+                                        : std::min(field.length, 24) * metrics.averageCharWidth();
+    const int title = metrics.horizontalAdvance(QString::fromStdString(field.name));
+    ui_->Grid1->setColumnWidth(c, std::max(text, title) + 20);
   }
   MoveTo(model_->rowCount() > 0 ? 0 : -1);
   ShowRecordNumber();
