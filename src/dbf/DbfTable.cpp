@@ -106,9 +106,13 @@ struct DbfTable::Impl final : RecordSource {
   uint32_t record_count = 0;
 
   enum class State { kClosed, kBrowse, kAppend } state = State::kClosed;
-  std::vector<char> current;  // the current record
-  std::vector<char> append;   // the record being appended
-  bool modified = false;      // a field of the appended record was set
+  std::vector<char> current;  // the current record, unless entry_index is set
+  // During an index walk the current record stays in the index's compact
+  // form; it is decoded into `current` only when the whole record is needed.
+  std::vector<char> entry;
+  NameIndex* entry_index = nullptr;
+  std::vector<char> append;  // the record being appended
+  bool modified = false;     // a field of the appended record was set
   uint32_t recno = 0;
   bool bof = true;
   bool eof = true;
@@ -206,8 +210,26 @@ struct DbfTable::Impl final : RecordSource {
   void Take(uint32_t n, const char* record) {
     std::memcpy(current.data(), record, record_length);
     recno = n;
+    entry_index = nullptr;
+  }
+  void TakeEntry(NameIndex& index) {
+    const char* e = index.Entry();
+    const size_t n = index.EntryLength(e);
+    if (entry.size() < n) entry.resize(n);
+    std::memcpy(entry.data(), e, n);
+    recno = index.RecNo();
+    entry_index = &index;
+  }
+  // The whole current record.
+  const char* Current() {
+    if (entry_index) {
+      entry_index->Decode(entry.data(), current.data());
+      entry_index = nullptr;
+    }
+    return current.data();
   }
   void Empty() {
+    entry_index = nullptr;
     std::fill(current.begin(), current.end(), ' ');
     recno = 0;
     bof = eof = true;
@@ -247,17 +269,22 @@ struct DbfTable::Impl final : RecordSource {
     return false;
   }
 
-  // The live record behind the index's current entry, or null.
-  const char* Accept(NameIndex& index) {
+  // Takes the record behind the index's current entry when it is live. An
+  // index built in this session holds live copies of the records (deleted
+  // ones are left out, later deletions are marked in it); one read from a
+  // file may be stale, so its records are read from the table.
+  bool Accept(NameIndex& index) {
     const uint32_t n = index.RecNo();
-    if (n == 0 || n > record_count) return nullptr;
+    if (n == 0 || n > record_count) return false;
     if (index.detached()) {
       const char* r = Record(n, Direction::kAround);
-      return r[0] == kLive ? r : nullptr;
+      if (r[0] != kLive) return false;
+      Take(n, r);
+      return true;
     }
-    const char* r = index.Record();
-    if (r[0] != kLive || index.WasDeleted(n)) return nullptr;
-    return r;
+    if (index.WasDeleted(n)) return false;
+    TakeEntry(index);
+    return true;
   }
 
   enum class Move { kFirst, kLast, kNext, kPrior };
@@ -280,13 +307,10 @@ struct DbfTable::Impl final : RecordSource {
     }
     const bool forward = move == Move::kFirst || move == Move::kNext;
     while (ok) {
-      if (const char* r = Accept(index)) {
-        Take(index.RecNo(), r);
-        return true;
-      }
+      if (Accept(index)) return true;
       ok = forward ? index.Next() : index.Prior();
     }
-    if (recno != 0) index.Seek(current.data(), recno);  // back onto the current record
+    if (recno != 0) index.Seek(Current(), recno);  // back onto the current record
     return false;
   }
 
@@ -309,9 +333,11 @@ struct DbfTable::Impl final : RecordSource {
     if (!name.empty() && name.front() == platform::kPathSeparator) return std::string(name);
     return t.file_path_ + std::string(name);
   }
+  // An open index by its file, however the name spells it.
   OpenIndex* FindIndex(std::string_view name) {
+    const std::string wanted = IndexPath(name);
     for (OpenIndex& i : indexes) {
-      if (i.name == name) return &i;
+      if (i.index->path() == wanted) return &i;
     }
     return nullptr;
   }
@@ -582,6 +608,7 @@ void DbfTable::Close() {
 }
 
 void DbfTable::Impl::Release() {
+  entry_index = nullptr;
   file.reset();
   indexes.clear();
   active = nullptr;
@@ -645,6 +672,7 @@ void DbfTable::Impl::Post() {
   QueueRecord(append.data());
   const uint32_t n = record_count;
   for (OpenIndex& i : indexes) i.index->Insert(append.data(), n);
+  entry_index = nullptr;
   current.swap(append);
   recno = n;
   bof = eof = false;
@@ -720,9 +748,17 @@ void DbfTable::GetField(int position, std::string& out) const {
   const Impl& m = *impl_;
   m.RequireOpen();
   const FieldDef& f = m.Field(position);
-  const std::vector<char>& record = m.state == Impl::State::kAppend ? m.append : m.current;
-  const char* p = record.data() + f.offset;
-  size_t n = static_cast<size_t>(f.length);
+  const char* p;
+  size_t n;
+  if (m.state == Impl::State::kAppend) {
+    p = m.append.data() + f.offset;
+    n = static_cast<size_t>(f.length);
+  } else if (m.entry_index) {  // stored without its trailing blanks
+    p = m.entry_index->FieldInEntry(m.entry.data(), static_cast<uint32_t>(position), n);
+  } else {
+    p = m.current.data() + f.offset;
+    n = static_cast<size_t>(f.length);
+  }
   n = WithoutTrailingBlanks(p, n);
   while (n > 0 && static_cast<unsigned char>(p[0]) <= 32) ++p, --n;
   out.resize(n);
@@ -751,6 +787,7 @@ void DbfTable::Delete() {
   m.FlushPending();
   const char flag = kDeleted;
   if (!m.file->WriteAt(m.Offset(m.recno), &flag, 1)) m.ThrowWrite();
+  m.Current();
   m.current[0] = kDeleted;
   if (m.recno >= m.cache_first && m.recno < m.cache_first + m.cache_count) {
     m.cache[size_t{m.recno - m.cache_first} * m.record_length] = kDeleted;
@@ -774,7 +811,7 @@ bool DbfTable::GoToRecord(uint32_t recno) {
   const char* r = m.Record(recno, Direction::kAround);
   m.Take(recno, r);
   m.bof = m.eof = false;
-  if (m.active) m.active->Seek(m.current.data(), recno);
+  if (m.active) m.active->Seek(m.Current(), recno);
   return r[0] == kLive;
 }
 
@@ -805,19 +842,18 @@ void DbfTable::AddIndex(std::string_view index_file, std::string_view key_expres
   layout.key_field = static_cast<uint32_t>(key);
   layout.key_name = fields_[static_cast<size_t>(key)].name;
 
-  const bool was_active = m.active && index_name_ == index_file;
-  for (auto it = m.indexes.begin(); it != m.indexes.end(); ++it) {
-    if (it->name == index_file) {  // replaced by the new one
-      if (m.active == it->index.get()) m.active = nullptr;
-      m.indexes.erase(it);
-      break;
-    }
+  m.Current();  // the current record must not depend on an index that goes
+  Impl::OpenIndex* old = m.FindIndex(index_file);
+  const bool was_active = old && m.active == old->index.get();
+  if (old) {  // replaced by the new one
+    if (was_active) m.active = nullptr;
+    m.indexes.erase(m.indexes.begin() + (old - m.indexes.data()));
   }
   auto index = NameIndex::Build(fs_, m.IndexPath(index_file), layout, m.options, m, m.record_count);
   m.indexes.push_back(Impl::OpenIndex{std::string(index_file), std::move(index)});
   if (was_active) {
     m.active = m.indexes.back().index.get();
-    if (m.recno != 0) m.active->Seek(m.current.data(), m.recno);
+    if (m.recno != 0) m.active->Seek(m.Current(), m.recno);
   } else if (!m.active) {
     index_name_.clear();
   }
@@ -841,6 +877,7 @@ void DbfTable::OpenIndexFile(std::string_view index_file) {
 void DbfTable::SetIndexName(std::string_view index_file) {
   Impl& m = *impl_;
   if (index_file.empty()) {
+    if (m.state != Impl::State::kClosed) m.Current();
     m.active = nullptr;
     index_name_.clear();
     return;
@@ -849,10 +886,11 @@ void DbfTable::SetIndexName(std::string_view index_file) {
   m.CheckBrowse();
   Impl::OpenIndex* index = m.FindIndex(index_file);
   if (!index) throw TableError("Index " + std::string(index_file) + " is not open");
+  m.Current();
   m.active = index->index.get();
   index_name_ = std::string(index_file);
   if (m.recno != 0) {
-    m.active->Seek(m.current.data(), m.recno);
+    m.active->Seek(m.Current(), m.recno);
     m.bof = m.eof = false;
   }
 }

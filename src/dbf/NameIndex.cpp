@@ -114,6 +114,42 @@ struct SortItem {
   uint32_t index;
 };
 
+inline unsigned Digit(const SortItem& item, int byte) {
+  const uint64_t word = byte < 8 ? item.prefix : item.second;
+  return static_cast<unsigned>(word >> (56 - 8 * (byte & 7))) & 0xFF;
+}
+
+// Sorts by the sixteen prefix bytes, most significant first, one byte a
+// pass; small groups and groups that agree in all sixteen bytes are left to
+// the full comparison (the rest of the key, then the record's place).
+template <typename Less>
+void RadixSort(SortItem* items, SortItem* scratch, size_t n, int byte, const Less& less) {
+  constexpr size_t kSmall = 48;
+  while (n > kSmall && byte < 16) {
+    size_t count[256] = {};
+    for (size_t i = 0; i < n; ++i) ++count[Digit(items[i], byte)];
+    if (count[Digit(items[0], byte)] == n) {  // all alike in this byte
+      ++byte;
+      continue;
+    }
+    size_t start[256];
+    size_t total = 0;
+    for (int d = 0; d < 256; ++d) {
+      start[d] = total;
+      total += count[d];
+    }
+    size_t next[256];
+    std::memcpy(next, start, sizeof next);
+    for (size_t i = 0; i < n; ++i) scratch[next[Digit(items[i], byte)]++] = items[i];
+    std::memcpy(items, scratch, n * sizeof(SortItem));
+    for (int d = 0; d < 256; ++d) {
+      if (count[d] > 1) RadixSort(items + start[d], scratch + start[d], count[d], byte + 1, less);
+    }
+    return;
+  }
+  std::sort(items, items + n, less);
+}
+
 }  // namespace
 
 int CompareKeys(const char* a, const char* b, size_t n) {
@@ -218,6 +254,8 @@ NameIndex::NameIndex(platform::FileSystem& fs, std::string path, const Layout& l
   for (uint32_t f = 0; f < layout_.field_lengths.size(); ++f) {
     if (f != layout_.key_field) entry_fields_.push_back(f);
   }
+  entry_place_.resize(entry_fields_.size());
+  for (uint32_t i = 0; i < entry_fields_.size(); ++i) entry_place_[entry_fields_[i]] = i;
   max_entry_ = 4 + layout_.field_lengths.size() + (offset - 1);
   block_bytes_ = std::max(options_.block_bytes, kBlockHeader + max_entry_);
   data_start_ = kFileHeaderSize + layout_.field_lengths.size();
@@ -280,6 +318,13 @@ void NameIndex::Decode(const char* entry, char* record) const {
   }
 }
 
+const char* NameIndex::FieldInEntry(const char* entry, uint32_t field, size_t& length) const {
+  size_t p = 4;
+  for (uint32_t i = entry_place_[field]; i > 0; --i) p += 1 + static_cast<unsigned char>(entry[p]);
+  length = static_cast<unsigned char>(entry[p]);
+  return entry + p + 1;
+}
+
 size_t NameIndex::EntryLength(const char* entry) const {
   size_t p = 4;
   for (size_t i = 0; i < entry_fields_.size(); ++i) p += 1 + static_cast<unsigned char>(entry[p]);
@@ -335,13 +380,14 @@ void NameIndex::WriteSortedRuns(RecordSource& source, uint32_t record_count) {
     const size_t budget = options_.memory_budget > 2 * block_bytes_
                               ? options_.memory_budget - block_bytes_
                               : options_.memory_budget / 2;
-    per_run = std::max<size_t>(1, budget / (length + sizeof(SortItem)));
+    per_run = std::max<size_t>(1, budget / (length + 2 * sizeof(SortItem)));
   }
   per_run = std::min<size_t>(per_run, record_count);
 
   std::vector<char> block(per_run * length);
   std::vector<SortItem> items;
   items.reserve(per_run);
+  std::vector<SortItem> scratch(per_run);
   const size_t key_offset = layout_.key_offset;
   const size_t key_length = layout_.key_length;
   const char* base = block.data();
@@ -368,7 +414,7 @@ void NameIndex::WriteSortedRuns(RecordSource& source, uint32_t record_count) {
       items.push_back(SortItem{Prefix(key, key_length, key_length), second, i});
     }
     if (items.empty()) continue;
-    std::sort(items.begin(), items.end(), less);
+    RadixSort(items.data(), scratch.data(), items.size(), 0, less);
     BlockWriter out(*this, file_end_);
     for (const SortItem& item : items) {
       out.Commit(Encode(base + size_t{item.index} * length,

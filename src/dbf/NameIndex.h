@@ -114,6 +114,12 @@ class NameIndex {
   // The current entry's record (record length bytes, flag byte blank).
   const char* Record();
   uint32_t RecNo() const { return current_recno_; }
+  // The current entry as stored (valid until the cursor moves), its length,
+  // and where a field lies in such an entry: field without trailing blanks.
+  const char* Entry() const { return current_; }
+  size_t EntryLength(const char* entry) const;
+  const char* FieldInEntry(const char* entry, uint32_t field, size_t& length) const;
+  void Decode(const char* entry, char* record) const;
 
   // Adds the entry of a record posted after the build.
   void Insert(const char* record, uint32_t recno);
@@ -146,8 +152,6 @@ class NameIndex {
 
   // Entries.
   size_t Encode(const char* record, uint32_t recno, char* out) const;
-  void Decode(const char* entry, char* record) const;
-  size_t EntryLength(const char* entry) const;
   Item MakeItem(const char* entry, uint32_t source) const;
   bool Less(const Item& a, const Item& b) const;
   bool SameEntry(const Item& a, const Item& b) const;
@@ -184,6 +188,7 @@ class NameIndex {
   std::unique_ptr<platform::File> file_;
   bool detached_ = false;
   std::vector<uint32_t> entry_fields_;   // the key field first, then the others
+  std::vector<uint32_t> entry_place_;    // a field's place among entry_fields_
   std::vector<uint32_t> field_offsets_;  // in the record
   size_t max_entry_ = 0;
   size_t block_bytes_ = 0;
