@@ -3,8 +3,10 @@
 // way a Create run does it; beside it, in the same run, LC_ALL=C sort -s
 // sorts the same keys written as a text file, as the yardstick.
 //
-//   toponyx_dbf_bench [records] [--seed S] [--no-verify]
+//   toponyx_dbf_bench [records] [--repeat R] [--seed S] [--no-verify]
 //
+// With --repeat, sort and the pipeline run R times in turn and the best
+// times are compared as well: the machine may be shared.
 // Files go to a fresh folder under $TMPDIR (else /tmp), removed at the end.
 #include <sys/resource.h>
 
@@ -150,60 +152,50 @@ struct Folder {
   }
 };
 
-int Run(uint64_t records, uint64_t seed, bool verify) {
-  Folder folder{toponyx::platform::CreateUniqueFolder(toponyx::platform::SystemTempFolder(),
-                                                      "toponyx-dbf-bench-")};
-  if (folder.path.empty()) {
-    std::fprintf(stderr, "cannot create a folder under %s\n",
-                 toponyx::platform::SystemTempFolder().c_str());
-    return 1;
-  }
-  std::printf("records: %llu, folder: %s\n", static_cast<unsigned long long>(records),
-              folder.path.c_str());
+struct SortRound {
+  double seconds = 0;
+  double peak_mib = 0;  // largest of sort's processes so far
+};
 
-  // The yardstick: sort the same keys as lines of text.
-  const std::string keys = folder.path + "/keys.txt";
-  const std::string sorted = folder.path + "/sorted.txt";
-  WriteKeys(keys, records, seed);
-  const double keys_mib = FileMiB(keys);
+// The yardstick: sort the keys as lines of text.
+SortRound RunSort(const std::string& keys, const std::string& sorted) {
   const std::string command = "LC_ALL=C sort -s -o '" + sorted + "' '" + keys + "'";
-  auto start = Clock::now();
+  SortRound round;
+  const auto start = Clock::now();
   const int status = std::system(command.c_str());
-  const double sort_seconds = Seconds(start);
-  if (status != 0) {
-    std::fprintf(stderr, "sort failed (%d)\n", status);
-    return 1;
-  }
+  round.seconds = Seconds(start);
+  if (status != 0) throw std::runtime_error("sort failed (" + std::to_string(status) + ")");
   rusage children{};
   getrusage(RUSAGE_CHILDREN, &children);
-  std::remove(keys.c_str());
+  round.peak_mib = static_cast<double>(children.ru_maxrss) / 1024.0;
   std::remove(sorted.c_str());
+  return round;
+}
 
-  // What the generator alone costs (it runs inside the append phase).
-  start = Clock::now();
-  {
-    NameGenerator gen(seed);
-    PlaceText place;
-    size_t checksum = 0;
-    for (uint64_t i = 0; i < records; ++i) {
-      gen.Next(place);
-      checksum += place.name.size() + place.latitude.size();
-    }
-    if (checksum == 1) std::printf(" ");
-  }
-  const double generator_seconds = Seconds(start);
+struct PipelineRound {
+  double append = 0, index = 0, copy = 0, total = 0;
+  double append_peak = 0, index_peak = 0, copy_peak = 0;
+  bool peaks = false;  // per phase; else for the whole process
+  std::string append_cpu, index_cpu, copy_cpu;
+  uint64_t append_allocations = 0, index_allocations = 0, copy_allocations = 0;
+  double table_mib = 0, ndx_mib = 0;
+  uint64_t copied = 0;
+};
 
-  // The pipeline: append, index, ordered copy.
+// The pipeline of a Create run: append, index, ordered copy, close.
+PipelineRound RunPipeline(const std::string& folder, uint64_t records, uint64_t seed) {
+  PipelineRound r;
   toponyx::NullBuildUi ui;
-  const bool peaks = ResetPeak();
+  r.peaks = ResetPeak();
   Cpu cpu = CpuNow();
-  start = Clock::now();
+  const auto start = Clock::now();
   DbfTable working(&ui);
-  working.SetFilePath(folder.path);
+  working.SetFilePath(folder);
   working.SetTableName("temp.names");
   DefineFields(working);
   working.CreateTable();
   working.Open();
+  allocations = 0;
   {
     NameGenerator gen(seed);
     PlaceText place;
@@ -219,14 +211,14 @@ int Run(uint64_t records, uint64_t seed, bool verify) {
       working.Post();
     }
   }
-  const uint64_t append_allocations = allocations;
-  const double append_seconds = Seconds(start);
-  const double append_peak = PeakMiB();
-  const std::string append_cpu = CpuSince(cpu);
-  cpu = CpuNow();
-  const double table_mib = FileMiB(folder.path + "/temp.names");
+  r.append_allocations = allocations;
+  r.append = Seconds(start);
+  r.append_peak = PeakMiB();
+  r.append_cpu = CpuSince(cpu);
+  r.table_mib = FileMiB(folder + "/temp.names");
 
-  if (peaks) ResetPeak();
+  if (r.peaks) ResetPeak();
+  cpu = CpuNow();
   auto phase = Clock::now();
   allocations = 0;
   {
@@ -235,23 +227,22 @@ int Run(uint64_t records, uint64_t seed, bool verify) {
     working.OpenIndexFile("temp.ndx");
     working.SetIndexName("temp.ndx");
   }
-  const uint64_t index_allocations = allocations;
-  const double index_seconds = Seconds(phase);
-  const double index_peak = PeakMiB();
-  const std::string index_cpu = CpuSince(cpu);
-  cpu = CpuNow();
-  const double ndx_mib = FileMiB(folder.path + "/temp.ndx");
+  r.index_allocations = allocations;
+  r.index = Seconds(phase);
+  r.index_peak = PeakMiB();
+  r.index_cpu = CpuSince(cpu);
+  r.ndx_mib = FileMiB(folder + "/temp.ndx");
 
-  if (peaks) ResetPeak();
+  if (r.peaks) ResetPeak();
+  cpu = CpuNow();
   phase = Clock::now();
   DbfTable output(&ui);
-  output.SetTableName(folder.path + "/bench.names");
+  output.SetTableName(folder + "/bench.names");
   DefineFields(output);
   output.CreateTable();
   output.Open();
   std::string value;
   value.reserve(64);
-  uint64_t copied = 0;
   allocations = 0;
   {
     Counted counted;
@@ -262,71 +253,130 @@ int Run(uint64_t records, uint64_t seed, bool verify) {
         output.SetField(f, value);
       }
       output.Post();
-      ++copied;
+      ++r.copied;
     }
     working.Close();
     output.Close();
   }
-  const uint64_t copy_allocations = allocations;
-  const double copy_seconds = Seconds(phase);
-  const double copy_peak = PeakMiB();
-  const std::string copy_cpu = CpuSince(cpu);
-  const double total_seconds = Seconds(start);
+  r.copy_allocations = allocations;
+  r.copy = Seconds(phase);
+  r.copy_peak = PeakMiB();
+  r.copy_cpu = CpuSince(cpu);
+  r.total = Seconds(start);
+  return r;
+}
 
-  auto rate = [records](double s) { return s > 0 ? static_cast<double>(records) / s : 0.0; };
-  std::printf("\n%-34s %9.2f s                     (%.0f MiB of keys, peak %.0f MiB)\n",
-              "LC_ALL=C sort -s", sort_seconds, keys_mib,
-              static_cast<double>(children.ru_maxrss) / 1024.0);
-  std::printf("%-34s %9.2f s %12.0f rec/s   peak %.1f MiB (table %.0f MiB)\n",
-              "append (generator included)", append_seconds, rate(append_seconds), append_peak,
-              table_mib);
-  std::printf("%-34s %9.2f s %12.0f rec/s   peak %.1f MiB (index file %.0f MiB)\n", "create index",
-              index_seconds, rate(index_seconds), index_peak, ndx_mib);
-  std::printf("%-34s %9.2f s %12.0f rec/s   peak %.1f MiB\n", "ordered copy", copy_seconds,
-              rate(copy_seconds), copy_peak);
-  std::printf("%-34s %9.2f s %12.0f rec/s   peak %.1f MiB%s\n", "append + index + copy",
-              total_seconds, rate(total_seconds), std::max({append_peak, index_peak, copy_peak}),
-              peaks ? "" : " (whole process)");
-  std::printf("%-34s %9.2f s\n", "generator alone", generator_seconds);
-  std::printf("cpu: append %s; index %s; copy %s\n", append_cpu.c_str(), index_cpu.c_str(),
-              copy_cpu.c_str());
-  std::printf("heap allocations: append loop %llu, index %llu, copy loop %llu\n",
-              static_cast<unsigned long long>(append_allocations),
-              static_cast<unsigned long long>(index_allocations),
-              static_cast<unsigned long long>(copy_allocations));
-  std::printf("%-34s %9.2f\n", "ratio to sort", total_seconds / sort_seconds);
-  std::printf("%-34s %9.2f\n", "ratio to sort, generator excluded",
-              (total_seconds - generator_seconds) / sort_seconds);
+// The output really is in name order and complete.
+bool Verify(const std::string& path, uint64_t records) {
+  toponyx::NullBuildUi ui;
+  DbfTable check(&ui);
+  check.SetTableName(path);
+  check.Open();
+  std::string value;
+  char previous[45];
+  char key[45];
+  uint64_t seen = 0;
+  for (check.First(); !check.Eof(); check.Next()) {
+    check.GetField(0, value);
+    StoredKey(value, key);
+    if (seen > 0 && toponyx::dbf::CompareKeys(previous, key, 45) > 0) {
+      std::fprintf(stderr, "record %u is out of order\n", check.RecNo());
+      return false;
+    }
+    std::memcpy(previous, key, 45);
+    ++seen;
+  }
+  check.Close();
+  if (seen != records) {
+    std::fprintf(stderr, "output holds %llu records\n", static_cast<unsigned long long>(seen));
+    return false;
+  }
+  return true;
+}
 
-  if (copied != records) {
-    std::fprintf(stderr, "copied %llu records, expected %llu\n",
-                 static_cast<unsigned long long>(copied), static_cast<unsigned long long>(records));
+int Run(uint64_t records, uint64_t seed, bool verify, int repeat) {
+  Folder folder{toponyx::platform::CreateUniqueFolder(toponyx::platform::SystemTempFolder(),
+                                                      "toponyx-dbf-bench-")};
+  if (folder.path.empty()) {
+    std::fprintf(stderr, "cannot create a folder under %s\n",
+                 toponyx::platform::SystemTempFolder().c_str());
     return 1;
   }
-  if (verify) {  // the output really is in name order
-    DbfTable check(&ui);
-    check.SetTableName(folder.path + "/bench.names");
-    check.Open();
-    char previous[45];
-    char key[45];
-    uint64_t seen = 0;
-    for (check.First(); !check.Eof(); check.Next()) {
-      check.GetField(0, value);
-      StoredKey(value, key);
-      if (seen > 0 && toponyx::dbf::CompareKeys(previous, key, 45) > 0) {
-        std::fprintf(stderr, "record %u is out of order\n", check.RecNo());
-        return 1;
-      }
-      std::memcpy(previous, key, 45);
-      ++seen;
+  std::printf("records: %llu, rounds: %d, folder: %s\n", static_cast<unsigned long long>(records),
+              repeat, folder.path.c_str());
+  const std::string keys = folder.path + "/keys.txt";
+  WriteKeys(keys, records, seed);
+  const double keys_mib = FileMiB(keys);
+
+  // What the generator alone costs (it runs inside the append phase).
+  auto start = Clock::now();
+  {
+    NameGenerator gen(seed);
+    PlaceText place;
+    size_t checksum = 0;
+    for (uint64_t i = 0; i < records; ++i) {
+      gen.Next(place);
+      checksum += place.name.size() + place.latitude.size();
     }
-    check.Close();
-    if (seen != records) {
-      std::fprintf(stderr, "output holds %llu records\n", static_cast<unsigned long long>(seen));
+    if (checksum == 1) std::printf(" ");
+  }
+  const double generator_seconds = Seconds(start);
+
+  auto rate = [records](double s) { return s > 0 ? static_cast<double>(records) / s : 0.0; };
+  double best_sort = 1e300, best_total = 1e300, best_sans_generator = 1e300;
+  double worst_peak = 0;
+  SortRound sort;
+  for (int round = 1; round <= repeat; ++round) {
+    sort = RunSort(keys, folder.path + "/sorted.txt");
+    const PipelineRound r = RunPipeline(folder.path, records, seed);
+    if (r.copied != records) {
+      std::fprintf(stderr, "copied %llu records, expected %llu\n",
+                   static_cast<unsigned long long>(r.copied),
+                   static_cast<unsigned long long>(records));
       return 1;
     }
-    std::printf("verified: %llu records in name order\n", static_cast<unsigned long long>(seen));
+    const double peak = std::max({r.append_peak, r.index_peak, r.copy_peak});
+    std::printf("\nround %d\n", round);
+    std::printf("  %-32s %8.2f s                     (%.0f MiB of keys, peak %.0f MiB)\n",
+                "LC_ALL=C sort -s", sort.seconds, keys_mib, sort.peak_mib);
+    std::printf("  %-32s %8.2f s %11.0f rec/s   peak %.1f MiB (table %.0f MiB)\n",
+                "append (generator included)", r.append, rate(r.append), r.append_peak,
+                r.table_mib);
+    std::printf("  %-32s %8.2f s %11.0f rec/s   peak %.1f MiB (index file %.0f MiB)\n",
+                "create index", r.index, rate(r.index), r.index_peak, r.ndx_mib);
+    std::printf("  %-32s %8.2f s %11.0f rec/s   peak %.1f MiB\n", "ordered copy", r.copy,
+                rate(r.copy), r.copy_peak);
+    std::printf("  %-32s %8.2f s %11.0f rec/s   peak %.1f MiB%s\n", "append + index + copy",
+                r.total, rate(r.total), peak, r.peaks ? "" : " (whole process)");
+    std::printf("  %-32s %8.2f (%.2f without the generator)\n", "ratio to sort",
+                r.total / sort.seconds, (r.total - generator_seconds) / sort.seconds);
+    std::printf("  cpu: append %s; index %s; copy %s\n", r.append_cpu.c_str(), r.index_cpu.c_str(),
+                r.copy_cpu.c_str());
+    std::printf("  heap allocations: append loop %llu, index %llu, copy loop %llu\n",
+                static_cast<unsigned long long>(r.append_allocations),
+                static_cast<unsigned long long>(r.index_allocations),
+                static_cast<unsigned long long>(r.copy_allocations));
+    best_sort = std::min(best_sort, sort.seconds);
+    best_total = std::min(best_total, r.total);
+    best_sans_generator = std::min(best_sans_generator, r.total - generator_seconds);
+    worst_peak = std::max(worst_peak, peak);
+
+    const std::string output = folder.path + "/bench.names";
+    if (verify && round == repeat) {
+      if (!Verify(output, records)) return 1;
+      std::printf("  verified: %llu records in name order\n",
+                  static_cast<unsigned long long>(records));
+    }
+    std::remove(output.c_str());
+    std::remove((folder.path + "/temp.names").c_str());
+    std::remove((folder.path + "/temp.ndx").c_str());
   }
+  std::printf(
+      "\nbest of %d: sort %.2f s, append + index + copy %.2f s (%.2f s without the "
+      "generator, which alone takes %.2f s)\n",
+      repeat, best_sort, best_total, best_sans_generator, generator_seconds);
+  std::printf("ratio of the best times: %.2f (%.2f without the generator); peak memory %.1f MiB\n",
+              best_total / best_sort, best_sans_generator / best_sort, worst_peak);
   return 0;
 }
 
@@ -336,16 +386,19 @@ int main(int argc, char** argv) {
   uint64_t records = 10'000'000;
   uint64_t seed = 1;
   bool verify = true;
+  int repeat = 1;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--seed" && i + 1 < argc) {
       seed = std::strtoull(argv[++i], nullptr, 10);
+    } else if (arg == "--repeat" && i + 1 < argc) {
+      repeat = std::max(1, std::atoi(argv[++i]));
     } else if (arg == "--no-verify") {
       verify = false;
     } else if (!arg.empty() && arg[0] >= '0' && arg[0] <= '9') {
       records = std::strtoull(arg.c_str(), nullptr, 10);
     } else {
-      std::fprintf(stderr, "usage: %s [records] [--seed S] [--no-verify]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [records] [--repeat R] [--seed S] [--no-verify]\n", argv[0]);
       return 2;
     }
   }
@@ -354,7 +407,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    return Run(records, seed, verify);
+    return Run(records, seed, verify, repeat);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());
     return 1;
