@@ -12,6 +12,38 @@
 
 namespace toponyx::readers {
 
+// text::ParseDecimal with a short cut for the common plain form: an optional
+// sign, at most 15 digits and a full stop ("-33.86", "151.2", "6252000").
+// Such a number is an exact integer divided by an exact power of ten, so one
+// division gives the correctly rounded value, the same that the full
+// conversion gives. Any other text goes to text::ParseDecimal.
+inline double Decimal(std::string_view s) {
+  static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                      1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  size_t i = 0;
+  const size_t n = s.size();
+  bool negative = false;
+  if (i < n && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
+  uint64_t mantissa = 0;
+  int digits = 0;
+  int decimals = -1;  // digits after the full stop; -1 before it
+  for (; i < n; ++i) {
+    const char c = s[i];
+    if (c >= '0' && c <= '9') {
+      mantissa = mantissa * 10 + static_cast<uint64_t>(c - '0');
+      ++digits;
+      if (decimals >= 0) ++decimals;
+    } else if (c == '.' && decimals < 0) {
+      decimals = 0;
+    } else {
+      break;
+    }
+  }
+  if (i != n || digits == 0 || digits > 15) return text::ParseDecimal(s);
+  const double value = static_cast<double>(mantissa) / kPow10[decimals < 0 ? 0 : decimals];
+  return negative ? -value : value;
+}
+
 template <int kMaxFields>
 class FieldCuts {
  public:
@@ -51,10 +83,26 @@ class FieldCuts {
   // Field n read as GetFloatField reads it.
   double Float(int n, double def) const {
     if (n < 1 || n > count_ || fields_[static_cast<size_t>(n - 1)].empty()) return def;
-    return text::ParseLooseFloat(text::TrimBlanks(fields_[static_cast<size_t>(n - 1)]));
+    const std::string_view f = text::TrimBlanks(fields_[static_cast<size_t>(n - 1)]);
+    // A field of nothing but a plain number reads as that number.
+    return IsPlainNumber(f) ? Decimal(f) : text::ParseLooseFloat(f);
   }
 
  private:
+  static bool IsPlainNumber(std::string_view f) {
+    if (f.empty()) return false;
+    bool digit = false;
+    for (size_t i = 0; i < f.size(); ++i) {
+      const char c = f[i];
+      if (c >= '0' && c <= '9') {
+        digit = true;
+      } else if (!(c == '.' || (i == 0 && (c == '-' || c == '+')))) {
+        return false;
+      }
+    }
+    return digit;
+  }
+
   static_assert(kMaxFields > 0);
   std::array<std::string_view, kMaxFields> fields_{};
   int count_ = 0;

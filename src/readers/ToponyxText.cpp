@@ -46,7 +46,7 @@ double WholeNumber(std::string_view s) {
 
 // The decimal number of a text, its sign left out.
 double UnsignedNumber(std::string_view s) {
-  return std::fabs(text::ParseDecimal(WithoutLeadingSigns(s)));
+  return std::fabs(Decimal(WithoutLeadingSigns(s)));
 }
 
 // An angle written as decimal degrees ("-36.8485"), degrees and decimal
@@ -63,7 +63,7 @@ double Angle(std::string_view t, std::string& buffer) {
     t = buffer;
   }
   const size_t space = t.find(' ');
-  if (space == std::string_view::npos) return text::ParseDecimal(t);
+  if (space == std::string_view::npos) return Decimal(t);
   double value = WholeNumber(t.substr(0, space));
   const std::string_view rest = t.substr(space + 1);
   const size_t second = rest.find(' ');
@@ -138,12 +138,11 @@ class TpxReader {
         zone_.assign(zone_field);
         text::UpperCaseAscii(zone_);
         if (zone_.empty()) zone_ = s_.default_zone;
-        geo::UtmToLatLong(zone_, s_.hemisphere, lat, text::ParseDecimal(first),
-                          text::ParseDecimal(second), lon, datum_);
+        geo::UtmToLatLong(zone_, s_.hemisphere, lat, Decimal(first), Decimal(second), lon, datum_);
         break;
       }
       case TpxGrid::kNzmg:
-        geo::NzmgToLatLong(lat, lon, text::ParseDecimal(second), text::ParseDecimal(first));
+        geo::NzmgToLatLong(lat, lon, Decimal(second), Decimal(first));
         // A grid position the conversion cannot resolve has no place on
         // the map: the line is passed over.
         if (geo::NzmgFailed(lat, lon)) return;
@@ -155,9 +154,14 @@ class TpxReader {
     }
     geo::ConvertDatum(datum_, wgs84_, lat, lon);
 
+    // Feature types repeat from line to line: the last one is kept.
     const std::string_view code = text::TrimBlanks(f_.Get(kFeatureTypeField, "UNKN"));
-    text::ProperCase(code, full_);
-    ctx_.full_codes.Note(code);
+    if (!have_code_ || code != code_) {
+      code_.assign(code);
+      have_code_ = true;
+      text::ProperCase(code, full_);
+      ctx_.full_codes.Note(code);
+    }
     FormatFormC(lat, lat_text_);
     FormatFormC(lon, lon_text_);
     ctx_.AppendPlace(text::TrimBlanks(f_.Get(kNameField, "")), full_, {}, lat_text_, lon_text_);
@@ -168,7 +172,9 @@ class TpxReader {
   int32_t datum_;
   const int32_t wgs84_;
   FieldCuts<kSecondField> f_;
-  std::string zone_, buffer_, full_, lat_text_, lon_text_;
+  std::string zone_, buffer_, lat_text_, lon_text_;
+  bool have_code_ = false;
+  std::string code_, full_;  // the last feature type and its FULL_CODE
 };
 
 }  // namespace

@@ -55,8 +55,8 @@ void ReadWaypoints(build::BuildContext& ctx) {
       name += part;
     }
 
-    double lat = text::ParseDecimal(lat_field);
-    double lon = text::ParseDecimal(lon_field);
+    double lat = Decimal(lat_field);
+    double lon = Decimal(lon_field);
     geo::ConvertDatum(from, to, lat, lon);
     FormatFormC(lat, lat_text);
     FormatFormC(lon, lon_text);

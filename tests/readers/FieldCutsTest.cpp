@@ -1,6 +1,8 @@
 // Fields cut once answer as the text operations do on the whole line.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "readers/Fields.h"
 
 namespace toponyx::testing {
@@ -23,6 +25,39 @@ TEST(FieldCutsTest, AnswersAsGetFieldGetIntFieldAndGetFloatField) {
         EXPECT_EQ(f.Get(n, "D"), "D");  // beyond what was cut
       }
     }
+  }
+}
+
+TEST(FieldCutsTest, ShortCutDecimalsEqualTheFullConversion) {
+  const char* texts[] = {"-33.86",
+                         "151.2",
+                         "6252000",
+                         "0.1",
+                         ".5",
+                         "5.",
+                         "-0",
+                         "+7",
+                         "007.250",
+                         "-.",
+                         ".",
+                         "-",
+                         "1.2.3",
+                         "12x",
+                         " 4 ",
+                         "1e5",
+                         "+-5",
+                         "",
+                         "0.30000000000000004",
+                         "123456789012345",
+                         "1234567890123456",
+                         "9007199254740993",
+                         "0.000000000000001",
+                         "174.76333333"};
+  for (const char* t : texts) {
+    SCOPED_TRACE(t);
+    const double expected = text::ParseDecimal(t);
+    const double got = readers::Decimal(t);
+    EXPECT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << got << " vs " << expected;
   }
 }
 

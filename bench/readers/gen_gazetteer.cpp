@@ -1,0 +1,286 @@
+// Writes gazetteer files of realistic shape for the reader benchmarks:
+//   gen_gazetteer FORMAT LINES > file
+// FORMAT is one of
+//   geonames  GeoNames dump: 19 tab-separated UTF-8 columns, no header; names
+//             with diacritics, some in scripts the code page lacks (so the
+//             ASCII name or an alternate name stands in), comma-separated
+//             alternate names, the feature codes in their real proportions
+//   gns       world GNS country file, 29 columns with MODIFY_DATE, UTF-8
+//   gns-old   world GNS file of the older layout (no DATE column), 25
+//             columns in Windows-1252
+//   os        OS 1:50 000 gazetteer, 20 colon-separated fields
+//   wpt       waypoint file (four header lines, then one waypoint a line)
+//   tpx       Toponyx text file in latitude and longitude (degrees, minutes
+//             and seconds), tpx-utm and tpx-nzmg in the two grids
+// Output is deterministic (a fixed seed).
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+namespace {
+
+uint64_t state = 0x2545F4914F6CDD1DULL;
+uint64_t Next() {
+  state ^= state << 13;
+  state ^= state >> 7;
+  state ^= state << 17;
+  return state;
+}
+size_t Pick(size_t n) {
+  return static_cast<size_t>(Next() % n);
+}
+double Uniform() {
+  return static_cast<double>(Next() >> 11) * (1.0 / 9007199254740992.0);
+}
+template <typename T, size_t N>
+const T& OneOf(const T (&items)[N]) {
+  return items[Pick(N)];
+}
+
+// Name parts: plain syllables, and syllables with letters outside ASCII
+// (UTF-8), some of them outside Windows-1252 too.
+const char* const kPlain[] = {"an",    "ber", "ca",   "dor", "el",   "fen",   "gar",  "ho",  "in",
+                              "ka",    "lin", "mar",  "no",  "os",   "pa",    "ri",   "san", "ta",
+                              "ul",    "va",  "wen",  "zi",  "bur",  "lo",    "mi",   "ne",  "sto",
+                              "ville", "ton", "berg", "dal", "wood", "field", "ford", "stan"};
+const char* const kAccented[] = {
+    "\xC3\xA9", "\xC3\xBC", "\xC3\xB1",         "\xC3\xB8",         "\xC3\xA5",         "\xC3\xA7",
+    "\xC3\xA0", "\xC3\xB6", "\xC5\x82" /* ł */, "\xC4\x8D" /* č */, "\xC5\x9F" /* ş */, "\xC3\xAD"};
+const char* const kCyrillic[] = {"\xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0",
+                                 "\xD0\x9A\xD0\xB8\xD0\xB5\xD0\xB2",
+                                 "\xD0\x9F\xD0\xB5\xD1\x82\xD1\x80\xD0\xBE\xD0\xB2\xD0\xBE"};
+const char* const kGeneric[] = {"",         "",        "",        "",          " River",
+                                " Creek",   " Hill",   " Lake",   " Mountain", " Valley",
+                                " Station", " School", " Church", " Farm",     " Bridge"};
+
+// A name as ASCII (ascii) and as written (utf8).
+void MakeName(std::string& utf8, std::string& ascii) {
+  utf8.clear();
+  ascii.clear();
+  const int words = Pick(5) == 0 ? 2 : 1;
+  for (int w = 0; w < words; ++w) {
+    if (w > 0) {
+      utf8 += ' ';
+      ascii += ' ';
+    }
+    const int syllables = 2 + static_cast<int>(Pick(3));
+    for (int s = 0; s < syllables; ++s) {
+      std::string_view part = OneOf(kPlain);
+      std::string p(part);
+      if (s == 0) p[0] = static_cast<char>(p[0] - 'a' + 'A');
+      ascii += p;
+      if (Pick(8) == 0) {
+        utf8 += p.substr(0, p.size() - 1);
+        utf8 += OneOf(kAccented);
+      } else {
+        utf8 += p;
+      }
+    }
+  }
+  const char* generic = OneOf(kGeneric);
+  utf8 += generic;
+  ascii += generic;
+  if (Pick(40) == 0) utf8 = OneOf(kCyrillic);  // the ASCII name stands in
+}
+
+struct Code {
+  const char* feature_class;
+  const char* code;
+  int weight;
+};
+// GeoNames codes, roughly in the proportions of the world dump; two codes
+// of later dumps that the built-in table lacks.
+const Code kGeoNamesCodes[] = {
+    {"P", "PPL", 330}, {"H", "STM", 90},  {"S", "HTL", 30}, {"T", "MT", 30},   {"T", "HLL", 40},
+    {"H", "LK", 25},   {"S", "SCH", 25},  {"S", "CH", 20},  {"A", "ADM3", 10}, {"A", "ADM2", 5},
+    {"L", "LCTY", 20}, {"V", "FRST", 8},  {"R", "RD", 5},   {"S", "FRM", 25},  {"H", "RSV", 10},
+    {"T", "PK", 10},   {"P", "PPLX", 15}, {"S", "BLDG", 8}, {"H", "SPNG", 6},  {"L", "PRK", 8},
+    {"T", "MTS", 5},   {"S", "CMTY", 6},  {"H", "BAY", 4},  {"T", "ISL", 6},   {"P", "PPLA2", 4},
+    {"A", "ADM1H", 1}, {"P", "PPLCH", 1}};
+// GNS designation codes with their classes.
+const Code kGnsCodes[] = {{"P", "PPL", 50}, {"H", "STM", 15}, {"T", "MT", 8},   {"T", "HLL", 8},
+                          {"H", "LK", 4},   {"S", "FRM", 5},  {"L", "LCTY", 5}, {"V", "FRST", 2},
+                          {"A", "ADM2", 1}, {"T", "PK", 3},   {"R", "RSTN", 1}, {"S", "BLDG", 1},
+                          {"U", "BNK", 1},  {"T", "PASS", 1}, {"H", "SPNG", 1}, {"A", "PCLH", 1}};
+
+template <size_t N>
+const Code& Weighted(const Code (&codes)[N]) {
+  int total = 0;
+  for (const Code& c : codes) total += c.weight;
+  int r = static_cast<int>(Pick(static_cast<size_t>(total)));
+  for (const Code& c : codes) {
+    if ((r -= c.weight) < 0) return c;
+  }
+  return codes[0];
+}
+
+const char* const kCountries[] = {"DE", "FR", "US", "CN", "IN", "BR", "RU", "NO", "ES",
+                                  "IT", "PL", "MX", "ID", "IR", "TR", "NZ", "CA", "AU"};
+const char* const kZones[] = {"Europe/Berlin", "Europe/Paris",    "America/New_York",
+                              "Asia/Shanghai", "Asia/Kolkata",    "America/Sao_Paulo",
+                              "Europe/Moscow", "Pacific/Auckland"};
+
+void GeoNames(long lines) {
+  std::string name, ascii, alt, alt_ascii, alternates;
+  long id = 2986043;  // seven digits, as the dump's first line
+  for (long i = 0; i < lines; ++i) {
+    MakeName(name, ascii);
+    alternates.clear();
+    const int n_alt = Pick(4) == 0 ? static_cast<int>(Pick(7)) : 0;
+    for (int k = 0; k < n_alt; ++k) {
+      MakeName(alt, alt_ascii);
+      if (k > 0) alternates += ',';
+      alternates += alt;
+    }
+    const Code& c = Weighted(kGeoNamesCodes);
+    const bool populated = c.feature_class[0] == 'P';
+    std::printf(
+        "%ld\t%s\t%s\t%s\t%.5f\t%.5f\t%s\t%s\t%s\t\t%02zu\t%s\t\t\t%zu\t%s\t%zu\t%s\t20%02zu-%02zu-"
+        "%02zu\n",
+        id, name.c_str(), ascii.c_str(), alternates.c_str(), Uniform() * 140 - 60,
+        Uniform() * 360 - 180, c.feature_class, c.code, OneOf(kCountries), Pick(40),
+        Pick(3) == 0 ? "" : "123", populated ? Pick(100000) : 0, Pick(5) == 0 ? "350" : "",
+        Pick(3000), OneOf(kZones), Pick(20) + 5, Pick(12) + 1, Pick(28) + 1);
+    id += 1 + static_cast<long>(Pick(2));
+  }
+}
+
+void Gns(long lines) {
+  std::printf(
+      "RC\tUFI\tUNI\tLAT\tLONG\tDMS_LAT\tDMS_LONG\tMGRS\tJOG\tFC\tDSG\tPC\tCC1\tADM1\tPOP\tELEV\t"
+      "CC2\tNT\tLC\tSHORT_FORM\tGENERIC\tSORT_NAME_RO\tFULL_NAME_RO\tFULL_NAME_ND_RO\tSORT_NAME_"
+      "RG\tFULL_NAME_RG\tFULL_NAME_ND_RG\tNOTE\tMODIFY_DATE\n");
+  std::string name, ascii, sort;
+  for (long i = 0; i < lines; ++i) {
+    MakeName(name, ascii);
+    sort = ascii;
+    for (char& ch : sort) ch = (ch >= 'a' && ch <= 'z') ? static_cast<char>(ch - 32) : ch;
+    const Code& c = Weighted(kGnsCodes);
+    const double lat = Uniform() * 10 + 45, lon = Uniform() * 10 + 15;
+    const bool no_nd = Pick(10) == 0;  // the walk goes on to field 23
+    std::printf(
+        "%d\t%ld\t%ld\t%.6f\t%.6f\t%02d%02d00\t%03d%02d00\t34UCV%05zu%05zu\tNM34-%02zu\t%s\t%s\t\t"
+        "LO\t%02zu\t\t\t\t%c\t\t\t\t%s\t%s\t%s\t%s\t%s\t%s\t\t%d-%02zu-%02zu\n",
+        Pick(3) == 0 ? 1 : 2, -846576 - i, -1261087 - i, lat, lon, static_cast<int>(lat),
+        static_cast<int>((lat - std::floor(lat)) * 60), static_cast<int>(lon),
+        static_cast<int>((lon - std::floor(lon)) * 60), Pick(100000), Pick(100000), Pick(12),
+        c.feature_class, c.code, Pick(9), Pick(4) == 0 ? 'V' : 'N', sort.c_str(), name.c_str(),
+        no_nd ? "" : ascii.c_str(), sort.c_str(), name.c_str(), ascii.c_str(),
+        1993 + static_cast<int>(Pick(20)), Pick(12) + 1, Pick(28) + 1);
+  }
+}
+
+void GnsOld(long lines) {
+  std::printf(
+      "RC\tUFI\tUNI\tLAT\tLONG\tDMS_LAT\tDMS_LONG\tUTM\tJOG\tMGRS\tFC\tDSG\tPC\tCC1\tADM1\tADM2\t"
+      "DIM\tCC2\tNT\tLC\tSHORT_FORM\tGENERIC\tSORT_NAME\tFULL_NAME\tFULL_NAME_ND\n");
+  std::string name, ascii, sort;
+  for (long i = 0; i < lines; ++i) {
+    MakeName(name, ascii);
+    sort = ascii;
+    for (char& ch : sort) ch = (ch >= 'a' && ch <= 'z') ? static_cast<char>(ch - 32) : ch;
+    const Code& c = Weighted(kGnsCodes);
+    std::printf(
+        "1\t%ld\t%ld\t%.6f\t%.6f\t\t\t\tNM34-07\t\t%s\t%s\t\tEI\t%02zu\t\t\t\tN\t\t\t\t%s\t%s\t%"
+        "s\n",
+        -1501150 - i, -1503150 - i, Uniform() * 4 + 51.5, -(Uniform() * 4 + 6), c.feature_class,
+        c.code, Pick(30), sort.c_str(),
+        ascii.c_str(),  // Windows-1252 text: the ASCII form stands for it
+        Pick(10) == 0 ? "" : ascii.c_str());
+  }
+}
+
+void Os(long lines) {
+  const char* const codes[] = {"T", "H", "W", "O", "FM", "F", "X", "A", "R", "C"};
+  std::string name, ascii;
+  for (long i = 0; i < lines; ++i) {
+    MakeName(name, ascii);
+    const double lat = Uniform() * 8 + 50, lon = Uniform() * 7 - 5.5;
+    const double alat = std::fabs(lat), alon = std::fabs(lon);
+    std::printf(
+        "%ld:NY%04zu:%s:NY:%d:%.1f:%d:%.1f:%zu:%zu:%c:CU:Cumbria:Cumbria:%s:01-MAR-1993:I:%zu::"
+        "\r\n",
+        i + 1, Pick(10000), ascii.c_str(), static_cast<int>(alat), (alat - std::floor(alat)) * 60,
+        static_cast<int>(alon), (alon - std::floor(alon)) * 60, Pick(1000), Pick(700),
+        lon < 0 ? 'W' : 'E', OneOf(codes), Pick(204) + 1);
+  }
+}
+
+void Wpt(long lines) {
+  std::printf(
+      "Carthovista Waypoint File Version 1.1\r\nEuropean 1950\r\nReserved 2\r\nReserved 3\r\n");
+  std::string name, ascii, description, d_ascii;
+  for (long i = 0; i < lines; ++i) {
+    MakeName(name, ascii);
+    MakeName(description, d_ascii);
+    std::printf("%ld,%s,%.6f,%.6f,36000.00000,0,1,3,0,65535,%s,0,0,0,%zu,6,0,17\r\n", i + 1,
+                ascii.c_str(), Uniform() * 20 + 36, Uniform() * 30 - 5,
+                Pick(3) == 0 ? "" : d_ascii.c_str(), Pick(3000));
+  }
+}
+
+void Tpx(long lines, const char* grid) {
+  std::string name, ascii;
+  if (std::strcmp(grid, "utm") == 0) {
+    std::printf("; generated\r\n#1,UTM,56,S\r\n#2,WGS 84\r\n");
+  } else if (std::strcmp(grid, "nzmg") == 0) {
+    std::printf("; generated\r\n#1,NZG\r\n#2,Geodetic Datum 1949\r\n");
+  } else {
+    std::printf("; generated\r\n#2,European 1950\r\n");
+  }
+  for (long i = 0; i < lines; ++i) {
+    MakeName(name, ascii);
+    if (std::strcmp(grid, "utm") == 0) {
+      std::printf("%s,trig,%s,%.1f,%.1f\r\n", ascii.c_str(), Pick(10) == 0 ? "55H" : "",
+                  300000 + Uniform() * 400000, 6100000 + Uniform() * 300000);
+    } else if (std::strcmp(grid, "nzmg") == 0) {
+      std::printf("%s,trig,,%.1f,%.1f\r\n", ascii.c_str(), 5900000 + Uniform() * 300000,
+                  2600000 + Uniform() * 200000);
+    } else {
+      const double lat = Uniform() * 20 + 36, lon = Uniform() * 30 - 5;
+      const double alon = std::fabs(lon);
+      std::printf("%s,summit,,%d %d %.1f,%s%d %d %.1f\r\n", ascii.c_str(), static_cast<int>(lat),
+                  static_cast<int>((lat - std::floor(lat)) * 60), Uniform() * 60,
+                  lon < 0 ? "-" : "", static_cast<int>(alon),
+                  static_cast<int>((alon - std::floor(alon)) * 60), Uniform() * 60);
+    }
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr,
+                 "usage: gen_gazetteer geonames|gns|gns-old|os|wpt|tpx|tpx-utm|tpx-nzmg LINES\n");
+    return 2;
+  }
+  const std::string format = argv[1];
+  const long lines = std::atol(argv[2]);
+  static char buffer[1 << 20];
+  std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+  if (format == "geonames") {
+    GeoNames(lines);
+  } else if (format == "gns") {
+    Gns(lines);
+  } else if (format == "gns-old") {
+    GnsOld(lines);
+  } else if (format == "os") {
+    Os(lines);
+  } else if (format == "wpt") {
+    Wpt(lines);
+  } else if (format == "tpx") {
+    Tpx(lines, "ll");
+  } else if (format == "tpx-utm") {
+    Tpx(lines, "utm");
+  } else if (format == "tpx-nzmg") {
+    Tpx(lines, "nzmg");
+  } else {
+    std::fprintf(stderr, "unknown format %s\n", format.c_str());
+    return 2;
+  }
+  return 0;
+}
