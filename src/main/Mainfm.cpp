@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QListWidget>
 #include <QScreen>
+#include <QShowEvent>
 #include <QUrl>
 #include <algorithm>
 #include <exception>
@@ -119,7 +120,9 @@ void TMainfm::FormCreate() {
 
 void TMainfm::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  FormShow();
+  // A window brought back from the task bar gets only the system's show
+  // event: the show handler runs when the program shows the window.
+  if (!event->spontaneous()) FormShow();
 }
 
 void TMainfm::FormShow() {

@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QScreen>
+#include <QShowEvent>
 #include <QStatusBar>
 #include <exception>
 
@@ -78,7 +79,9 @@ bool TViewfm::OpenAndShow() {
 
 void TViewfm::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  FormShow();
+  // A window brought back from the task bar gets only the system's show
+  // event: the show handler runs when the program shows the window.
+  if (!event->spontaneous()) FormShow();
 }
 
 void TViewfm::FormShow() {
