@@ -94,14 +94,6 @@ TEST_F(OsGazetteerTest, CodeWordsAndSkippedLines) {
                                 "Not Identified", "Other", "Town", "Water Feature"}));
 }
 
-TEST_F(OsGazetteerTest, TheFileNameDecidesWhateverTheFirstLine) {
-  // A first line that would pass the GeoNames test.
-  Write("my50kGaz.txt",
-        "123456\tnot a place\r\n" + Os("Keswick", "54", "36.0", "3", "8.0", "W", "T"));
-  ASSERT_EQ(Run({"my50kGaz.txt"}).status, build::BuildStatus::kSucceeded);
-  EXPECT_EQ(NamesOf(Output()), (std::vector<std::string>{"Keswick"}));
-}
-
 TEST_F(OsGazetteerTest, WholeBuildThroughTheProgram) {
   TempDir in;
   WriteFileBytes(in.File("50kgaz2008.txt"),

@@ -111,11 +111,6 @@ TEST_F(ToponyxTextTest, UnknownDatumsFallBackToWgs84AndWarnOncePerRun) {
   ASSERT_EQ(Run({"a.tpx", "b.tpx"}).status, build::BuildStatus::kSucceeded);
   EXPECT_EQ(Positions(), (std::vector<std::string>{"-36.50000 174.50000", "-36.50000 174.50000"}));
   EXPECT_EQ(ui.texts(), (std::vector<std::string>{kUserFileWarning}));
-
-  ui.messages.clear();
-  Write("c.tpx", "#2,WGS 84\nC,Trig,,-36.5,174.5\n");
-  ASSERT_EQ(Run({"c.tpx"}, "next").status, build::BuildStatus::kSucceeded);
-  EXPECT_TRUE(ui.texts().empty());  // the flag lives for one run
 }
 
 TEST_F(ToponyxTextTest, SettingsCarryOverBetweenFilesAndRuns) {
