@@ -48,13 +48,26 @@ void Shoot(QWidget* w, const char* name) {
   std::printf("%s (%dx%d)\n", qPrintable(path), shot.width(), shot.height());
 }
 
-// Message boxes are answered at once and written to the terminal.
+// Message boxes are written to the terminal and answered at once; the one
+// asked for is also shown as the program shows it, and photographed.
 class LoggingPrompter final : public Prompter {
  public:
-  void Message(QWidget*, toponyx::MessageKind, const QString& text, const QString&,
-               toponyx::MessageButtons) override {
+  void Message(QWidget* parent, toponyx::MessageKind kind, const QString& text,
+               const QString& caption, toponyx::MessageButtons buttons) override {
     std::printf("message: %s\n", qPrintable(text));
+    if (shot_name.isEmpty() || skip-- > 0) return;
+    const QByteArray name = shot_name.toLatin1();
+    shot_name.clear();
+    QTimer::singleShot(300, [name] {
+      if (QWidget* box = QApplication::activeModalWidget()) {
+        Shoot(box, name.constData());
+        box->close();
+      }
+    });
+    BoxPrompter().Message(parent, kind, text, caption, buttons);
   }
+  QString shot_name;
+  int skip = 0;  // boxes to let pass before the one photographed
   bool Confirm(QWidget*, const QString& text, const QString&) override {
     std::printf("question: %s -> yes\n", qPrintable(text));
     return true;
@@ -92,6 +105,12 @@ int main(int argc, char** argv) {
   });
   main->SpeedButton1Click();
   Settle();
+
+  // Create with nothing ticked and no name: the second refusal, the one
+  // with line breaks, as a box.
+  prompter.shot_name = "refusal-box";
+  prompter.skip = 1;
+  main->bCreateClick();
 
   // Every file ticked, a name, and Create; the progress window is caught
   // while the input is read.

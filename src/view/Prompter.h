@@ -22,6 +22,11 @@ class Prompter {
   virtual bool Confirm(QWidget* parent, const QString& text, const QString& caption = {}) = 0;
 };
 
+// The texts carry the line breaks of their origin: CR LF, and LF CR in one
+// of them. On screen a pair of either order, or a lone CR or LF, is one
+// line break.
+QString ScreenText(const QString& text);
+
 // The real boxes (QMessageBox).
 class BoxPrompter final : public Prompter {
  public:

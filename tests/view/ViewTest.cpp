@@ -207,6 +207,15 @@ class ViewTest : public QObject {
     QVERIFY(prompter.boxes.empty());
   }
 
+  void MessageLineBreaksOnScreen() {
+    using desktop::ScreenText;
+    QCOMPARE(ScreenText("Please enter the Database Filename.\n\r\n\rFor example:\n\rUse it."),
+             QString("Please enter the Database Filename.\n\nFor example:\nUse it."));
+    QCOMPARE(ScreenText("A\r\n\r\nB\r\nC"), QString("A\n\nB\nC"));
+    QCOMPARE(ScreenText("A\rB\nC\n\nD"), QString("A\nB\nC\n\nD"));
+    QCOMPARE(ScreenText("\\ / : * ?"), QString("\\ / : * ?"));
+  }
+
   void TableThatCannotBeOpened() {
     TempDir dir;
     dbf::DbfTable t;
