@@ -153,6 +153,9 @@ class TpxReader {
         break;
     }
     geo::ConvertDatum(datum_, wgs84_, lat, lon);
+    // So is a position that is no finite number (a number text "nan" or
+    // "inf", or what the grid conversions make of huge numbers).
+    if (!std::isfinite(lat) || !std::isfinite(lon)) return;
 
     // Feature types repeat from line to line: the last one is kept.
     const std::string_view code = text::TrimBlanks(f_.Get(kFeatureTypeField, "UNKN"));

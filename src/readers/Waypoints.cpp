@@ -1,6 +1,7 @@
 // Carthovista waypoint files: after four header lines (read by the format
 // dispatch, which also took the file's datum from line 2), one waypoint a
 // line, comma-separated, in decimal degrees on the file's datum.
+#include <cmath>
 #include <string>
 #include <string_view>
 
@@ -58,6 +59,8 @@ void ReadWaypoints(build::BuildContext& ctx) {
     double lat = Decimal(lat_field);
     double lon = Decimal(lon_field);
     geo::ConvertDatum(from, to, lat, lon);
+    // A number text such as "nan" or "inf" gives no place on the map.
+    if (!std::isfinite(lat) || !std::isfinite(lon)) continue;
     FormatFormC(lat, lat_text);
     FormatFormC(lon, lon_text);
     ctx.AppendPlace(name, kWaypoint, {}, lat_text, lon_text);

@@ -46,7 +46,8 @@ TEST_F(ToponyxTextTest, AngleTextsCommentsAndDataLines) {
         "No Type,,,1.5,2.5\n"
         "Missing Type\n"
         ",Summit,,,174.5\n"
-        ",Nameless,,-36,\n");
+        ",Nameless,,-36,\n"
+        "Not A Number,nowhere,,nan,174\n");
   ASSERT_EQ(Run({"auckland.tpx"}).status, build::BuildStatus::kSucceeded);
   EXPECT_EQ(Records(), (std::vector<Fields>{
                            {"", "Nameless", "", "-36.00000", "0.00000"},
@@ -76,7 +77,8 @@ TEST_F(ToponyxTextTest, UtmLinesWithDefaultZoneHemisphereAndDatum) {
         "#2,WGS 84\n"
         "Band,Trig,33U,500000,5000000\n"
         "#1,UTM , 33U , ?\n"  // neither S nor N: the band letter decides
-        "Band Only,Trig,,500000,5000000\n");
+        "Band Only,Trig,,500000,5000000\n"
+        "Huge,Nowhere,,1e308,1e308\n");  // no finite position: passed over
   ASSERT_EQ(Run({"sydney.tpx"}).status, build::BuildStatus::kSucceeded);
   EXPECT_EQ(Records(), (std::vector<Fields>{
                            {"Band", "Trig", "", "45.15348", "15.00000"},

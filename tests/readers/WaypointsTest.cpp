@@ -40,7 +40,8 @@ TEST_F(WaypointsTest, NamesDescriptionsAndSkippedLines) {
                         Wpt("CAMP1", "-33.86", "151.2", "base camp") +
                         Wpt("", "-33.5", "151.5", "spring") + Wpt("  Lat Only ", "-33.25", "", "") +
                         Wpt("No Position", " ", "", "ignored") + Wpt("", "-33", "151", " ") +
-                        Wpt("Noisy", "+12.3456789x", "1e1", "") + "2,Short,10,20\r\n" + "\r\n");
+                        Wpt("Noisy", "+12.3456789x", "1e1", "") + Wpt("Infinite", "inf", "1", "") +
+                        "2,Short,10,20\r\n" + "\r\n");
   ASSERT_EQ(Run({"camp.wpt"}).status, build::BuildStatus::kSucceeded);
   // The name part of " - Spring" is empty; the name database stores its
   // values left-aligned, as it does the right-aligned positions.
