@@ -127,6 +127,7 @@ def main():
         "// ANSI is Windows-1252, OEM is CP437. See the script for the rules.",
         '#include "readers/CodePageTables.h"',
         "",
+        "// clang-format off",
         "namespace toponyx::codepage::tables {",
         "",
         emit_bytes("kAnsiToOem", ansi_to_oem),
@@ -148,7 +149,7 @@ def main():
             row = []
     if row:
         out.append("    " + ", ".join(row) + ",")
-    out += ["};", "", "}  // namespace toponyx::codepage::tables", ""]
+    out += ["};", "", "}  // namespace toponyx::codepage::tables", "// clang-format on", ""]
     sys.stdout.write("\n".join(out))
 
 

@@ -2,6 +2,7 @@
 // ANSI is Windows-1252, OEM is CP437. See the script for the rules.
 #include "readers/CodePageTables.h"
 
+// clang-format off
 namespace toponyx::codepage::tables {
 
 const uint8_t kAnsiToOem[256] = {
@@ -299,3 +300,4 @@ const UnicodeMapping kUnicodeToAnsi[] = {
 };
 
 }  // namespace toponyx::codepage::tables
+// clang-format on
