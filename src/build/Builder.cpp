@@ -159,7 +159,7 @@ class Run {
     view_holds_output_ = b_.dbf2.Active();
     names_temp_ = ReserveTemporary(b_.fs, names_path_);
     try {
-      outcome.places = CopyInNameOrder(b_.dbf1, b_.dbf2, names_temp_);
+      outcome.places = CopyInNameOrder(b_.dbf1, b_.dbf2, names_temp_, b_.ui);
     } catch (const std::exception& e) {
       throw Error(Retarget(e.what(), names_temp_, names_path_));
     }

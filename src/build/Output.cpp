@@ -10,7 +10,8 @@ void IndexWorkingTable(dbf::DbfTable& working) {
   working.SetIndexName("temp.ndx");
 }
 
-uint64_t CopyInNameOrder(dbf::DbfTable& working, dbf::DbfTable& output, const std::string& path) {
+uint64_t CopyInNameOrder(dbf::DbfTable& working, dbf::DbfTable& output, const std::string& path,
+                         BuildUi& ui) {
   output.SetTableName(path);
   output.ClearFields();
   output.AddField("NAME", 'C', 45);
@@ -31,7 +32,7 @@ uint64_t CopyInNameOrder(dbf::DbfTable& working, dbf::DbfTable& output, const st
       output.SetField(field, value);
     }
     output.Post();
-    ++copied;
+    if ((++copied & 0x3FFF) == 0) ui.Breathe();  // the window repaints while a big copy runs
     working.Next();
   }
   working.Close();

@@ -17,8 +17,9 @@ void IndexWorkingTable(dbf::DbfTable& working);
 
 // Creates the output table at path with the working table's five fields and
 // copies every live record in index order; closes both tables. Returns the
-// number of records copied.
-uint64_t CopyInNameOrder(dbf::DbfTable& working, dbf::DbfTable& output, const std::string& path);
+// number of records copied. The front end may breathe now and then.
+uint64_t CopyInNameOrder(dbf::DbfTable& working, dbf::DbfTable& output, const std::string& path,
+                         BuildUi& ui);
 
 // The .types file: the datum lines, the full codes, the major codes.
 std::string TypesFileText(const std::vector<std::string>& full_codes);

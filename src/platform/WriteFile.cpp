@@ -1,7 +1,8 @@
 #include "platform/WriteFile.h"
 
+#include "platform/FileAttributes.h"
+
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -33,18 +34,10 @@ int TryWrite(const std::string& path, std::string_view bytes) {
 
 }  // namespace
 
-bool IsReadOnly(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return false;
-  return (st.st_mode & S_IWUSR) == 0;
-}
-
 std::string WriteWholeFile(const std::string& path, std::string_view bytes) {
   int err = TryWrite(path, bytes);
   if (err == 0) return "";
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) == 0) {
-    ::chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR);
+  if (IsReadOnly(path) && SetReadOnly(path, false)) {
     err = TryWrite(path, bytes);
     if (err == 0) return "";
   }

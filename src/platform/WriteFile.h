@@ -6,13 +6,10 @@
 
 namespace toponyx::platform {
 
-// Creates or overwrites path with bytes. When that fails and the file exists
-// without write permission (read-only), the permission is granted and the
+// Creates or overwrites path with bytes. When that fails and the file is
+// read-only (FileAttributes.h), the read-only attribute is cleared and the
 // same write is tried once more. Returns "" on success, or the system's
 // message for the failure.
 std::string WriteWholeFile(const std::string& path, std::string_view bytes);
-
-// True when the file exists and its owner may not write it.
-bool IsReadOnly(const std::string& path);
 
 }  // namespace toponyx::platform
