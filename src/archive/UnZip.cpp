@@ -423,17 +423,23 @@ bool UnZip::Selected(const ZipEntry& e) const {
 std::string UnZip::OutputPath(const ZipEntry& e) {
   if (!dest_set_) throw Error("Cannot create file " + e.file_name);  // no folder to write in
   if (!recreate_dirs_) return platform::JoinPath(dest_dir_, e.file_name);
-  std::string folder = dest_dir_;
+  const std::string folder = RecreatedFolder(dest_dir_, e.folder);
+  if (!fs_.CreateDirectories(folder)) throw Error("Cannot create file " + folder);
+  return e.file_name.empty() ? folder : platform::JoinPath(folder, e.file_name);
+}
+
+std::string UnZip::RecreatedFolder(const std::string& dest, std::string_view entry_folder) {
+  std::string folder = dest;
   size_t start = 0;
-  while (start < e.folder.size()) {
-    const size_t slash = e.folder.find('/', start);
-    const std::string_view part(e.folder.data() + start, slash - start);
+  while (start < entry_folder.size()) {
+    size_t slash = entry_folder.find('/', start);
+    if (slash == std::string_view::npos) slash = entry_folder.size();
+    const std::string_view part = entry_folder.substr(start, slash - start);
     start = slash + 1;
     if (part.empty() || part == "." || part == "..") continue;
     folder = platform::JoinPath(folder, part);
   }
-  if (!fs_.CreateDirectories(folder)) throw Error("Cannot create file " + folder);
-  return e.file_name.empty() ? folder : platform::JoinPath(folder, e.file_name);
+  return folder;
 }
 
 int UnZip::Extract() {

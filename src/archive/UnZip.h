@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -99,6 +100,10 @@ class UnZip {
   std::string EntryFileName(int index);
   // The whole description of entry `index` (same range rule).
   const ZipEntry& Entry(int index);
+
+  // The folder below dest that receives an entry of the given folder part
+  // when folders are recreated: its "", "." and ".." parts are dropped.
+  static std::string RecreatedFolder(const std::string& dest, std::string_view entry_folder);
 
  private:
   struct Directory;

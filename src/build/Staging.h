@@ -4,7 +4,10 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "archive/Gzip.h"
+#include "archive/UnZip.h"
 #include "build/BuildContext.h"
 #include "build/BuildUi.h"
 #include "platform/File.h"
@@ -23,15 +26,21 @@ class Stager {
   // Stages ctx.selected, in order, into ctx.staged.
   void StageAll(BuildContext& ctx, const std::string& download_folder,
                 const std::string& staging_folder);
-  // Deletes what the run expanded (the finish step).
+  // Deletes what the run expanded (the finish step): the expanded files
+  // and the private folders they were expanded into.
   void CleanUp(BuildContext& ctx, const std::string& staging_folder);
 
  private:
   void StageZip(BuildContext& ctx, const std::string& path, const std::string& staging_folder);
   void StageGzip(BuildContext& ctx, const std::string& path, const std::string& staging_folder);
+  // A new folder inside the staging folder for one archive's files.
+  std::string PrivateFolder(const std::string& staging_folder);
 
   BuildUi& ui_;
   platform::FileSystem& fs_;
+  archive::UnZip unzip_;
+  archive::Gzip gzip_;
+  std::vector<std::string> private_folders_;  // created by the running run
 };
 
 }  // namespace toponyx::build

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <random>
 
-#include "ZipWriter.h"
+#include "support/ZipWriter.h"
 #include "archive/Gzip.h"
 #include "archive/UnZip.h"
 #include "platform/Error.h"

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "ZipWriter.h"
+#include "support/ZipWriter.h"
 #include "platform/Error.h"
 #include "support/FaultFileSystem.h"
 #include "support/RecordingUi.h"

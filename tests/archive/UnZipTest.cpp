@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "ZipWriter.h"
+#include "support/ZipWriter.h"
 #include "platform/Error.h"
 #include "platform/FileAttributes.h"
 #include "support/FaultFileSystem.h"

@@ -1,4 +1,4 @@
-#include "ZipWriter.h"
+#include "support/ZipWriter.h"
 
 #include <zlib.h>
 

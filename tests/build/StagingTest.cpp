@@ -1,0 +1,137 @@
+// Archives in a Create run: what is staged, what is read, what is removed.
+#include <gtest/gtest.h>
+
+#include "build/BuildFixture.h"
+#include "build/Staging.h"
+#include "support/ZipWriter.h"
+
+namespace toponyx::testing {
+namespace {
+
+using Texts = std::vector<std::string>;
+
+// A tab-separated DECI line and a fixed-layout line of the USA GNIS files.
+std::string DeciLine(const std::string& name) {
+  return "1\t" + name + "\tLake\tAL\t01\tX\t1\t2\t3\t33.5\t-86.8\r\n";
+}
+std::string FixedLine(const std::string& name) {
+  std::string line(160, ' ');
+  line.replace(13, name.size(), name);
+  line.replace(114, 3, "ppl");
+  line.replace(140, 7, "341523N");
+  line.replace(148, 8, "1183015W");
+  return line + "\r\n";
+}
+
+class StagingTest : public BuildFixture {
+ protected:
+  void WriteZip(const std::string& name, const std::vector<ZipItem>& items) {
+    Write(name, BuildZip(items));
+  }
+  // Files of the staging folder other than the ones the test put there.
+  Texts StagingContents() { return ListFolderNames(staging); }
+};
+
+TEST_F(StagingTest, ZipMembersAreReadWhereTheyLieAndRemovedAfterwards) {
+  std::vector<ZipItem> items = {
+      {"data/", ""},
+      {"data/AL_DECI.txt", DeciLine("From Data")},
+      {"readme.txt", DeciLine("Readme")},
+      {"docs/ReadMe_first.txt", DeciLine("Readme First")},
+      {"other/AL_DECI.txt", DeciLine("From Other")},
+      {"CA", FixedLine("Fixed Place")},
+      {"notes.csv", "not read\n"},
+  };
+  WriteZip("al.zip", items);
+  ASSERT_EQ(Run({"al.zip"}).status, build::BuildStatus::kSucceeded);
+  EXPECT_TRUE(ui.messages.empty());
+  // Two members of one name in two folders are both read.
+  EXPECT_EQ(NamesOf(Output()), (Texts{"Fixed Place", "From Data", "From Other"}));
+  EXPECT_EQ(StagingContents(), Texts{});
+  EXPECT_EQ(ListFolderNames(download), (Texts{"al.zip"}));
+}
+
+TEST_F(StagingTest, UsersFilesInTheStagingFolderAreNeverTouched) {
+  // The download folder doubles as the staging folder and holds a file of
+  // the same name as a member, and the working files' names.
+  Write("AL_DECI.txt", "the user's own file\n");
+  Write("README.txt", "the user's readme\n");
+  WriteZip("one.zip", {{"AL_DECI.txt", DeciLine("One")}, {"README.txt", "archive readme"}});
+  WriteZip("two.ZIP", {{"AL_DECI.txt", DeciLine("Two")}});
+  build::BuildRequest r = Request({"one.zip", "two.ZIP"});
+  r.staging_folder = download;
+  ASSERT_EQ(builder.Create(r).status, build::BuildStatus::kSucceeded);
+  // Members of one name in two archives do not replace each other.
+  EXPECT_EQ(NamesOf(Output()), (Texts{"One", "Two"}));
+  EXPECT_EQ(ReadFileBytes(download + "/AL_DECI.txt"), "the user's own file\n");
+  EXPECT_EQ(ReadFileBytes(download + "/README.txt"), "the user's readme\n");
+  EXPECT_EQ(ListFolderNames(download), (Texts{"AL_DECI.txt", "README.txt", "one.zip", "two.ZIP"}));
+}
+
+TEST_F(StagingTest, FilesThatAreNoArchiveArePassedOver) {
+  Write("data.zip", "this is text, not an archive\n");
+  Write("short.zip", "PK");
+  ASSERT_EQ(Run({"data.zip", "short.zip"}).status, build::BuildStatus::kSucceeded);
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_EQ(Output().size(), 0u);
+  EXPECT_TRUE(build::HasZipSignature(platform::DefaultFileSystem(), [&] {
+    Write("real.zip", BuildZip({{"a.txt", "x"}}));
+    return download + "/real.zip";
+  }()));
+  EXPECT_FALSE(build::HasZipSignature(platform::DefaultFileSystem(), download + "/missing.zip"));
+}
+
+TEST_F(StagingTest, DamagedZipFailsTheRunWithItsMessage) {
+  std::string zip = BuildZip({{"AL_DECI.txt", DeciLine("Lost")}});
+  Write("cut.zip", zip.substr(0, zip.size() / 2));  // no end record any more
+  build::BuildOutcome out = Run({"cut.zip"});
+  EXPECT_EQ(out.status, build::BuildStatus::kFailed);
+  EXPECT_EQ(out.error, "Incomplete Zip File");
+  EXPECT_EQ(StagingContents(), Texts{});
+  EXPECT_FALSE(platform::DefaultFileSystem().Exists(save + "/test.names"));
+}
+
+TEST_F(StagingTest, GzipFilesAreExpandedUnderTheirStoredNameWithUsa) {
+  const std::string named = "CA_DECI.txt";
+  Write("ca.gz", GzipMember(DeciLine("Deci Place"), &named));
+  Write("plain.gz", GzipMember(FixedLine("Fixed Place")));  // no name: ".usa", fixed layout
+  const std::string hostile = "../../escaped_DECI.txt";
+  Write("evil.gz", GzipMember(DeciLine("Contained"), &hostile));
+  ASSERT_EQ(Run({"ca.gz", "evil.gz", "plain.gz"}).status, build::BuildStatus::kSucceeded);
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_EQ(NamesOf(Output()), (Texts{"Contained", "Deci Place", "Fixed Place"}));
+  EXPECT_EQ(StagingContents(), Texts{});
+  EXPECT_FALSE(platform::DefaultFileSystem().Exists(dir.File("escaped_DECI.txt.usa")));
+  EXPECT_FALSE(platform::DefaultFileSystem().Exists(dir.path() + "/../escaped_DECI.txt.usa"));
+}
+
+TEST_F(StagingTest, GzipDamage) {
+  // Not gzip at all: the run ends without any message.
+  Write("text.gz", "plain text\n");
+  build::BuildOutcome out = Run({"text.gz"});
+  EXPECT_EQ(out.status, build::BuildStatus::kAborted);
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_EQ(ui.events.back(), "closed");
+
+  // Cut inside its data: what was expanded is read, after the error box.
+  std::string lines;
+  for (int i = 0; i < 4000; ++i) lines += DeciLine("Place " + std::to_string(i));
+  const std::string named = "AL_DECI.txt";
+  std::string gz = GzipMember(lines, &named);
+  Write("cut.gz", gz.substr(0, gz.size() * 3 / 4));
+  RecordingUi recorder;
+  build::Builder b(recorder, program);
+  out = b.Create(Request({"cut.gz"}));
+  EXPECT_EQ(out.status, build::BuildStatus::kSucceeded);
+  ASSERT_EQ(recorder.messages.size(), 1u);
+  EXPECT_EQ(recorder.messages[0].text, "gzclose Error.");
+  EXPECT_EQ(recorder.messages[0].kind, MessageKind::kError);
+  EXPECT_EQ(recorder.messages[0].buttons, MessageButtons::kAbort);
+  size_t places = Output().size();
+  EXPECT_GT(places, 0u);
+  EXPECT_LT(places, 4000u);
+  EXPECT_EQ(StagingContents(), Texts{});
+}
+
+}  // namespace
+}  // namespace toponyx::testing
