@@ -9,7 +9,9 @@ namespace toponyx::text {
 TextFile::TextFile(platform::FileSystem& fs, size_t block_size)
     : fs_(fs), buffer_(block_size < 16 ? 16 : block_size) {}
 
-TextFile::~TextFile() { Close(); }
+TextFile::~TextFile() {
+  Close();
+}
 
 bool TextFile::Open(const std::string& path) {
   Close();
@@ -55,7 +57,9 @@ bool TextFile::Fill() {
   return true;
 }
 
-bool TextFile::Eof() { return pos_ >= len_ && !Fill(); }
+bool TextFile::Eof() {
+  return pos_ >= len_ && !Fill();
+}
 
 void TextFile::ReadTextLine(std::string& line) {
   line.clear();

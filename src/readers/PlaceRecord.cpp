@@ -26,8 +26,8 @@ void FormatFixed(double value, int precision, int decimals, char separator, std:
   char buf[128];
   if (int_digits > precision) {
     // Beyond the precision a fixed form cannot hold the value.
-    auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific,
-                           precision - 1);
+    auto r =
+        std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, precision - 1);
     out.assign(buf, r.ptr);
     return;
   }
@@ -147,10 +147,9 @@ void WorldCodeList::Sort() const {
 
 const std::string* WorldCodeList::Find(std::string_view code) const {
   if (!sorted_) Sort();
-  auto it = std::lower_bound(order_.begin(), order_.end(), code,
-                             [this](uint32_t i, std::string_view c) {
-                               return text::CompareIgnoreCase(codes_[i], c) < 0;
-                             });
+  auto it = std::lower_bound(
+      order_.begin(), order_.end(), code,
+      [this](uint32_t i, std::string_view c) { return text::CompareIgnoreCase(codes_[i], c) < 0; });
   if (it == order_.end() || text::CompareIgnoreCase(codes_[*it], code) != 0) return nullptr;
   return &descriptions_[*it];
 }

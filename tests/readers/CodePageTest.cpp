@@ -68,7 +68,10 @@ TEST(Utf8LineToAnsiTest, CharactersWithoutCounterpart) {
   EXPECT_TRUE(text::Utf8LineToAnsi("\xC4\x8D", out));
   EXPECT_EQ(out, "c");
   // A four-byte sequence is one character beyond the 16-bit range: "?".
-  EXPECT_TRUE(text::Utf8LineToAnsi("a\xF0\x9F\x98\x80" "b", out));
+  EXPECT_TRUE(
+      text::Utf8LineToAnsi("a\xF0\x9F\x98\x80"
+                           "b",
+                           out));
   EXPECT_EQ(out, "a?b");
 }
 

@@ -127,7 +127,13 @@ namespace toponyx::text {
 namespace {
 
 TEST(FieldSplitterTest, AnswersAsGetFieldDoes) {
-  const char* lines[] = {"a|b||d", "a|b| |d", "a|b", " a |b", "", "|", "||||||||||||",
+  const char* lines[] = {"a|b||d",
+                         "a|b| |d",
+                         "a|b",
+                         " a |b",
+                         "",
+                         "|",
+                         "||||||||||||",
                          "1|Smith, Mount|Summit|VA|51|x|x|x|x|38.1|-79.1|extra|more"};
   const char* defaults[] = {"X", ""};
   for (const char* line : lines) {

@@ -100,7 +100,8 @@ TEST_F(UsaGnisTest, BarHeaderSwitchesAFixedFileToTheDecimalLayout) {
 
 TEST_F(UsaGnisTest, LongTextsAreCutToTheFieldWidths) {
   const std::string long_name(50, 'N');
-  Write("cut.txt", kBarHeader + "1|" + long_name + "|Summit|x|x|x|x|x|x|12.3456789012|-118.5041667\n");
+  Write("cut.txt",
+        kBarHeader + "1|" + long_name + "|Summit|x|x|x|x|x|x|12.3456789012|-118.5041667\n");
   ASSERT_EQ(Run({"cut.txt"}).status, build::BuildStatus::kSucceeded);
   auto out = Output();
   ASSERT_EQ(out.size(), 1u);
