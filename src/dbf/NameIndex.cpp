@@ -19,6 +19,9 @@ constexpr size_t kMaxLateRecords = 4096;
 constexpr uint64_t kMaxRuns = uint64_t{1} << 20;
 constexpr uint64_t kMaxBlockBytes = uint64_t{64} << 20;
 constexpr uint32_t kEnd = std::numeric_limits<uint32_t>::max();  // the end of a block
+// Encoding copies fields in whole chunks, so the buffers it reads and
+// writes have this many bytes to spare behind their contents.
+constexpr size_t kChunk = 16;
 
 static_assert(std::endian::native == std::endian::little,
               "the key packing below assumes a little-endian machine");
@@ -193,10 +196,10 @@ struct NameIndex::Source {
 class NameIndex::BlockWriter {
  public:
   BlockWriter(NameIndex& index, uint64_t offset)
-      : index_(index), start_(offset), next_(offset), block_(index.block_bytes_) {}
+      : index_(index), start_(offset), next_(offset), block_(index.block_bytes_ + kChunk) {}
   // Room for the longest entry in the current block.
   char* Room() {
-    if (used_ + index_.max_entry_ > block_.size()) Flush(true);
+    if (used_ + index_.max_entry_ > index_.block_bytes_) Flush(true);
     return block_.data() + used_;
   }
   void Commit(size_t n) {
@@ -220,8 +223,8 @@ class NameIndex::BlockWriter {
     StoreU32(block_.data() + 4, count_);
     size_t size = used_;
     if (full) {  // every block but a run's last has the full size
-      std::memset(block_.data() + used_, 0, block_.size() - used_);
-      size = block_.size();
+      std::memset(block_.data() + used_, 0, index_.block_bytes_ - used_);
+      size = index_.block_bytes_;
     }
     if (!index_.file_->WriteAt(next_, block_.data(), size)) index_.ThrowWrite();
     next_ += size;
@@ -293,6 +296,8 @@ uint64_t NameIndex::size() const {
 
 // ----------------------------------------------------------------- entries
 
+// The record may be read, and out written, up to kChunk bytes past their
+// ends.
 size_t NameIndex::Encode(const char* record, uint32_t recno, char* out) const {
   StoreU32(out, recno);
   size_t p = 4;
@@ -300,10 +305,17 @@ size_t NameIndex::Encode(const char* record, uint32_t recno, char* out) const {
     const char* field = record + field_offsets_[f];
     const size_t length = TrimmedLength(field, layout_.field_lengths[f]);
     out[p++] = static_cast<char>(length);
-    std::memcpy(out + p, field, length);
+    for (size_t i = 0; i < length; i += kChunk) std::memcpy(out + p + i, field + i, kChunk);
     p += length;
   }
   return p;
+}
+
+// Encode for a record without spare bytes behind it.
+size_t NameIndex::EncodeCopy(const char* record, uint32_t recno, char* out) {
+  padded_.resize(layout_.record_length + kChunk);
+  std::memcpy(padded_.data(), record, layout_.record_length);
+  return Encode(padded_.data(), recno, out);
 }
 
 void NameIndex::Decode(const char* entry, char* record) const {
@@ -384,7 +396,7 @@ void NameIndex::WriteSortedRuns(RecordSource& source, uint32_t record_count) {
   }
   per_run = std::min<size_t>(per_run, record_count);
 
-  std::vector<char> block(per_run * length);
+  std::vector<char> block(per_run * length + kChunk);
   std::vector<SortItem> items;
   items.reserve(per_run);
   std::vector<SortItem> scratch(per_run);
@@ -595,8 +607,8 @@ void NameIndex::Insert(const char* record, uint32_t recno) {
     seek_pending_ = true;
   }
   const size_t at = late_.size();
-  late_.resize(at + max_entry_);
-  late_.resize(at + Encode(record, recno, late_.data() + at));
+  late_.resize(at + max_entry_ + kChunk);
+  late_.resize(at + EncodeCopy(record, recno, late_.data() + at));
   late_offsets_.push_back(static_cast<uint32_t>(at));
   late_sorted_ = false;
   sources_valid_ = false;
@@ -831,8 +843,8 @@ const char* NameIndex::Record() {
 }
 
 void NameIndex::Seek(const char* record, uint32_t recno) {
-  seek_target_.resize(max_entry_);
-  seek_target_.resize(Encode(record, recno, seek_target_.data()));
+  seek_target_.resize(max_entry_ + kChunk);
+  seek_target_.resize(EncodeCopy(record, recno, seek_target_.data()));
   seek_pending_ = true;
 }
 

@@ -152,6 +152,7 @@ class NameIndex {
 
   // Entries.
   size_t Encode(const char* record, uint32_t recno, char* out) const;
+  size_t EncodeCopy(const char* record, uint32_t recno, char* out);
   Item MakeItem(const char* entry, uint32_t source) const;
   bool Less(const Item& a, const Item& b) const;
   bool SameEntry(const Item& a, const Item& b) const;
@@ -221,6 +222,7 @@ class NameIndex {
   bool seek_pending_ = false;
   std::vector<char> seek_target_;  // encoded
   std::vector<char> probe_;
+  std::vector<char> padded_;  // a record with spare bytes, for Encode
 };
 
 }  // namespace toponyx::dbf
