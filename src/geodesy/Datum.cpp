@@ -1,5 +1,6 @@
 // The process-wide datum table, its look-ups, datums.dat and the datum shift.
 #include "geodesy/Datum.h"
+#include "geodesy/Trig.h"
 
 #include <array>
 #include <cmath>
@@ -217,8 +218,8 @@ void ShiftDatum(bool to_wgs84, double& lat, double& lon, int32_t datum) {
   const long double lambda = lon * kDegree;
 
   const bool equator_or_pole = lat == 0.0 || lat == 90.0 || lat == -90.0;
-  const long double psi = equator_or_pole ? phi : std::atan(std::tan(phi) * (1.0L - e2_s));
-  const long double tan_psi = std::tan(psi);
+  const long double psi = equator_or_pole ? phi : std::atan(trig::Tan(phi) * (1.0L - e2_s));
+  const long double tan_psi = trig::Tan(psi);
   const long double r = a_s * b_s / std::sqrt(a_s * a_s * tan_psi * tan_psi + b_s * b_s);
 
   long double X, Y;
@@ -226,7 +227,7 @@ void ShiftDatum(bool to_wgs84, double& lat, double& lon, int32_t datum) {
     X = 0.0L;
     Y = r;
   } else {
-    const long double tan_lambda = std::tan(lambda);
+    const long double tan_lambda = trig::Tan(lambda);
     X = r / std::sqrt(tan_lambda * tan_lambda + 1.0L);
     Y = std::fabs(tan_lambda) * X;
   }

@@ -1,6 +1,7 @@
 // UTM and UPS grid references to latitude and longitude. Every intermediate
 // value is a long double (64-bit mantissa on x86-64); results are doubles.
 #include "geodesy/Grid.h"
+#include "geodesy/Trig.h"
 
 #include <cmath>
 
@@ -99,9 +100,9 @@ long double MeridianArc(long double e2, long double a, long double phi) {
   const long double e4 = e2 * e2;
   const long double e6 = e4 * e2;
   return a * ((1.0L - e2 / 4.0L - 3.0L * e4 / 64.0L - 5.0L * e6 / 256.0L) * phi -
-              (3.0L * e2 / 8.0L + 3.0L * e4 / 32.0L + 45.0L * e6 / 1024.0L) * std::sin(2.0L * phi) +
-              (15.0L * e4 / 256.0L + 45.0L * e6 / 1024.0L) * std::sin(4.0L * phi) -
-              (35.0L * e6 / 3072.0L) * std::sin(6.0L * phi));
+              (3.0L * e2 / 8.0L + 3.0L * e4 / 32.0L + 45.0L * e6 / 1024.0L) * trig::Sin(2.0L * phi) +
+              (15.0L * e4 / 256.0L + 45.0L * e6 / 1024.0L) * trig::Sin(4.0L * phi) -
+              (35.0L * e6 / 3072.0L) * trig::Sin(6.0L * phi));
 }
 
 // The inverse transverse Mercator series, with k0 the scale on the central
@@ -137,15 +138,15 @@ void TmToLatLong(double& lat, double& lon, int32_t datum, double x, double y, do
   const long double e1_2 = e1 * e1;
   const long double e1_3 = e1_2 * e1;
   const long double e1_4 = e1_3 * e1;
-  const long double phi1 = mu + (3.0L * e1 / 2.0L - 27.0L * e1_3 / 32.0L) * std::sin(2.0L * mu) +
-                           (21.0L * e1_2 / 16.0L - 55.0L * e1_4 / 32.0L) * std::sin(4.0L * mu) +
-                           (151.0L * e1_3 / 96.0L) * std::sin(6.0L * mu) +
-                           (1097.0L * e1_4 / 512.0L) * std::sin(8.0L * mu);
+  const long double phi1 = mu + (3.0L * e1 / 2.0L - 27.0L * e1_3 / 32.0L) * trig::Sin(2.0L * mu) +
+                           (21.0L * e1_2 / 16.0L - 55.0L * e1_4 / 32.0L) * trig::Sin(4.0L * mu) +
+                           (151.0L * e1_3 / 96.0L) * trig::Sin(6.0L * mu) +
+                           (1097.0L * e1_4 / 512.0L) * trig::Sin(8.0L * mu);
 
   const long double ep2 = e2 / (1.0L - e2);
-  const long double sin_phi1 = std::sin(phi1);
-  const long double cos_phi1 = std::cos(phi1);
-  const long double tan_phi1 = std::tan(phi1);
+  const long double sin_phi1 = trig::Sin(phi1);
+  const long double cos_phi1 = trig::Cos(phi1);
+  const long double tan_phi1 = trig::Tan(phi1);
   const long double C1 = ep2 * cos_phi1 * cos_phi1;
   const long double T1 = tan_phi1 * tan_phi1;
   const long double w = 1.0L - e2 * sin_phi1 * sin_phi1;
@@ -194,7 +195,7 @@ void UpsToLatLong(bool north, double& lat, double& lon, double easting, double n
 
   long double phi = kPi / 2.0L - 2.0L * std::atan(t);
   for (int i = 0; i < kUpsMaxRounds; ++i) {
-    const long double e_sin = e * std::sin(phi);
+    const long double e_sin = e * trig::Sin(phi);
     const long double phi_new =
         kPi / 2.0L - 2.0L * std::atan(t * std::pow((1.0L - e_sin) / (1.0L + e_sin), e / 2.0L));
     const bool settled = std::fabs((phi_new - phi) / phi_new) <= kUpsTolerance;

@@ -11,6 +11,52 @@
 namespace toponyx::readers {
 namespace {
 
+constexpr double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+
+// Appends |value| with `decimals` digits after the point (at most 9),
+// correctly rounded (a tie to the even digit) exactly as std::to_chars's
+// fixed format writes it, and true; false when the fast way cannot be sure
+// of the rounding (a value next to a tie, or one too large), so the caller
+// takes std::to_chars.
+bool AppendFixedFast(double value, int decimals, std::string& out) {
+  // One rounded multiplication (powers of ten up to 1e9 are exact): the
+  // product is within half an ulp of the true value, so far from a tie the
+  // rounding direction is certain.
+  const double scaled = std::fabs(value) * kPow10[decimals];
+  if (!(scaled < 4503599627370496.0)) return false;  // 2^52; also NaN
+  const double whole = std::floor(scaled);
+  const double fraction = scaled - whole;  // exact
+  if (std::fabs(fraction - 0.5) <= scaled * 0x1p-52 + 0x1p-1000) return false;
+  uint64_t n = static_cast<uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+  // Digits from the right end of a buffer: the decimals, the point, the
+  // whole part (at least one digit), the sign.
+  char buf[40];
+  char* p = buf + sizeof buf;
+  for (int i = 0; i < decimals; ++i, n /= 10) *--p = static_cast<char>('0' + n % 10);
+  if (decimals > 0) *--p = '.';
+  do {
+    *--p = static_cast<char>('0' + n % 10);
+    n /= 10;
+  } while (n != 0);
+  if (std::signbit(value)) *--p = '-';
+  out.append(p, static_cast<size_t>(buf + sizeof buf - p));
+  return true;
+}
+
+void AppendFixed(double value, int decimals, std::string& out) {
+  if (decimals <= 9 && AppendFixedFast(value, decimals, out)) return;
+  char buf[400];
+  auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
+  out.append(buf, r.ptr);
+}
+
+// Digits before the point of |value| (1 for values below 1).
+int IntegerDigits(double magnitude) {
+  int digits = 1;
+  for (double bound = 10.0; magnitude >= bound && digits < 400; bound *= 10.0) ++digits;
+  return digits;
+}
+
 // Fixed-point text with `decimals` digits after the point and at most
 // `precision` significant digits: the value is rounded to the significant
 // digits first and padded with zeros up to `decimals` (the way a fixed
@@ -21,11 +67,11 @@ void FormatFixed(double value, int precision, int decimals, char separator, std:
     out = std::isnan(value) ? "NAN" : (value < 0 ? "-INF" : "INF");
     return;
   }
-  double magnitude = std::fabs(value);
-  int int_digits = magnitude < 1.0 ? 1 : static_cast<int>(std::floor(std::log10(magnitude))) + 1;
-  char buf[128];
+  const double magnitude = std::fabs(value);
+  const int int_digits = IntegerDigits(magnitude);
   if (int_digits > precision) {
     // Beyond the precision a fixed form cannot hold the value.
+    char buf[128];
     auto r =
         std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, precision - 1);
     out.assign(buf, r.ptr);
@@ -33,8 +79,7 @@ void FormatFixed(double value, int precision, int decimals, char separator, std:
   }
   int kept = std::min(decimals, precision - (magnitude < 1.0 ? 0 : int_digits));
   if (kept < 0) kept = 0;
-  auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, kept);
-  out.assign(buf, r.ptr);
+  AppendFixed(value, kept, out);
   if (kept < decimals) {
     if (kept == 0) out.push_back('.');
     out.append(static_cast<size_t>(decimals - kept), '0');
@@ -57,15 +102,14 @@ void FormatFormD(double value, std::string& out) {
 
 void FormatFormC(double value, std::string& out) {
   out.clear();
-  char buf[400];
-  auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 5);
-  size_t n = static_cast<size_t>(r.ptr - buf);
-  if (r.ec != std::errc()) {
+  if (!std::isfinite(value)) {
+    char buf[16];
     int k = std::snprintf(buf, sizeof buf, "%.5f", value);
-    n = k > 0 ? static_cast<size_t>(k) : 0;
+    out.assign(buf, k > 0 ? static_cast<size_t>(k) : 0);
+  } else {
+    AppendFixed(value, 5, out);
   }
-  if (n < 9) out.append(9 - n, ' ');
-  out.append(buf, n);
+  if (out.size() < 9) out.insert(0, 9 - out.size(), ' ');
 }
 
 void PackedDmsToText(std::string_view s, std::string& out) {

@@ -1,5 +1,6 @@
 #include "readers/Text.h"
 
+#include <array>
 #include <charconv>
 #include <cstring>
 
@@ -10,10 +11,15 @@ inline bool IsLowControl(char c) {
   return static_cast<unsigned char>(c) <= 32;
 }
 
-// Characters after which ProperCase starts a new word.
-inline bool IsWordSeparator(char c) {
-  return IsLowControl(c) || c == '"' || c == ',' || c == '-' || c == '.' || c == '/' || c == '\\';
-}
+// Characters after which ProperCase starts a new word: codes of 32 or
+// less, the double quote, the comma, "-", ".", "/" and the backslash.
+constexpr auto kWordSeparators = [] {
+  std::array<bool, 256> t{};
+  for (int c = 0; c <= 32; ++c) t[static_cast<size_t>(c)] = true;
+  for (char c : {'"', ',', '-', '.', '/', '\\'}) t[static_cast<unsigned char>(c)] = true;
+  return t;
+}();
+inline bool IsWordSeparator(char c) { return kWordSeparators[static_cast<unsigned char>(c)]; }
 
 }  // namespace
 

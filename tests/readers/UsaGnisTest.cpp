@@ -1,6 +1,9 @@
 // USA GNIS files in their three layouts, read through whole builds.
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cmath>
+
 #include "build/BuildFixture.h"
 
 namespace toponyx::testing {
@@ -191,6 +194,53 @@ TEST_F(UsaGnisTest, RealFilesFromTheUsgs) {
     if (r.fields[0] == "Aviation  Golf and Farm Club Dam") found = true;
   }
   EXPECT_TRUE(found);
+}
+
+}  // namespace
+}  // namespace toponyx::testing
+
+namespace toponyx::testing {
+namespace {
+
+// The position forms are written without the general conversion where the
+// rounding is certain; they must agree with it everywhere.
+TEST(PositionFormsTest, AgreeWithTheGeneralConversion) {
+  platform::SetDecimalSeparator('.');
+  uint64_t state = 88172645463325252ULL;
+  auto next = [&] {
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    return state;
+  };
+  std::vector<double> values = {0.0,       -0.0,       0.5e-5,     -0.5e-5,    1.5e-5,
+                                2.5e-5,    0.125,      -0.375,     12.345675,  -179.999995,
+                                89.9999949, 1e15,      123456.5,   -0.0000049, 9.999995};
+  for (int i = 0; i < 200000; ++i) {
+    double v = static_cast<double>(static_cast<int64_t>(next() % 36000000000ULL) - 18000000000LL) /
+               1e8;
+    values.push_back(v);
+    values.push_back(std::nextafter(v, 1e300));
+    // Values with few binary digits, which land exactly on ties.
+    values.push_back(static_cast<double>(static_cast<int64_t>(next() % 4000000) - 2000000) / 64.0);
+  }
+  std::string fast;
+  char buf[400];
+  for (double v : values) {
+    readers::FormatFormC(v, fast);
+    auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 5);
+    std::string general(buf, r.ptr);
+    if (general.size() < 9) general.insert(0, 9 - general.size(), ' ');
+    ASSERT_EQ(fast, general) << v;
+    if (std::fabs(v) < 1000) {
+      readers::FormatFormD(v, fast);
+      r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 8);
+      ASSERT_EQ(fast, std::string(buf, r.ptr)) << v;
+      readers::FormatFormB(v, fast);
+      r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 7);
+      ASSERT_EQ(fast, std::string(buf, r.ptr)) << v;
+    }
+  }
 }
 
 }  // namespace

@@ -1,0 +1,67 @@
+// Sine, cosine and tangent in extended precision for the arguments the
+// conversions meet (a few radians at most). The C library reduces every
+// long double argument beyond pi/4 with its general multi-precision method,
+// which costs more than all the rest of a conversion; here the argument is
+// reduced by the nearest multiple k of pi/2 (Cody and Waite: pi/2 split
+// into three parts, the first two short enough that k times them is exact),
+// and the library is called on the remainder, |r| <= pi/4, where it needs
+// no reduction. For |x| beyond 2^20 the library's own reduction is used.
+#pragma once
+
+#include <cmath>
+
+namespace toponyx::geo::trig {
+
+// pi/2 = kPio2Hi + kPio2Mid + kPio2Lo; the first two carry 40 bits each.
+inline constexpr long double kPio2Hi = 0xc90fdaa221p-39L;
+inline constexpr long double kPio2Mid = 0xd18469898dp-80L;
+inline constexpr long double kPio2Lo = -0xeba3f91f1976b7eep-146L;
+inline constexpr long double kTwoOverPi = 0.636619772367581343075535053490057448L;
+inline constexpr long double kLimit = 1048576.0L;  // 2^20
+
+// x = k pi/2 + r with |r| <= pi/4 (about); returns r and sets k mod 4.
+inline long double Reduce(long double x, int& quadrant) {
+  const long double k = std::nearbyint(x * kTwoOverPi);
+  const long double r = ((x - k * kPio2Hi) - k * kPio2Mid) - k * kPio2Lo;
+  quadrant = static_cast<int>(static_cast<long long>(k) & 3);
+  return r;
+}
+
+inline void SinCos(long double x, long double& s, long double& c) {
+  if (!(std::fabs(x) < kLimit)) {
+    s = std::sin(x);
+    c = std::cos(x);
+    return;
+  }
+  int q = 0;
+  const long double r = Reduce(x, q);
+  const long double sr = std::sin(r), cr = std::cos(r);
+  switch (q) {
+    case 0: s = sr, c = cr; break;
+    case 1: s = cr, c = -sr; break;
+    case 2: s = -sr, c = -cr; break;
+    default: s = -cr, c = sr; break;
+  }
+}
+
+inline long double Sin(long double x) {
+  long double s, c;
+  SinCos(x, s, c);
+  return s;
+}
+
+inline long double Cos(long double x) {
+  long double s, c;
+  SinCos(x, s, c);
+  return c;
+}
+
+inline long double Tan(long double x) {
+  if (!(std::fabs(x) < kLimit)) return std::tan(x);
+  int q = 0;
+  const long double r = Reduce(x, q);
+  // tan(r + k pi/2) is tan r for even k and -1/tan r for odd k.
+  return (q & 1) ? -1.0L / std::tan(r) : std::tan(r);
+}
+
+}  // namespace toponyx::geo::trig
