@@ -31,15 +31,19 @@ std::string LowerExtension(std::string_view name) {
   return ext;
 }
 
-void CreateWorkingTable(dbf::DbfTable& table, const std::string& folder) {
-  table.SetFilePath(folder);
-  table.SetTableName("temp.names");
+void DefinePlaceFields(dbf::DbfTable& table) {
   table.ClearFields();
   table.AddField("NAME", 'C', 45);
   table.AddField("FULL_CODE", 'C', 40);
   table.AddField("MAJOR_CODE", 'C', 40);
   table.AddField("LATITUDE", 'C', 10);
   table.AddField("LONGITUDE", 'C', 10);
+}
+
+void CreateWorkingTable(dbf::DbfTable& table, const std::string& folder) {
+  table.SetFilePath(folder);
+  table.SetTableName("temp.names");
+  DefinePlaceFields(table);
   table.CreateTable();
   table.Open();
 }

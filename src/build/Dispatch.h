@@ -16,6 +16,10 @@ std::string_view FileExtension(std::string_view name);
 // The same, with A to Z lower-cased.
 std::string LowerExtension(std::string_view name);
 
+// Sets the table's field list to the five fields of a place record: NAME
+// (45), FULL_CODE (40), MAJOR_CODE (40), LATITUDE (10), LONGITUDE (10).
+void DefinePlaceFields(dbf::DbfTable& table);
+
 // Creates temp.names in the folder, empty, with the five place fields, and
 // opens it.
 void CreateWorkingTable(dbf::DbfTable& table, const std::string& folder);

@@ -1,5 +1,7 @@
 #include "build/Output.h"
 
+#include "build/Dispatch.h"
+
 #include "platform/Error.h"
 
 namespace toponyx::build {
@@ -13,12 +15,7 @@ void IndexWorkingTable(dbf::DbfTable& working) {
 uint64_t CopyInNameOrder(dbf::DbfTable& working, dbf::DbfTable& output, const std::string& path,
                          BuildUi& ui) {
   output.SetTableName(path);
-  output.ClearFields();
-  output.AddField("NAME", 'C', 45);
-  output.AddField("FULL_CODE", 'C', 40);
-  output.AddField("MAJOR_CODE", 'C', 40);
-  output.AddField("LATITUDE", 'C', 10);
-  output.AddField("LONGITUDE", 'C', 10);
+  DefinePlaceFields(output);
   output.CreateTable();
   output.Open();
 
