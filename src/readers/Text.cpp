@@ -59,28 +59,6 @@ std::string_view GetField(std::string_view text, int n, std::string_view def, ch
   return TrimBlanks(text.substr(start, end - start));
 }
 
-void FieldSplitter::Split(std::string_view line, char sep, int max_field) {
-  if (max_field > kMaxFields) max_field = kMaxFields;
-  count_ = 0;
-  size_t start = 0;
-  while (count_ < max_field) {
-    size_t end = line.find(sep, start);
-    if (end == std::string_view::npos) {
-      fields_[count_++] = line.substr(start);
-      break;
-    }
-    fields_[count_++] = line.substr(start, end - start);
-    start = end + 1;
-  }
-}
-
-std::string_view FieldSplitter::Get(int n, std::string_view def) const {
-  if (n < 1 || n > count_) return def;
-  std::string_view field = fields_[n - 1];
-  if (field.empty()) return def;
-  return TrimBlanks(field);
-}
-
 bool ParseLooseInt(std::string_view s, int32_t& value) {
   // Every character but "+", "-" and the digits becomes a blank and the
   // blanks around the rest are trimmed: the rest runs from the first kept

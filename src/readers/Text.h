@@ -35,20 +35,6 @@ int32_t GetIntField(std::string_view text, int n, int32_t def, char sep);
 // missing or empty field, 0 when no digit is left.
 double GetFloatField(std::string_view text, int n, double def, char sep);
 
-// A line cut into its first fields once, for readers that take several
-// fields of every line: Get(n, def) answers exactly as
-// GetField(line, n, def, sep) would, for n up to the count given to Split.
-class FieldSplitter {
- public:
-  static constexpr int kMaxFields = 32;
-  void Split(std::string_view line, char sep, int max_field);
-  std::string_view Get(int n, std::string_view def) const;
-
- private:
-  std::string_view fields_[kMaxFields];
-  int count_ = 0;
-};
-
 // Reads a text the way GetIntField reads its field (blanking, then a decimal
 // integer); false when it is not one. Used for datums.dat as well.
 bool ParseLooseInt(std::string_view s, int32_t& value);

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "build/BuildContext.h"
+#include "readers/Fields.h"
 #include "readers/PlaceRecord.h"
 #include "readers/Readers.h"
 #include "readers/Text.h"
@@ -71,7 +72,7 @@ class UsaReader {
   }
 
   void DecimalLine() {
-    fields_.Split(ctx_.line, separator_, 11);
+    fields_.Cut(ctx_.line, separator_);
     const bool bar = separator_ == '|';
     const std::string_view missing = bar ? "0" : "UNKNOWN";
     if (fields_.Get(10, missing) == missing || fields_.Get(11, missing) == missing) return;
@@ -112,7 +113,7 @@ class UsaReader {
 
   BuildContext& ctx_;
   char separator_ = '\t';
-  text::FieldSplitter fields_;
+  FieldCuts<11> fields_;
 };
 
 bool NameSaysDecimal(const BuildContext& ctx) {

@@ -126,30 +126,6 @@ TEST(CaseHelpersTest, AsciiFoldingOnly) {
 namespace toponyx::text {
 namespace {
 
-TEST(FieldSplitterTest, AnswersAsGetFieldDoes) {
-  const char* lines[] = {"a|b||d",
-                         "a|b| |d",
-                         "a|b",
-                         " a |b",
-                         "",
-                         "|",
-                         "||||||||||||",
-                         "1|Smith, Mount|Summit|VA|51|x|x|x|x|38.1|-79.1|extra|more"};
-  const char* defaults[] = {"X", ""};
-  for (const char* line : lines) {
-    FieldSplitter s;
-    s.Split(line, '|', 12);
-    for (int n = 0; n <= 12; ++n) {
-      for (const char* def : defaults) {
-        std::string_view a = s.Get(n, def);
-        std::string_view b = n >= 1 ? GetField(line, n, def, '|') : std::string_view(def);
-        EXPECT_EQ(a, b) << "line '" << line << "' field " << n;
-        EXPECT_EQ(a.data() == def, b.data() == def) << "default identity, field " << n;
-      }
-    }
-  }
-}
-
 TEST(ContainsUpperCasedTest, AnchoredAndUnanchoredNeedles) {
   EXPECT_TRUE(ContainsUpperCased("x Feature_Id y", "FEATURE_ID"));
   EXPECT_TRUE(ContainsUpperCased("feature_id", "FEATURE_ID"));
