@@ -79,6 +79,7 @@ struct BuildContext {
   bool os_gazetteer = false;
   bool geonames = false;
   bool world_gns_header = false;
+  bool world_gns_current = false;  // the current GNS download's named columns
   bool usa_header = false;
 
   std::string waypoint_datum = "WGS 84";

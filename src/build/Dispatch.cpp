@@ -61,6 +61,25 @@ bool LooksLikeGeoNames(std::string_view line) {
   return true;
 }
 
+// The header of the current GNS downloads names its columns in lower case
+// ("rk", "ufi", ..., "lat_dd", "long_dd", ..., "desig_cd", ...): it holds
+// neither "LAT" nor "LONG", which would send the file to the USA reader.
+bool IsCurrentGnsHeader(std::string_view line) {
+  bool lat = false, lon = false, code = false;
+  size_t start = 0;
+  for (;;) {
+    size_t tab = line.find('\t', start);
+    std::string_view column =
+        line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start);
+    lat = lat || column == "lat_dd";
+    lon = lon || column == "long_dd";
+    code = code || column == "desig_cd";
+    if (tab == std::string_view::npos) break;
+    start = tab + 1;
+  }
+  return lat && lon && code;
+}
+
 // Appends WorldCodes.list of the program folder to the world code list:
 // field 1 of each line is the code, field 2 the description.
 void LoadWorldCodes(BuildContext& ctx) {
@@ -88,6 +107,9 @@ void RecogniseTextFile(BuildContext& ctx, std::string_view name) {
     ctx.input.Rewind();
   } else if (LooksLikeGeoNames(line)) {
     ctx.geonames = true;  // line 1 stays consumed; the reader takes it first
+  } else if (IsCurrentGnsHeader(line)) {
+    ctx.world_gns_current = true;  // line 1, the header, stays consumed
+    if (ctx.world_codes.empty()) LoadWorldCodes(ctx);
   } else if (!text::Contains(line, "LAT") && !text::Contains(line, "LONG")) {
     ctx.usa_header = true;
     ctx.input.Rewind();
@@ -130,6 +152,7 @@ void ReadStagedFile(BuildContext& ctx, size_t i) {
   ctx.os_gazetteer = false;
   ctx.geonames = false;
   ctx.world_gns_header = false;
+  ctx.world_gns_current = false;
 
   const std::string x = LowerExtension(file.name);
   if (x == ".txt") RecogniseTextFile(ctx, file.name);

@@ -1,8 +1,10 @@
 // World GNS files: tab-separated, one name of one feature a line, after a
-// header line that the format dispatch has read. Two column layouts: the
-// older one (header without "DATE") as read, the newer one (header with
-// "DATE") in UTF-8.
+// header line that the format dispatch has read. Two fixed column layouts:
+// the older one (header without "DATE") as read, the newer one (header with
+// "DATE") in UTF-8; and the current download, whose lower-case header names
+// its columns ("lat_dd", "desig_cd", ...), which are found by those names.
 #include <string>
+#include <utility>
 #include <string_view>
 
 #include "build/BuildContext.h"
@@ -17,19 +19,39 @@ namespace {
 constexpr std::string_view kNotIdentified = "Not Identified";
 
 struct Layout {
+  int latitude;
+  int longitude;
   int feature_class;
   int designation;
   int names[3];  // tried in this order; 0 ends the list
   bool utf8;
 };
-constexpr int kLatitudeField = 4;
-constexpr int kLongitudeField = 5;
-constexpr int kMaxField = 25;
+constexpr int kMaxField = 40;
 
 // Header without "DATE".
-constexpr Layout kLayoutA{11, 12, {25, 24, 0}, false};
+constexpr Layout kLayoutA{4, 5, 11, 12, {25, 24, 0}, false};
 // Header with "DATE".
-constexpr Layout kLayoutB{10, 11, {24, 23, 25}, true};
+constexpr Layout kLayoutB{4, 5, 10, 11, {24, 23, 25}, true};
+
+// The current layout: columns by the names of the header line; the name is
+// "full_name", else "full_nm_nd" (the same without diacritics). A column
+// the header lacks reads as missing.
+Layout CurrentLayout(std::string_view header) {
+  Layout layout{0, 0, 0, 0, {0, 0, 0}, true};
+  FieldCuts<kMaxField> columns;
+  columns.Cut(header, '\t');
+  for (int n = 1; n <= kMaxField; ++n) {
+    const std::string_view column = columns.Get(n, "");
+    if (column == "lat_dd") layout.latitude = n;
+    if (column == "long_dd") layout.longitude = n;
+    if (column == "fc") layout.feature_class = n;
+    if (column == "desig_cd") layout.designation = n;
+    if (column == "full_name") layout.names[0] = n;
+    if (column == "full_nm_nd") layout.names[1] = n;
+  }
+  if (layout.names[0] == 0) std::swap(layout.names[0], layout.names[1]);
+  return layout;
+}
 
 // The broad class of a feature class letter (compared exactly), empty for
 // any other text.
@@ -74,7 +96,9 @@ std::string_view PlaceName(const FieldCuts<kMaxField>& f, const Layout& layout) 
 }  // namespace
 
 void ReadWorldGns(build::BuildContext& ctx) {
-  const Layout& layout = ctx.world_gns_header ? kLayoutA : kLayoutB;
+  const Layout layout = ctx.world_gns_current ? CurrentLayout(ctx.line)
+                        : ctx.world_gns_header ? kLayoutA
+                                               : kLayoutB;
   std::string& decoded = ctx.scratch[0];
   FieldCuts<kMaxField> f;
   // The description of the last code looked up, and whether it has been
@@ -94,8 +118,8 @@ void ReadWorldGns(build::BuildContext& ctx) {
     }
     f.Cut(line, '\t');
 
-    const std::string_view lat = f.Get(kLatitudeField, "");
-    const std::string_view lon = f.Get(kLongitudeField, "");
+    const std::string_view lat = f.Get(layout.latitude, "");
+    const std::string_view lon = f.Get(layout.longitude, "");
     if (text::IsEmptyText(lat) && text::IsEmptyText(lon)) continue;
 
     const std::string_view code = text::TrimBlanks(f.Get(layout.designation, ""));

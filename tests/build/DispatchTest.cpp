@@ -65,11 +65,14 @@ TEST_F(DispatchTest, TextFilesAreRecognisedByNameAndFirstLine) {
   Write("m_blankid.txt", "      \tx\tLONG\n");  // six blanks: an empty first field
   Write("N_50KGAZ_2.TXT", "anything\n");
   Write("o_latlong.txt", "LATITUDE only\n");
+  Write("p_current.txt", "rk\tfull_name\tlat_dd\tlong_dd\tdesig_cd\n2nd\n");
+  Write("q_notquite.txt", "rk\tfull_name\tlat_dd\tlong_dd\n2nd\n");  // no code column
   std::vector<std::string> names = {"a_50kgaz.txt", "b_usa.txt",      "c_geo7.txt",
                                     "d_geo6.txt",   "e_five.txt",     "f_five.txt",
                                     "g_gnsA.txt",   "h_gnsB.txt",     "i_lower.txt",
                                     "j_empty.txt",  "k_geo8.txt",     "l_geoalpha.txt",
-                                    "m_blankid.txt", "N_50KGAZ_2.TXT", "o_latlong.txt"};
+                                    "m_blankid.txt", "N_50KGAZ_2.TXT", "o_latlong.txt",
+                                    "p_current.txt", "q_notquite.txt"};
   ASSERT_EQ(Run(names).status, build::BuildStatus::kSucceeded);
   const std::string usa_head = "x feature_id|feature_name|feature_class|state_alpha|";
   const std::vector<Call> expected = {
@@ -89,6 +92,9 @@ TEST_F(DispatchTest, TextFilesAreRecognisedByNameAndFirstLine) {
       {"geonames", "m_blankid.txt", "      \tx\tLONG", "", false},
       {"os", "N_50KGAZ_2.TXT", "N_50KGAZ_2.TXT", "anything", false},
       {"world", "o_latlong.txt", "LATITUDE only", "", true},
+      {"world", "p_current.txt", "rk\tfull_name\tlat_dd\tlong_dd\tdesig_cd", "2nd", false},
+      {"usa-text", "q_notquite.txt", "rk\tfull_name\tlat_dd\tlong_dd",
+       "rk\tfull_name\tlat_dd\tlong_dd", false},
   };
   EXPECT_EQ(calls, expected);
 }

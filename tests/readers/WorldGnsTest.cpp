@@ -75,6 +75,54 @@ TEST_F(WorldGnsTest, NewerLayoutDecodesUtf8AndWalksTheNameColumns) {
                                 "Railroad Station", "Stream"}));
 }
 
+// The current download: lower-case column names, which hold neither "LAT"
+// nor "LONG"; its columns are found by name.
+const std::string kHeaderCurrent =
+    "rk\tufi\tuni\tfull_name\tnt\tlat_dd\tlong_dd\tefctv_dt\tterm_dt_f\tterm_dt_n\tdesig_cd\tfc\t"
+    "cc_ft\tadm1\tft_link\tname_rank\tlang_cd\ttransl_cd\tscript_cd\tname_link\tcc_nm\tgeneric\t"
+    "full_nm_nd\tsort_gen\tsort_name\tlat_dms\tlong_dms\tmgrs\tmod_dt_ft\tmod_dt_nm\tdialect_cd\t"
+    "display\tgis_notes\r\n";
+
+TEST_F(WorldGnsTest, CurrentLayoutFindsItsColumnsByName) {
+  auto c = [](std::string name, std::string lat, std::string lon, std::string dsg,
+              std::string fc, std::string plain) {
+    return Line(33, {{1, "2"}, {4, name}, {6, lat}, {7, lon}, {11, dsg}, {12, fc}, {23, plain}});
+  };
+  Write("sk.txt", kHeaderCurrent + c("Se\xC4\x8D" "e", "48.866667", "19.4", "RDGE", "T", "Sece") +
+                      c("", "48.5", "19.5", "PPL", "P", "Plain Name") +
+                      c("Ko\xC5\xA1ice", "48.7", "21.25", "PPLA", "P", "Kosice") +
+                      c("No Position", "", "", "PPL", "P", "") +
+                      c("Unknown Code", "48.1", "17.1", "QQQQ", "X", ""));
+  // A header that names the columns elsewhere is read by its names as well.
+  Write("moved.txt", "desig_cd\tlong_dd\tlat_dd\tfull_name\tfc\n"
+                     "STM\t18.0\t49.0\tMoved Stream\tH\n");
+  ASSERT_EQ(Run({"moved.txt", "sk.txt"}).status, build::BuildStatus::kSucceeded);
+  EXPECT_EQ(Records(), (std::vector<Fields>{
+                           {"Kosice", "Captial Of A First-Order Administrative.",
+                            "City or Town", "48.7", "21.25"},
+                           {"Moved Stream", "Stream", "River, Stream, Water", "49.0", "18.0"},
+                           {"Plain Name", "Populated Place", "City or Town", "48.5", "19.5"},
+                           {"Sece", "Ridge(s)", "Mountain, Hill, Elevation", "48.866667", "19.4"},
+                           {"Unknown Code", "Not Identified", "", "48.1", "17.1"},
+                       }));
+}
+
+TEST_F(WorldGnsTest, RealCurrentDownload) {
+  const std::string real = RealDataDir();
+  if (real.empty()) GTEST_SKIP() << "no real data beside the project";
+  WriteFileBytes(download + "/Slovakia.txt",
+                 ReadFileBytes(real + "/gns/Slovakia_2026-03_head1000.txt"));
+  ASSERT_EQ(Run({"Slovakia.txt"}).status, build::BuildStatus::kSucceeded);
+  auto records = Records();
+  EXPECT_EQ(records.size(), 999u);  // every line but the header
+  // Slovakia and the border features of its neighbours.
+  for (const Fields& f : records) {
+    ASSERT_FALSE(f[3].empty()) << f[0];
+    double lat = std::stod(f[3]), lon = std::stod(f[4]);
+    EXPECT_TRUE(lat > 44 && lat < 51 && lon > 15 && lon < 26) << f[0] << " " << f[3];
+  }
+}
+
 TEST_F(WorldGnsTest, OlderLayoutTakesItsOwnColumnsAndTheBytesAsTheyStand) {
   // A decoy in the newer layout's class column (10).
   auto a = [](std::string fc, std::string dsg, std::string n24, std::string n25) {
