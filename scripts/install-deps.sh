@@ -7,9 +7,10 @@ PACKAGES="cmake ninja-build g++ make pkg-config zlib1g-dev libgtest-dev
   qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-documentation-tools
   qt6-l10n-tools libgl-dev python3 python3-dbfread"
 
-# The benchmarks need a few tools more (`scripts/install-deps.sh --bench`).
+# The benchmarks and the screenshots need a few tools more
+# (`scripts/install-deps.sh --bench`).
 if [ "${1:-}" = "--bench" ]; then
-  PACKAGES="$PACKAGES time gdal-bin unzip gzip libbenchmark-dev clang libclang-rt-14-dev"
+  PACKAGES="$PACKAGES time gdal-bin unzip gzip libbenchmark-dev clang libclang-rt-14-dev xvfb xauth"
 fi
 
 missing=""

@@ -8,6 +8,7 @@ out=${1:?usage: scripts/screenshots.sh <output folder> [build folder]}
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${2:-$here/build}
 case $build in /*) ;; *) build=$here/$build ;; esac
+"$here/scripts/install-deps.sh" --bench
 command -v Xvfb >/dev/null || { echo "Xvfb is needed (apt-get install xvfb)" >&2; exit 1; }
 
 cmake --build "$build" --target toponyx-creator toponyx-creator-screens -j2 >/dev/null
