@@ -21,14 +21,17 @@ inline constexpr long double kLimit = 1048576.0L;  // 2^20
 
 // x = k pi/2 + r with |r| <= pi/4 (about); returns r and sets k mod 4.
 inline long double Reduce(long double x, int& quadrant) {
-  const long double k = std::nearbyint(x * kTwoOverPi);
+  const long long n = std::llrint(x * kTwoOverPi);  // one x87 store, no mode changes
+  const long double k = static_cast<long double>(n);
   const long double r = ((x - k * kPio2Hi) - k * kPio2Mid) - k * kPio2Lo;
-  quadrant = static_cast<int>(static_cast<long long>(k) & 3);
+  quadrant = static_cast<int>(n & 3);
   return r;
 }
 
+inline constexpr long double kPio4 = 0.785398163397448309615660845819875721L;
+
 inline void SinCos(long double x, long double& s, long double& c) {
-  if (!(std::fabs(x) < kLimit)) {
+  if (std::fabs(x) <= kPio4 || !(std::fabs(x) < kLimit)) {
     s = std::sin(x);
     c = std::cos(x);
     return;
@@ -57,7 +60,7 @@ inline long double Cos(long double x) {
 }
 
 inline long double Tan(long double x) {
-  if (!(std::fabs(x) < kLimit)) return std::tan(x);
+  if (std::fabs(x) <= kPio4 || !(std::fabs(x) < kLimit)) return std::tan(x);
   int q = 0;
   const long double r = Reduce(x, q);
   // tan(r + k pi/2) is tan r for even k and -1/tan r for odd k.
