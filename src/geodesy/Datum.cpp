@@ -192,19 +192,20 @@ void ConvertDatum(int32_t from, int32_t to, double& lat, double& lon) {
 // tan would be unbounded or ψ = φ exactly.
 void ShiftDatum(bool to_wgs84, double& lat, double& lon, int32_t datum) {
   // An index outside the table stands for WGS 84, as DatumAt has it.
-  if (datum < 0 || datum > Table().last || datum == Table().wgs84) return;
+  const DatumTable& table = Table();
+  if (datum < 0 || datum > table.last || datum == table.wgs84) return;
   const Datum& d = DatumAt(datum);
 
   long double a_s, f_s, a_t, f_t;
   long double tX, tY, tZ;
   if (to_wgs84) {
     AxisAndFlattening(datum, a_s, f_s);
-    AxisAndFlattening(Table().wgs84, a_t, f_t);
+    AxisAndFlattening(table.wgs84, a_t, f_t);
     tX = -d.dx;
     tY = -d.dy;
     tZ = -d.dz;
   } else {
-    AxisAndFlattening(Table().wgs84, a_s, f_s);
+    AxisAndFlattening(table.wgs84, a_s, f_s);
     AxisAndFlattening(datum, a_t, f_t);
     tX = d.dx;
     tY = d.dy;
@@ -217,9 +218,10 @@ void ShiftDatum(bool to_wgs84, double& lat, double& lon, int32_t datum) {
   const long double phi = lat * kDegree;
   const long double lambda = lon * kDegree;
 
+  // tan ψ itself is all that is needed of ψ: tan(atan(t)) = t.
   const bool equator_or_pole = lat == 0.0 || lat == 90.0 || lat == -90.0;
-  const long double psi = equator_or_pole ? phi : std::atan(trig::Tan(phi) * (1.0L - e2_s));
-  const long double tan_psi = trig::Tan(psi);
+  const long double tan_phi = trig::Tan(phi);
+  const long double tan_psi = equator_or_pole ? tan_phi : tan_phi * (1.0L - e2_s);
   const long double r = a_s * b_s / std::sqrt(a_s * a_s * tan_psi * tan_psi + b_s * b_s);
 
   long double X, Y;
