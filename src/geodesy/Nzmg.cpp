@@ -40,6 +40,20 @@ long double FailedLongitude() {
 
 }  // namespace
 
+namespace {
+// Complex products and quotients written out: the operands are small and
+// far from overflow, so the library's guards for infinities and its scaled
+// division are not needed, and they cost more than the rest of a round.
+inline NzmgComplex Mul(const NzmgComplex& a, const NzmgComplex& b) {
+  return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
+}
+inline NzmgComplex Div(const NzmgComplex& a, const NzmgComplex& b) {
+  const long double d = b.real() * b.real() + b.imag() * b.imag();
+  return {(a.real() * b.real() + a.imag() * b.imag()) / d,
+          (a.imag() * b.real() - a.real() * b.imag()) / d};
+}
+}  // namespace
+
 // Horner's scheme from the highest coefficient down:
 //   f  = (((B6 θ + B5) θ + B4) θ + ... + B1) θ
 //   f' = ((6 B6 θ + 5 B5) θ + ... + 2 B2) θ + B1
@@ -49,8 +63,8 @@ void ComplexPolyAndSlope(NzmgComplex theta, const NzmgComplex* coefficients, int
   slope = NzmgComplex(0.0L, 0.0L);
   for (int n = degree; n >= 1; --n) {
     const NzmgComplex& Bn = coefficients[n - 1];
-    value = (value + Bn) * theta;
-    slope = slope * theta + static_cast<long double>(n) * Bn;
+    value = Mul(value + Bn, theta);
+    slope = Mul(slope, theta) + static_cast<long double>(n) * Bn;
   }
 }
 
@@ -62,7 +76,7 @@ int NzmgSolve(NzmgComplex z, long double origin_lat, long double& lat, long doub
   for (int round = 1; round <= kMaxRounds; ++round) {
     NzmgComplex f, slope;
     ComplexPolyAndSlope(theta, kB, kDegreeB, f, slope);
-    const NzmgComplex delta = -(f - z) / slope;
+    const NzmgComplex delta = -Div(f - z, slope);
     theta += delta;
     if (std::fabs(delta.real()) + std::fabs(delta.imag()) <= kTolerance) {
       const long double psi = theta.real();
