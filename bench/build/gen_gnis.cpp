@@ -18,45 +18,72 @@ uint64_t Next() {
   state ^= state << 17;
   return state;
 }
-size_t Pick(size_t n) { return static_cast<size_t>(Next() % n); }
-double Uniform() { return static_cast<double>(Next() >> 11) * (1.0 / 9007199254740992.0); }
+size_t Pick(size_t n) {
+  return static_cast<size_t>(Next() % n);
+}
+double Uniform() {
+  return static_cast<double>(Next() >> 11) * (1.0 / 9007199254740992.0);
+}
 
 const char* const kFirst[] = {
-    "Mount Zion", "Bethel", "Cedar", "Pine", "Oak", "Maple", "Walnut", "Hickory", "Willow",
-    "Spring", "Rock", "Clear", "Mill", "Big", "Little", "Bear", "Deer", "Turkey", "Beaver",
-    "Fox", "Wolf", "Eagle", "Johnson", "Smith", "Williams", "Brown", "Jones", "Miller",
-    "Davis", "Wilson", "Anderson", "Taylor", "Thomas", "Moore", "Martin", "Jackson",
-    "Lincoln", "Washington", "Franklin", "Union", "Liberty", "Pleasant", "Green", "Silver",
-    "Black", "White", "Red", "Sandy", "Muddy", "Stony", "Lost", "Dry", "Long", "Round",
-    "Saint Mary's", "San Juan", "Santa Rosa", "El Paso", "Los Alamos", "Grand", "Crystal",
-    "Hidden", "Shady", "Sunny", "Lone", "Twin", "Three", "North", "South", "East", "West",
-    "Riverside", "Fairview", "Highland", "Lakeview", "Glen", "Holly", "Laurel", "Magnolia"};
-const char* const kSecond[] = {"", "", "", " Hill", " Valley", " Grove", " Ridge", " Hollow",
-                               " Springs", " Point", " Bend", " Fork", " Run", " Branch",
-                               " Mountain", " Knob", " Gap", " Flat", " Lake", " Pond"};
+    "Mount Zion", "Bethel",    "Cedar",      "Pine",     "Oak",      "Maple",        "Walnut",
+    "Hickory",    "Willow",    "Spring",     "Rock",     "Clear",    "Mill",         "Big",
+    "Little",     "Bear",      "Deer",       "Turkey",   "Beaver",   "Fox",          "Wolf",
+    "Eagle",      "Johnson",   "Smith",      "Williams", "Brown",    "Jones",        "Miller",
+    "Davis",      "Wilson",    "Anderson",   "Taylor",   "Thomas",   "Moore",        "Martin",
+    "Jackson",    "Lincoln",   "Washington", "Franklin", "Union",    "Liberty",      "Pleasant",
+    "Green",      "Silver",    "Black",      "White",    "Red",      "Sandy",        "Muddy",
+    "Stony",      "Lost",      "Dry",        "Long",     "Round",    "Saint Mary's", "San Juan",
+    "Santa Rosa", "El Paso",   "Los Alamos", "Grand",    "Crystal",  "Hidden",       "Shady",
+    "Sunny",      "Lone",      "Twin",       "Three",    "North",    "South",        "East",
+    "West",       "Riverside", "Fairview",   "Highland", "Lakeview", "Glen",         "Holly",
+    "Laurel",     "Magnolia"};
+const char* const kSecond[] = {"",       "",       "",        " Hill",    " Valley",
+                               " Grove", " Ridge", " Hollow", " Springs", " Point",
+                               " Bend",  " Fork",  " Run",    " Branch",  " Mountain",
+                               " Knob",  " Gap",   " Flat",   " Lake",    " Pond"};
 struct Kind {
   const char* generic;
   const char* cls;
 };
-const Kind kKinds[] = {
-    {" Church", "Church"},     {" School", "School"},       {" Cemetery", "Cemetery"},
-    {" Creek", "Stream"},      {" Branch", "Stream"},       {" Run", "Stream"},
-    {"", "Populated Place"},   {"", "Populated Place"},     {" Dam", "Dam"},
-    {" Reservoir", "Reservoir"}, {" Lake", "Lake"},         {" Park", "Park"},
-    {" Mine", "Mine"},         {" Spring", "Spring"},       {" Summit", "Summit"},
-    {" Airport", "Airport"},   {" Tower", "Tower"},         {" Valley", "Valley"},
-    {" Post Office", "Post Office"}, {" Bridge", "Bridge"}, {" Trail", "Trail"},
-    {" Well", "Well"},         {" Canal", "Canal"},         {" Ridge", "Ridge"},
-    {" Building", "Building"}, {" Hospital", "Hospital"},   {" Island", "Island"},
-    {" Gap", "Gap"},           {" Swamp", "Swamp"},         {" Locale", "Locale"}};
+const Kind kKinds[] = {{" Church", "Church"},
+                       {" School", "School"},
+                       {" Cemetery", "Cemetery"},
+                       {" Creek", "Stream"},
+                       {" Branch", "Stream"},
+                       {" Run", "Stream"},
+                       {"", "Populated Place"},
+                       {"", "Populated Place"},
+                       {" Dam", "Dam"},
+                       {" Reservoir", "Reservoir"},
+                       {" Lake", "Lake"},
+                       {" Park", "Park"},
+                       {" Mine", "Mine"},
+                       {" Spring", "Spring"},
+                       {" Summit", "Summit"},
+                       {" Airport", "Airport"},
+                       {" Tower", "Tower"},
+                       {" Valley", "Valley"},
+                       {" Post Office", "Post Office"},
+                       {" Bridge", "Bridge"},
+                       {" Trail", "Trail"},
+                       {" Well", "Well"},
+                       {" Canal", "Canal"},
+                       {" Ridge", "Ridge"},
+                       {" Building", "Building"},
+                       {" Hospital", "Hospital"},
+                       {" Island", "Island"},
+                       {" Gap", "Gap"},
+                       {" Swamp", "Swamp"},
+                       {" Locale", "Locale"}};
 const char* const kStates[] = {"AL", "AK", "AZ", "AR", "CA", "CO", "CT", "DE", "FL", "GA",
                                "HI", "ID", "IL", "IN", "IA", "KS", "KY", "LA", "ME", "MD",
                                "MA", "MI", "MN", "MS", "MO", "MT", "NE", "NV", "NH", "NJ",
                                "NM", "NY", "NC", "ND", "OH", "OK", "OR", "PA", "RI", "SC",
                                "SD", "TN", "TX", "UT", "VT", "VA", "WA", "WV", "WI", "WY"};
-const char* const kCounties[] = {"Washington", "Jefferson", "Franklin", "Jackson", "Lincoln",
-                                 "Madison", "Clay", "Marion", "Monroe", "Union", "Wayne",
-                                 "Greene", "Warren", "Carroll", "Lake", "Polk"};
+const char* const kCounties[] = {
+    "Washington", "Jefferson", "Franklin", "Jackson", "Lincoln", "Madison", "Clay", "Marion",
+    "Monroe",     "Union",     "Wayne",    "Greene",  "Warren",  "Carroll", "Lake", "Polk"};
 
 void Dms(double v, bool lat, char* out) {
   char h = lat ? (v < 0 ? 'S' : 'N') : (v < 0 ? 'W' : 'E');

@@ -20,9 +20,9 @@ struct FileItem {
 
 // What the front end hands over when Create is pressed.
 struct BuildRequest {
-  std::string database_name;    // as typed; blanks around it are removed
-  std::string save_folder;      // used as given
-  std::string staging_folder;   // used as given
+  std::string database_name;   // as typed; blanks around it are removed
+  std::string save_folder;     // used as given
+  std::string staging_folder;  // used as given
   std::string download_folder;
   std::vector<FileItem> files;  // the file list, in list order
 };
@@ -37,7 +37,7 @@ enum class BuildStatus {
 struct BuildOutcome {
   BuildStatus status = BuildStatus::kRefused;
   std::string error;
-  uint64_t places = 0;      // records written into <name>.names
+  uint64_t places = 0;       // records written into <name>.names
   uint64_t input_bytes = 0;  // bytes of the staged files
 };
 

@@ -27,8 +27,8 @@ struct TpxSettings {
 };
 
 struct StagedFile {
-  std::string name;    // as the readers see it (decides the format)
-  std::string folder;  // folder that holds it
+  std::string name;       // as the readers see it (decides the format)
+  std::string folder;     // folder that holds it
   bool expanded = false;  // expanded by this run (deleted at its end)
   uint64_t size = 0;      // bytes, when staged
 };
@@ -62,7 +62,7 @@ struct BuildContext {
   // Lists of the run.
   std::vector<std::string> selected;  // ticked names, in list order
   std::vector<StagedFile> staged;
-  size_t staged_index = 0;  // the staged file being read
+  size_t staged_index = 0;   // the staged file being read
   uint64_t input_bytes = 0;  // sum of the staged files' sizes
   readers::WorldCodeList world_codes;
   readers::FullCodeList full_codes;
@@ -94,9 +94,8 @@ struct BuildContext {
   // Appends one place record: Append, the fields by position, Post.
   // Fields passed as nullptr-free views; MAJOR_CODE is set only when
   // set_major is true (it is blank either way when not set).
-  void AppendPlace(std::string_view name, std::string_view full_code,
-                   std::string_view major_code, std::string_view latitude,
-                   std::string_view longitude) {
+  void AppendPlace(std::string_view name, std::string_view full_code, std::string_view major_code,
+                   std::string_view latitude, std::string_view longitude) {
     table.Append();
     table.SetField(readers::kName, name);
     table.SetField(readers::kFullCode, full_code);

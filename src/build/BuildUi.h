@@ -34,8 +34,7 @@ class BuildUi {
 
   // A modal message box with the exact text and caption. An empty caption
   // means the application's title.
-  virtual void ShowMessage(MessageKind kind, std::string_view text,
-                           std::string_view caption = {},
+  virtual void ShowMessage(MessageKind kind, std::string_view text, std::string_view caption = {},
                            MessageButtons buttons = MessageButtons::kOk) = 0;
 
   // The progress window: shown at the start of stage 1, closed at the end.

@@ -29,7 +29,9 @@ constexpr std::string_view kUserFileDatumWarning =
     "Datum the locations will be incorrect.";
 
 // Blanks around the database name: space characters only.
-std::string_view TrimSpaces(std::string_view s) { return text::TrimBlanks(s); }
+std::string_view TrimSpaces(std::string_view s) {
+  return text::TrimBlanks(s);
+}
 
 // A file in the save folder that this run creates under a name of its own,
 // so that an earlier database stays whole until the new one is complete.
@@ -83,8 +85,12 @@ Builder::Builder(BuildUi& ui, std::string program_folder, platform::FileSystem& 
 
 Builder::~Builder() = default;
 
-dbf::DbfTable& Builder::OutputTable() { return impl_->dbf2; }
-dbf::DbfTable& Builder::WorkingTable() { return impl_->dbf1; }
+dbf::DbfTable& Builder::OutputTable() {
+  return impl_->dbf2;
+}
+dbf::DbfTable& Builder::WorkingTable() {
+  return impl_->dbf1;
+}
 
 namespace {
 

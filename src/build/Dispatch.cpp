@@ -181,9 +181,8 @@ void ReadStagedFile(BuildContext& ctx, size_t i) {
 
 void ReadStagedFiles(BuildContext& ctx) {
   uint64_t base = 0;
-  ctx.input.SetBlockCallback([&ctx, &base](uint64_t read) {
-    ctx.ui.InputProgress(base + read, ctx.input_bytes);
-  });
+  ctx.input.SetBlockCallback(
+      [&ctx, &base](uint64_t read) { ctx.ui.InputProgress(base + read, ctx.input_bytes); });
   for (size_t i = 0; i < ctx.staged.size(); ++i) {
     ReadStagedFile(ctx, i);
     base += ctx.staged[i].size;

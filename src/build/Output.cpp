@@ -38,10 +38,15 @@ uint64_t CopyInNameOrder(dbf::DbfTable& working, dbf::DbfTable& output, const st
 }
 
 std::string TypesFileText(const std::vector<std::string>& full_codes) {
-  static constexpr const char* kMajorCodes[] = {
-      "Administrative Region", "City or Town",     "Vegetation",
-      "Locality",              "Undersea",         "Road or Railroad",
-      "Mountain, Hill, Elevation", "River, Stream, Water", "Spot Feature"};
+  static constexpr const char* kMajorCodes[] = {"Administrative Region",
+                                                "City or Town",
+                                                "Vegetation",
+                                                "Locality",
+                                                "Undersea",
+                                                "Road or Railroad",
+                                                "Mountain, Hill, Elevation",
+                                                "River, Stream, Water",
+                                                "Spot Feature"};
   std::string out = ";DATUM\r\nDATUM,WGS 84\r\n;Full Codes\r\n";
   for (const std::string& code : full_codes) {
     out += code;

@@ -14,8 +14,7 @@ std::string WriteSupportFile(const std::string& folder, std::string_view name,
 std::string WriteCodeLists(const std::string& program_folder) {
   std::string first_error;
   for (const char* name : {"USACodes.list", "WorldCodes.list"}) {
-    std::string error =
-        WriteSupportFile(program_folder, name, resources::EmbeddedFile(name));
+    std::string error = WriteSupportFile(program_folder, name, resources::EmbeddedFile(name));
     if (!error.empty() && first_error.empty()) first_error = error;
   }
   return first_error;

@@ -63,8 +63,7 @@ class CliUi final : public BuildUi {
  public:
   CliUi(bool quiet, bool live) : quiet_(quiet), live_(live && !quiet) {}
 
-  void ShowMessage(MessageKind, std::string_view text, std::string_view,
-                   MessageButtons) override {
+  void ShowMessage(MessageKind, std::string_view text, std::string_view, MessageButtons) override {
     ClearBar();
     WriteErr(text);
     WriteErr("\n");
@@ -214,9 +213,8 @@ int main(int argc, char** argv) {
       }
       names.push_back(p.name);
     }
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-      return build::FileListLess(a, b);
-    });
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return build::FileListLess(a, b); });
     names.erase(std::unique(names.begin(), names.end()), names.end());
     for (std::string& n : names) request.files.push_back({std::move(n), true});
   }

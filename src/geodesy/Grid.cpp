@@ -99,10 +99,11 @@ long double MeridianArc(long double e2, long double a, long double phi) {
   if (phi == 0.0L) return 0.0L;
   const long double e4 = e2 * e2;
   const long double e6 = e4 * e2;
-  return a * ((1.0L - e2 / 4.0L - 3.0L * e4 / 64.0L - 5.0L * e6 / 256.0L) * phi -
-              (3.0L * e2 / 8.0L + 3.0L * e4 / 32.0L + 45.0L * e6 / 1024.0L) * trig::Sin(2.0L * phi) +
-              (15.0L * e4 / 256.0L + 45.0L * e6 / 1024.0L) * trig::Sin(4.0L * phi) -
-              (35.0L * e6 / 3072.0L) * trig::Sin(6.0L * phi));
+  return a *
+         ((1.0L - e2 / 4.0L - 3.0L * e4 / 64.0L - 5.0L * e6 / 256.0L) * phi -
+          (3.0L * e2 / 8.0L + 3.0L * e4 / 32.0L + 45.0L * e6 / 1024.0L) * trig::Sin(2.0L * phi) +
+          (15.0L * e4 / 256.0L + 45.0L * e6 / 1024.0L) * trig::Sin(4.0L * phi) -
+          (35.0L * e6 / 3072.0L) * trig::Sin(6.0L * phi));
 }
 
 // The inverse transverse Mercator series, with k0 the scale on the central

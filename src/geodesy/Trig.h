@@ -40,10 +40,18 @@ inline void SinCos(long double x, long double& s, long double& c) {
   const long double r = Reduce(x, q);
   const long double sr = std::sin(r), cr = std::cos(r);
   switch (q) {
-    case 0: s = sr, c = cr; break;
-    case 1: s = cr, c = -sr; break;
-    case 2: s = -sr, c = -cr; break;
-    default: s = -cr, c = sr; break;
+    case 0:
+      s = sr, c = cr;
+      break;
+    case 1:
+      s = cr, c = -sr;
+      break;
+    case 2:
+      s = -sr, c = -cr;
+      break;
+    default:
+      s = -cr, c = sr;
+      break;
   }
 }
 

@@ -7,9 +7,9 @@
 #include <stdlib.h>
 
 #include <atomic>
-#include <filesystem>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <vector>
 
 namespace toponyx::platform {
@@ -78,7 +78,9 @@ bool RemoveTree(const std::string& path) {
   return !ec;
 }
 
-bool StderrIsTerminal() { return ::isatty(2) == 1; }
+bool StderrIsTerminal() {
+  return ::isatty(2) == 1;
+}
 
 LocalDate Today() {
   std::time_t now = std::time(nullptr);

@@ -19,7 +19,9 @@ constexpr auto kWordSeparators = [] {
   for (char c : {'"', ',', '-', '.', '/', '\\'}) t[static_cast<unsigned char>(c)] = true;
   return t;
 }();
-inline bool IsWordSeparator(char c) { return kWordSeparators[static_cast<unsigned char>(c)]; }
+inline bool IsWordSeparator(char c) {
+  return kWordSeparators[static_cast<unsigned char>(c)];
+}
 
 }  // namespace
 

@@ -4,8 +4,8 @@
 // "DATE") in UTF-8; and the current download, whose lower-case header names
 // its columns ("lat_dd", "desig_cd", ...), which are found by those names.
 #include <string>
-#include <utility>
 #include <string_view>
+#include <utility>
 
 #include "build/BuildContext.h"
 #include "readers/CodePage.h"
@@ -96,7 +96,7 @@ std::string_view PlaceName(const FieldCuts<kMaxField>& f, const Layout& layout) 
 }  // namespace
 
 void ReadWorldGns(build::BuildContext& ctx) {
-  const Layout layout = ctx.world_gns_current ? CurrentLayout(ctx.line)
+  const Layout layout = ctx.world_gns_current  ? CurrentLayout(ctx.line)
                         : ctx.world_gns_header ? kLayoutA
                                                : kLayoutB;
   std::string& decoded = ctx.scratch[0];

@@ -7,11 +7,11 @@
 #include <filesystem>
 #include <random>
 
-#include "support/ZipWriter.h"
 #include "archive/Gzip.h"
 #include "archive/UnZip.h"
 #include "platform/Error.h"
 #include "support/TempDir.h"
+#include "support/ZipWriter.h"
 
 namespace toponyx {
 namespace {

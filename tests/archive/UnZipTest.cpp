@@ -5,12 +5,12 @@
 
 #include <filesystem>
 
-#include "support/ZipWriter.h"
 #include "platform/Error.h"
 #include "platform/FileAttributes.h"
 #include "support/FaultFileSystem.h"
 #include "support/RecordingUi.h"
 #include "support/TempDir.h"
+#include "support/ZipWriter.h"
 
 namespace toponyx {
 namespace {

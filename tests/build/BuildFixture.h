@@ -63,10 +63,9 @@ class BuildFixture : public ::testing::Test {
 inline std::string TypesWith(const std::vector<std::string>& codes) {
   std::string t = ";DATUM\r\nDATUM,WGS 84\r\n;Full Codes\r\n";
   for (const auto& c : codes) t += c + "\r\n";
-  t +=
-      "##########\r\n;Major Codes\r\n;Not used by USA\r\nAdministrative Region\r\n"
-      "City or Town\r\nVegetation\r\nLocality\r\nUndersea\r\nRoad or Railroad\r\n"
-      "Mountain, Hill, Elevation\r\nRiver, Stream, Water\r\nSpot Feature\r\n";
+  t += "##########\r\n;Major Codes\r\n;Not used by USA\r\nAdministrative Region\r\n"
+       "City or Town\r\nVegetation\r\nLocality\r\nUndersea\r\nRoad or Railroad\r\n"
+       "Mountain, Hill, Elevation\r\nRiver, Stream, Water\r\nSpot Feature\r\n";
   return t;
 }
 

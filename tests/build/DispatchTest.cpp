@@ -54,25 +54,24 @@ TEST_F(DispatchTest, TextFilesAreRecognisedByNameAndFirstLine) {
   Write("b_usa.txt", "x feature_id|feature_name|feature_class|state_alpha|\nline2\n");
   Write("c_geo7.txt", "1234567\tName\tLAT\n2nd\n");
   Write("d_geo6.txt", "123456\tName\n2nd\n");
-  Write("e_five.txt", "12345\tName\n2nd\n");           // tab at 6: not GeoNames
-  Write("f_five.txt", "12345\tLAT\n2nd\n");            // ... but LAT: world
+  Write("e_five.txt", "12345\tName\n2nd\n");              // tab at 6: not GeoNames
+  Write("f_five.txt", "12345\tLAT\n2nd\n");               // ... but LAT: world
   Write("g_gnsA.txt", "RC\tUFI\tUNI\tLAT\tLONG\n2nd\n");  // no DATE: layout A
   Write("h_gnsB.txt", "RC\tLONG\tMODIFY_DATE\n2nd\n");
-  Write("i_lower.txt", "lat\tlong\n2nd\n");              // lower case: USA
+  Write("i_lower.txt", "lat\tlong\n2nd\n");  // lower case: USA
   Write("j_empty.txt", "");
-  Write("k_geo8.txt", "12345678\tName\n2nd\n");         // eight digits: USA
-  Write("l_geoalpha.txt", "12a4567\tLAT\n2nd\n");       // not all digits
-  Write("m_blankid.txt", "      \tx\tLONG\n");  // six blanks: an empty first field
+  Write("k_geo8.txt", "12345678\tName\n2nd\n");    // eight digits: USA
+  Write("l_geoalpha.txt", "12a4567\tLAT\n2nd\n");  // not all digits
+  Write("m_blankid.txt", "      \tx\tLONG\n");     // six blanks: an empty first field
   Write("N_50KGAZ_2.TXT", "anything\n");
   Write("o_latlong.txt", "LATITUDE only\n");
   Write("p_current.txt", "rk\tfull_name\tlat_dd\tlong_dd\tdesig_cd\n2nd\n");
   Write("q_notquite.txt", "rk\tfull_name\tlat_dd\tlong_dd\n2nd\n");  // no code column
-  std::vector<std::string> names = {"a_50kgaz.txt", "b_usa.txt",      "c_geo7.txt",
-                                    "d_geo6.txt",   "e_five.txt",     "f_five.txt",
-                                    "g_gnsA.txt",   "h_gnsB.txt",     "i_lower.txt",
-                                    "j_empty.txt",  "k_geo8.txt",     "l_geoalpha.txt",
-                                    "m_blankid.txt", "N_50KGAZ_2.TXT", "o_latlong.txt",
-                                    "p_current.txt", "q_notquite.txt"};
+  std::vector<std::string> names = {
+      "a_50kgaz.txt",  "b_usa.txt",      "c_geo7.txt",    "d_geo6.txt",     "e_five.txt",
+      "f_five.txt",    "g_gnsA.txt",     "h_gnsB.txt",    "i_lower.txt",    "j_empty.txt",
+      "k_geo8.txt",    "l_geoalpha.txt", "m_blankid.txt", "N_50KGAZ_2.TXT", "o_latlong.txt",
+      "p_current.txt", "q_notquite.txt"};
   ASSERT_EQ(Run(names).status, build::BuildStatus::kSucceeded);
   const std::string usa_head = "x feature_id|feature_name|feature_class|state_alpha|";
   const std::vector<Call> expected = {

@@ -1,8 +1,8 @@
 // The Create command as a whole: refusals, stages, output files, clean-up.
 #include <gtest/gtest.h>
 
-#include "build/BuildFixture.h"
 #include <cstring>
+#include "build/BuildFixture.h"
 
 #include "support/FaultFileSystem.h"
 
@@ -112,7 +112,8 @@ TEST_F(PipelineTest, NamesSortWithoutCaseAndStayStableAcrossFiles) {
   const std::string head =
       "FEATURE_ID|FEATURE_NAME|FEATURE_CLASS|STATE_ALPHA|x|x|x|x|x|PRIM_LAT_DEC|PRIM_LONG_DEC\n";
   Write("one.txt", head + "1|abbey|Church|x|x|x|x|x|x|1.0|2.0\n" +
-                       "2|Zulu|Church|x|x|x|x|x|x|1.0|2.0\n" + "3|Abbey|Church|x|x|x|x|x|x|3.0|4.0\n");
+                       "2|Zulu|Church|x|x|x|x|x|x|1.0|2.0\n" +
+                       "3|Abbey|Church|x|x|x|x|x|x|3.0|4.0\n");
   Write("two.txt", head + "4|ABBOT|Church|x|x|x|x|x|x|1.0|2.0\n" +
                        "5|ABBEY|Dam|x|x|x|x|x|x|5.0|6.0\n" + "6|9 Mile|Dam|x|x|x|x|x|x|5.0|6.0\n" +
                        "7|abbey road|Dam|x|x|x|x|x|x|5.0|6.0\n");

@@ -79,7 +79,9 @@ class CliTest : public ::testing::Test {
  protected:
   CliTest() {
     ::mkdir(download.c_str(), 0777);
-    WriteFileBytes(download + "/b.txt", kHeader + "1|Z\xFC" "rich|Populated Place|x|x|x|x|x|x|47.37|8.54\n");
+    WriteFileBytes(download + "/b.txt", kHeader +
+                                            "1|Z\xFC"
+                                            "rich|Populated Place|x|x|x|x|x|x|47.37|8.54\n");
     WriteFileBytes(download + "/A.txt", kHeader + "1|Abbey|Church|x|x|x|x|x|x|38.0|-79.0\n");
     WriteFileBytes(download + "/notes.csv", "not read\n");
   }
@@ -98,7 +100,8 @@ TEST_F(CliTest, SuccessfulRunWritesTheDatabaseAndSaysWhere) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");  // quiet: nothing but messages, and there are none
   EXPECT_EQ(r.out, save + "/usa.names\n" + save + "/usa.types\n");
-  EXPECT_EQ(NamesOf(ReadNamesFile(save + "/usa.names")), (std::vector<std::string>{"Abbey", "Z\x81rich"}));
+  EXPECT_EQ(NamesOf(ReadNamesFile(save + "/usa.names")),
+            (std::vector<std::string>{"Abbey", "Z\x81rich"}));
 
   r = RunProgram(Cmd({"--name", "two", "--save", save, download + "/b.txt", download + "/A.txt"}));
   EXPECT_EQ(r.status, 0) << r.err;
@@ -136,7 +139,8 @@ TEST_F(CliTest, RefusalsAndBadArgumentsExitWithTwo) {
 
 TEST_F(CliTest, FailedRunExitsWithOneAndShowsTheError) {
   WriteFileBytes(dir.File("afile"), "in the way");
-  Result r = RunProgram(Cmd({"--name", "x", "--save", dir.File("afile"), "--quiet", "--all", download}));
+  Result r =
+      RunProgram(Cmd({"--name", "x", "--save", dir.File("afile"), "--quiet", "--all", download}));
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "Cannot create file " + dir.File("afile") + "/x.names\n");
   EXPECT_EQ(r.out, "");

@@ -15,9 +15,11 @@ TEST(TrigTest, AgreesWithTheLibraryAcrossQuadrants) {
   for (long double x = -40.0L; x <= 40.0L; x += 0.001953125L * 3.1L) {
     for (long double dx : {0.0L, 1e-19L, -1e-19L}) {
       const long double a = x + dx;
-      EXPECT_NEAR(static_cast<double>(trig::Sin(a) - std::sin(a)), 0.0, 4 * static_cast<double>(ulp))
+      EXPECT_NEAR(static_cast<double>(trig::Sin(a) - std::sin(a)), 0.0,
+                  4 * static_cast<double>(ulp))
           << static_cast<double>(a);
-      EXPECT_NEAR(static_cast<double>(trig::Cos(a) - std::cos(a)), 0.0, 4 * static_cast<double>(ulp))
+      EXPECT_NEAR(static_cast<double>(trig::Cos(a) - std::cos(a)), 0.0,
+                  4 * static_cast<double>(ulp))
           << static_cast<double>(a);
       const long double t = std::tan(a);
       EXPECT_NEAR(static_cast<double>((trig::Tan(a) - t) / (1.0L + std::fabs(t))), 0.0,

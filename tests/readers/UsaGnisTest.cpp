@@ -213,12 +213,12 @@ TEST(PositionFormsTest, AgreeWithTheGeneralConversion) {
     state ^= state << 17;
     return state;
   };
-  std::vector<double> values = {0.0,       -0.0,       0.5e-5,     -0.5e-5,    1.5e-5,
-                                2.5e-5,    0.125,      -0.375,     12.345675,  -179.999995,
-                                89.9999949, 1e15,      123456.5,   -0.0000049, 9.999995};
+  std::vector<double> values = {0.0,        -0.0,  0.5e-5,   -0.5e-5,    1.5e-5,
+                                2.5e-5,     0.125, -0.375,   12.345675,  -179.999995,
+                                89.9999949, 1e15,  123456.5, -0.0000049, 9.999995};
   for (int i = 0; i < 200000; ++i) {
-    double v = static_cast<double>(static_cast<int64_t>(next() % 36000000000ULL) - 18000000000LL) /
-               1e8;
+    double v =
+        static_cast<double>(static_cast<int64_t>(next() % 36000000000ULL) - 18000000000LL) / 1e8;
     values.push_back(v);
     values.push_back(std::nextafter(v, 1e300));
     // Values with few binary digits, which land exactly on ties.

@@ -84,27 +84,32 @@ const std::string kHeaderCurrent =
     "display\tgis_notes\r\n";
 
 TEST_F(WorldGnsTest, CurrentLayoutFindsItsColumnsByName) {
-  auto c = [](std::string name, std::string lat, std::string lon, std::string dsg,
-              std::string fc, std::string plain) {
+  auto c = [](std::string name, std::string lat, std::string lon, std::string dsg, std::string fc,
+              std::string plain) {
     return Line(33, {{1, "2"}, {4, name}, {6, lat}, {7, lon}, {11, dsg}, {12, fc}, {23, plain}});
   };
-  Write("sk.txt", kHeaderCurrent + c("Se\xC4\x8D" "e", "48.866667", "19.4", "RDGE", "T", "Sece") +
+  Write("sk.txt", kHeaderCurrent +
+                      c("Se\xC4\x8D"
+                        "e",
+                        "48.866667", "19.4", "RDGE", "T", "Sece") +
                       c("", "48.5", "19.5", "PPL", "P", "Plain Name") +
                       c("Ko\xC5\xA1ice", "48.7", "21.25", "PPLA", "P", "Kosice") +
                       c("No Position", "", "", "PPL", "P", "") +
                       c("Unknown Code", "48.1", "17.1", "QQQQ", "X", ""));
   // A header that names the columns elsewhere is read by its names as well.
-  Write("moved.txt", "desig_cd\tlong_dd\tlat_dd\tfull_name\tfc\n"
-                     "STM\t18.0\t49.0\tMoved Stream\tH\n");
+  Write("moved.txt",
+        "desig_cd\tlong_dd\tlat_dd\tfull_name\tfc\n"
+        "STM\t18.0\t49.0\tMoved Stream\tH\n");
   ASSERT_EQ(Run({"moved.txt", "sk.txt"}).status, build::BuildStatus::kSucceeded);
-  EXPECT_EQ(Records(), (std::vector<Fields>{
-                           {"Kosice", "Captial Of A First-Order Administrative.",
-                            "City or Town", "48.7", "21.25"},
-                           {"Moved Stream", "Stream", "River, Stream, Water", "49.0", "18.0"},
-                           {"Plain Name", "Populated Place", "City or Town", "48.5", "19.5"},
-                           {"Sece", "Ridge(s)", "Mountain, Hill, Elevation", "48.866667", "19.4"},
-                           {"Unknown Code", "Not Identified", "", "48.1", "17.1"},
-                       }));
+  EXPECT_EQ(
+      Records(),
+      (std::vector<Fields>{
+          {"Kosice", "Captial Of A First-Order Administrative.", "City or Town", "48.7", "21.25"},
+          {"Moved Stream", "Stream", "River, Stream, Water", "49.0", "18.0"},
+          {"Plain Name", "Populated Place", "City or Town", "48.5", "19.5"},
+          {"Sece", "Ridge(s)", "Mountain, Hill, Elevation", "48.866667", "19.4"},
+          {"Unknown Code", "Not Identified", "", "48.1", "17.1"},
+      }));
 }
 
 TEST_F(WorldGnsTest, RealCurrentDownload) {

@@ -41,7 +41,9 @@ class FaultFile final : public platform::File {
   FaultFileSystem& fs_;
 };
 
-platform::FileSystem& Real() { return platform::DefaultFileSystem(); }
+platform::FileSystem& Real() {
+  return platform::DefaultFileSystem();
+}
 
 }  // namespace
 
@@ -80,12 +82,18 @@ std::unique_ptr<platform::File> FaultFileSystem::Open(const std::string& path,
   return std::make_unique<FaultFile>(std::move(inner), *this);
 }
 
-bool FaultFileSystem::Remove(const std::string& path) { return Real().Remove(path); }
+bool FaultFileSystem::Remove(const std::string& path) {
+  return Real().Remove(path);
+}
 bool FaultFileSystem::Rename(const std::string& from, const std::string& to) {
   return Real().Rename(from, to);
 }
-bool FaultFileSystem::Exists(const std::string& path) { return Real().Exists(path); }
-bool FaultFileSystem::IsDirectory(const std::string& path) { return Real().IsDirectory(path); }
+bool FaultFileSystem::Exists(const std::string& path) {
+  return Real().Exists(path);
+}
+bool FaultFileSystem::IsDirectory(const std::string& path) {
+  return Real().IsDirectory(path);
+}
 bool FaultFileSystem::CreateDirectories(const std::string& path) {
   return Real().CreateDirectories(path);
 }
