@@ -122,16 +122,20 @@ inline unsigned Digit(const SortItem& item, int byte) {
   return static_cast<unsigned>(word >> (56 - 8 * (byte & 7))) & 0xFF;
 }
 
-// Sorts by the sixteen prefix bytes, most significant first, one byte a
-// pass; small groups and groups that agree in all sixteen bytes are left to
-// the full comparison (the rest of the key, then the record's place).
-template <typename Less>
-void RadixSort(SortItem* items, SortItem* scratch, size_t n, int byte, const Less& less) {
+// Sorts by the key bytes, most significant first, one byte a pass (the
+// first sixteen from the items' prefixes, the rest from the records). The
+// passes are stable and the items start in record order, so a group whose
+// keys agree in every byte is already in record order; only small groups
+// are left to the full comparison (the key, then the record's place).
+template <typename DigitOf, typename Less>
+void RadixSort(SortItem* items, SortItem* scratch, size_t n, int byte, int key_bytes,
+               const DigitOf& digit, const Less& less) {
   constexpr size_t kSmall = 48;
-  while (n > kSmall && byte < 16) {
+  while (n > kSmall) {
+    if (byte >= key_bytes) return;  // equal keys, in record order
     size_t count[256] = {};
-    for (size_t i = 0; i < n; ++i) ++count[Digit(items[i], byte)];
-    if (count[Digit(items[0], byte)] == n) {  // all alike in this byte
+    for (size_t i = 0; i < n; ++i) ++count[digit(items[i], byte)];
+    if (count[digit(items[0], byte)] == n) {  // all alike in this byte
       ++byte;
       continue;
     }
@@ -143,10 +147,13 @@ void RadixSort(SortItem* items, SortItem* scratch, size_t n, int byte, const Les
     }
     size_t next[256];
     std::memcpy(next, start, sizeof next);
-    for (size_t i = 0; i < n; ++i) scratch[next[Digit(items[i], byte)]++] = items[i];
+    for (size_t i = 0; i < n; ++i) scratch[next[digit(items[i], byte)]++] = items[i];
     std::memcpy(items, scratch, n * sizeof(SortItem));
     for (int d = 0; d < 256; ++d) {
-      if (count[d] > 1) RadixSort(items + start[d], scratch + start[d], count[d], byte + 1, less);
+      if (count[d] > 1) {
+        RadixSort(items + start[d], scratch + start[d], count[d], byte + 1, key_bytes, digit,
+                  less);
+      }
     }
     return;
   }
@@ -414,6 +421,14 @@ void NameIndex::WriteSortedRuns(RecordSource& source, uint32_t record_count) {
     return a.index < b.index;
   };
 
+  // Key byte `byte` of an item, folded: from the prefixes for the first
+  // sixteen, from the record for the rest.
+  auto digit = [base, length, key_offset](const SortItem& item, int byte) -> unsigned {
+    if (byte < 16) return Digit(item, byte);
+    return FoldByte(static_cast<unsigned char>(
+        base[size_t{item.index} * length + key_offset + static_cast<size_t>(byte)]));
+  };
+
   for (uint64_t first = 1; first <= record_count; first += per_run) {
     const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(per_run, record_count - first + 1));
     source.ReadRecords(static_cast<uint32_t>(first), n, block.data());
@@ -426,7 +441,8 @@ void NameIndex::WriteSortedRuns(RecordSource& source, uint32_t record_count) {
       items.push_back(SortItem{Prefix(key, key_length, key_length), second, i});
     }
     if (items.empty()) continue;
-    RadixSort(items.data(), scratch.data(), items.size(), 0, less);
+    RadixSort(items.data(), scratch.data(), items.size(), 0, static_cast<int>(key_length), digit,
+              less);
     BlockWriter out(*this, file_end_);
     for (const SortItem& item : items) {
       out.Commit(Encode(base + size_t{item.index} * length,

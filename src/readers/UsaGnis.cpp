@@ -105,14 +105,22 @@ class UsaReader {
   // FULL_CODE is the proper-cased class; the class joins the full-code list.
   void Append(std::string_view name, std::string_view code, std::string_view lat,
               std::string_view lon) {
-    std::string& full = ctx_.scratch[3];
-    text::ProperCase(code, full);
-    ctx_.full_codes.Note(code);
-    ctx_.AppendPlace(name, full, {}, lat, lon);
+    // Lines of one class tend to follow each other: the class of the line
+    // before is proper-cased and noted already.
+    if (!have_last_code_ || code != last_code_) {
+      last_code_.assign(code);
+      have_last_code_ = true;
+      text::ProperCase(code, full_);
+      ctx_.full_codes.Note(code);
+    }
+    ctx_.AppendPlace(name, full_, {}, lat, lon);
   }
 
   BuildContext& ctx_;
   char separator_ = '\t';
+  std::string last_code_;  // the class of the last record, and its FULL_CODE
+  std::string full_;
+  bool have_last_code_ = false;
   FieldCuts<11> fields_;
 };
 
