@@ -23,10 +23,11 @@ trap 'rm -rf "$work"' EXIT
 tab=$(printf '\t')
 
 echo "== each reader alone ($READER_LINES lines, best of 3)"
-for spec in geonames:XX.txt gns:sk.txt gns-old:ei.txt os:50kgaz2008.txt wpt:alps.wpt \
+# Each entry is a generator format and the name of the file it writes.
+for kind in geonames:XX.txt gns:sk.txt gns-old:ei.txt os:50kgaz2008.txt wpt:alps.wpt \
             tpx:lookouts.tpx tpx-utm:sydney.tpx tpx-nzmg:wellington.tpx; do
-  format=${spec%%:*}
-  file="$work/${spec#*:}"
+  format=${kind%%:*}
+  file="$work/${kind#*:}"
   "$bin/gen_gazetteer" "$format" "$READER_LINES" > "$file"
   printf '%-9s ' "$format"
   "$bin/bench_readers" "$file" 3

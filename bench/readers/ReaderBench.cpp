@@ -49,7 +49,7 @@ Result RunOnce(const std::string& folder, const std::string& file_folder,
   build::TpxSettings tpx;
   build::BuildContext ctx(table, tpx, ui);
   ctx.program_folder = folder;
-  ctx.staged.push_back(build::StagedFile{file_name, file_folder, false, 0});
+  ctx.staged.push_back(build::StagedFile{file_name, file_folder, 0});
 
   const auto t0 = std::chrono::steady_clock::now();
   build::CreateWorkingTable(table, folder);

@@ -28,11 +28,6 @@ constexpr std::string_view kUserFileDatumWarning =
     "assumed and the locations have been included in your database. If this is not the correct "
     "Datum the locations will be incorrect.";
 
-// Blanks around the database name: space characters only.
-std::string_view TrimSpaces(std::string_view s) {
-  return text::TrimBlanks(s);
-}
-
 // A file in the save folder that this run creates under a name of its own,
 // so that an earlier database stays whole until the new one is complete.
 std::string ReserveTemporary(platform::FileSystem& fs, const std::string& final_path) {
@@ -213,7 +208,7 @@ class Run {
     for (const std::string* temp : {&names_temp_, &types_temp_}) {
       if (!temp->empty() && b_.fs.Exists(*temp)) b_.fs.Remove(*temp);
     }
-    if (staging_started_) b_.staging.CleanUp(ctx_, request_.staging_folder);
+    if (staging_started_) b_.staging.CleanUp();
     if (working_created_) {
       for (const char* name : {"temp.names", "temp.ndx"}) {
         std::string path = platform::JoinPath(request_.staging_folder, name);
@@ -258,7 +253,7 @@ BuildOutcome Builder::Create(const BuildRequest& request) {
   BuildOutcome refused;
   refused.status = BuildStatus::kRefused;
 
-  const std::string name(TrimSpaces(request.database_name));
+  const std::string name(text::TrimBlanks(request.database_name));  // spaces only
   if (!name.empty() && name.find_first_of("\\/:*?\"<>|") != std::string::npos) {
     impl_->ui.ShowMessage(MessageKind::kPlain, kInvalidNameMessage);
     return refused;

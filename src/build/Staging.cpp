@@ -51,7 +51,7 @@ void Stager::StageAll(BuildContext& ctx, const std::string& download_folder,
     } else if (x == ".gz") {
       StageGzip(ctx, path, staging_folder);
     } else if (x == ".txt" || x == ".wpt" || x == ".tpx") {
-      ctx.staged.push_back(StagedFile{name, download_folder, false, SizeOf(fs_, path)});
+      ctx.staged.push_back(StagedFile{name, download_folder, SizeOf(fs_, path)});
     }
   }
 }
@@ -86,8 +86,8 @@ void Stager::StageZip(BuildContext& ctx, const std::string& path,
     // failing their CRC check) are passed over rather than failing the run.
     if (!entry.kept) continue;
     const std::string where = archive::UnZip::RecreatedFolder(folder, entry.folder);
-    ctx.staged.push_back(StagedFile{entry.file_name, where, true,
-                                    SizeOf(fs_, platform::JoinPath(where, entry.file_name))});
+    ctx.staged.push_back(
+        StagedFile{entry.file_name, where, SizeOf(fs_, platform::JoinPath(where, entry.file_name))});
   }
 }
 
@@ -102,15 +102,10 @@ void Stager::StageGzip(BuildContext& ctx, const std::string& path,
   gzip_.Expand();
   // Staged whatever the expansion gave: an empty output yields no places, a
   // missing one fails the run when it is opened.
-  ctx.staged.push_back(StagedFile{name, folder, true, SizeOf(fs_, destination)});
+  ctx.staged.push_back(StagedFile{name, folder, SizeOf(fs_, destination)});
 }
 
-void Stager::CleanUp(BuildContext& ctx, const std::string&) {
-  for (const StagedFile& f : ctx.staged) {
-    if (!f.expanded) continue;
-    std::string path = platform::JoinPath(f.folder, f.name);
-    if (fs_.Exists(path)) fs_.Remove(path);
-  }
+void Stager::CleanUp() {
   for (const std::string& folder : private_folders_) platform::RemoveTree(folder);
   private_folders_.clear();
 }

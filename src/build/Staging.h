@@ -26,9 +26,9 @@ class Stager {
   // Stages ctx.selected, in order, into ctx.staged.
   void StageAll(BuildContext& ctx, const std::string& download_folder,
                 const std::string& staging_folder);
-  // Deletes what the run expanded (the finish step): the expanded files
-  // and the private folders they were expanded into.
-  void CleanUp(BuildContext& ctx, const std::string& staging_folder);
+  // Deletes what the run expanded (the finish step): the private folders
+  // that every archive was expanded into, with all they hold.
+  void CleanUp();
 
  private:
   void StageZip(BuildContext& ctx, const std::string& path, const std::string& staging_folder);
