@@ -29,8 +29,7 @@ struct TpxSettings {
 struct StagedFile {
   std::string name;       // as the readers see it (decides the format)
   std::string folder;     // folder that holds it
-  bool expanded = false;  // expanded by this run (deleted at its end)
-  uint64_t size = 0;      // bytes, when staged
+  uint64_t size = 0;   // bytes, when staged
 };
 
 struct BuildContext;
