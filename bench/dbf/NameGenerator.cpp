@@ -1,5 +1,7 @@
 #include "NameGenerator.h"
 
+#include "readers/PlaceRecord.h"
+
 #include <cstring>
 #include <string_view>
 
@@ -106,15 +108,6 @@ constexpr std::string_view kFullCodes[] = {"Populated Place",
                                            "Ridge",
                                            "Well",
                                            "Building"};
-constexpr std::string_view kMajorCodes[] = {"Administrative Region",
-                                            "City or Town",
-                                            "Vegetation",
-                                            "Locality",
-                                            "Undersea",
-                                            "Road or Railroad",
-                                            "Mountain, Hill, Elevation",
-                                            "River, Stream, Water",
-                                            "Spot Feature"};
 
 template <typename T, size_t N>
 constexpr uint32_t Count(const T (&)[N]) {
@@ -204,7 +197,7 @@ void NameGenerator::Next(PlaceText& out) {
     }
   }
   out.full_code = kFullCodes[Below(Count(kFullCodes))];
-  out.major_code = kMajorCodes[Below(Count(kMajorCodes))];
+  out.major_code = readers::kMajorCodes[Below(Count(readers::kMajorCodes))];
   Degrees(90, out.latitude);
   Degrees(180, out.longitude);
 }

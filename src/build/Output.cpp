@@ -1,6 +1,7 @@
 #include "build/Output.h"
 
 #include "build/Dispatch.h"
+#include "readers/PlaceRecord.h"
 
 #include "platform/Error.h"
 
@@ -38,22 +39,13 @@ uint64_t CopyInNameOrder(dbf::DbfTable& working, dbf::DbfTable& output, const st
 }
 
 std::string TypesFileText(const std::vector<std::string>& full_codes) {
-  static constexpr const char* kMajorCodes[] = {"Administrative Region",
-                                                "City or Town",
-                                                "Vegetation",
-                                                "Locality",
-                                                "Undersea",
-                                                "Road or Railroad",
-                                                "Mountain, Hill, Elevation",
-                                                "River, Stream, Water",
-                                                "Spot Feature"};
   std::string out = ";DATUM\r\nDATUM,WGS 84\r\n;Full Codes\r\n";
   for (const std::string& code : full_codes) {
     out += code;
     out += "\r\n";
   }
   out += "##########\r\n;Major Codes\r\n;Not used by USA\r\n";
-  for (const char* major : kMajorCodes) {
+  for (std::string_view major : readers::kMajorCodes) {
     out += major;
     out += "\r\n";
   }

@@ -18,6 +18,28 @@ enum PlaceField : int {
   kLongitude = 4,  // character 10
 };
 
+// The nine broad feature classes (MAJOR_CODE) in the order the .types file
+// lists them, and the world GNS class letters that give them, in the same
+// order.
+inline constexpr std::string_view kMajorCodes[9] = {"Administrative Region",
+                                                    "City or Town",
+                                                    "Vegetation",
+                                                    "Locality",
+                                                    "Undersea",
+                                                    "Road or Railroad",
+                                                    "Mountain, Hill, Elevation",
+                                                    "River, Stream, Water",
+                                                    "Spot Feature"};
+inline constexpr std::string_view kMajorCodeClasses = "APVLURTHS";
+
+// The MAJOR_CODE of a feature class: one of the nine letters, compared
+// exactly; "" for any other text.
+inline std::string_view MajorCodeOfClass(std::string_view feature_class) {
+  if (feature_class.size() != 1) return {};
+  const size_t at = kMajorCodeClasses.find(feature_class[0]);
+  return at == std::string_view::npos ? std::string_view() : kMajorCodes[at];
+}
+
 // Form B: 7 decimals after the user's decimal separator, at most 11
 // significant digits ("34.2563889", "-118.5041667").
 void FormatFormB(double value, std::string& out);

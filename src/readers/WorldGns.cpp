@@ -10,6 +10,7 @@
 #include "build/BuildContext.h"
 #include "readers/CodePage.h"
 #include "readers/Fields.h"
+#include "readers/PlaceRecord.h"
 #include "readers/Readers.h"
 #include "readers/Text.h"
 
@@ -51,34 +52,6 @@ Layout CurrentLayout(std::string_view header) {
   }
   if (layout.names[0] == 0) std::swap(layout.names[0], layout.names[1]);
   return layout;
-}
-
-// The broad class of a feature class letter (compared exactly), empty for
-// any other text.
-std::string_view MajorCode(std::string_view feature_class) {
-  if (feature_class.size() != 1) return {};
-  switch (feature_class[0]) {
-    case 'A':
-      return "Administrative Region";
-    case 'P':
-      return "City or Town";
-    case 'V':
-      return "Vegetation";
-    case 'L':
-      return "Locality";
-    case 'U':
-      return "Undersea";
-    case 'R':
-      return "Road or Railroad";
-    case 'T':
-      return "Mountain, Hill, Elevation";
-    case 'H':
-      return "River, Stream, Water";
-    case 'S':
-      return "Spot Feature";
-    default:
-      return {};
-  }
 }
 
 // The name of a line: the first name column that is not empty. The first
@@ -144,8 +117,8 @@ void ReadWorldGns(build::BuildContext& ctx) {
       }
     }
 
-    ctx.AppendPlace(PlaceName(f, layout), full_code, MajorCode(f.Get(layout.feature_class, "")),
-                    lat, lon);
+    ctx.AppendPlace(PlaceName(f, layout), full_code,
+                    MajorCodeOfClass(f.Get(layout.feature_class, "")), lat, lon);
   }
 }
 
