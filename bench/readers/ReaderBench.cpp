@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot create a temporary folder\n");
     return 1;
   }
-  build::WriteCodeLists(folder);
+  build::WriteSupportFiles(folder);
   geo::LoadDatumFile(folder);
   platform::SetDecimalSeparator('.');
 

@@ -11,13 +11,20 @@ std::string WriteSupportFile(const std::string& folder, std::string_view name,
   return platform::WriteWholeFile(platform::JoinPath(folder, name), bytes);
 }
 
-std::string WriteCodeLists(const std::string& program_folder) {
-  std::string first_error;
+std::string WriteSupportFiles(const std::string& program_folder,
+                              std::initializer_list<SupportFile> more) {
+  std::string messages;
+  auto write = [&](std::string_view name, std::string_view bytes) {
+    const std::string error = WriteSupportFile(program_folder, name, bytes);
+    if (error.empty()) return;
+    if (!messages.empty()) messages += "\n";
+    messages += platform::JoinPath(program_folder, name) + ": " + error;
+  };
   for (const char* name : {"USACodes.list", "WorldCodes.list"}) {
-    std::string error = WriteSupportFile(program_folder, name, resources::EmbeddedFile(name));
-    if (!error.empty() && first_error.empty()) first_error = error;
+    write(name, resources::EmbeddedFile(name));
   }
-  return first_error;
+  for (const auto& [name, bytes] : more) write(name, bytes);
+  return messages;
 }
 
 }  // namespace toponyx::build

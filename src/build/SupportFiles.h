@@ -1,8 +1,10 @@
 // The support files the programs write beside themselves at every start.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace toponyx::build {
 
@@ -13,9 +15,14 @@ namespace toponyx::build {
 std::string WriteSupportFile(const std::string& folder, std::string_view name,
                              std::string_view bytes);
 
-// "USACodes.list" and "WorldCodes.list" from the program's own copies, in
-// that order; returns the message of the first failure, "" when both were
-// written.
-std::string WriteCodeLists(const std::string& program_folder);
+// A support file: its name and its bytes.
+using SupportFile = std::pair<std::string_view, std::string_view>;
+
+// "USACodes.list" and "WorldCodes.list" from the program's own copies, then
+// the further files given, in that order. Returns the failures that even
+// the retry could not mend, one line each ("<path>: <system message>"), ""
+// when every file was written.
+std::string WriteSupportFiles(const std::string& program_folder,
+                              std::initializer_list<SupportFile> more = {});
 
 }  // namespace toponyx::build

@@ -235,7 +235,7 @@ int main(int argc, char** argv) {
   CliUi cli_ui(quiet, platform::StderrIsTerminal());
   BuildUi& ui = cli_ui;
   const std::string program_folder = platform::ProgramFolder();
-  std::string support_error = build::WriteCodeLists(program_folder);
+  std::string support_error = build::WriteSupportFiles(program_folder);
   if (!support_error.empty()) ui.ShowMessage(MessageKind::kError, support_error);
 
   auto started = std::chrono::steady_clock::now();

@@ -1,5 +1,7 @@
 #include "main/Mainfm.h"
 
+#include "build/SupportFiles.h"
+
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QGuiApplication>
@@ -103,9 +105,10 @@ void TMainfm::FormCreate() {
   // 1. No waypoint file staged yet.
   builder_->clear_waypoint_staged();
   // 2. The support files beside the program, at every start.
-  const std::string support_errors = WriteSupportFiles(
+  const std::string support_errors = build::WriteSupportFiles(
       env_.program_folder,
-      std::string_view(help_file_.constData(), static_cast<size_t>(help_file_.size())));
+      {{"toponyx.chm",
+        std::string_view(help_file_.constData(), static_cast<size_t>(help_file_.size()))}});
   if (!support_errors.empty()) prompter_.Message(this, MessageKind::kError, Q(support_errors));
   // 3. The mapping program's folder, where the settings live.
   mapping_folder_ = FindMappingFolder(env_);

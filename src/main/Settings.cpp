@@ -2,12 +2,10 @@
 
 #include <charconv>
 
-#include "build/SupportFiles.h"
 #include "platform/AppPaths.h"
 #include "platform/File.h"
 #include "platform/Ini.h"
 #include "platform/System.h"
-#include "readers/Resources.h"
 
 namespace toponyx::desktop {
 
@@ -93,22 +91,6 @@ std::string SaveSettings(const std::string& mapping_folder, const StartupEnviron
     if (!ini.WriteString(kSettingsSection, key, value)) return "Unable to write to " + path;
   }
   return "";
-}
-
-std::string WriteSupportFiles(const std::string& program_folder, std::string_view help_bytes) {
-  std::string messages;
-  const std::pair<std::string_view, std::string_view> files[] = {
-      {"USACodes.list", resources::EmbeddedFile("USACodes.list")},
-      {"WorldCodes.list", resources::EmbeddedFile("WorldCodes.list")},
-      {"toponyx.chm", help_bytes},
-  };
-  for (const auto& [name, bytes] : files) {
-    std::string error = build::WriteSupportFile(program_folder, name, bytes);
-    if (error.empty()) continue;
-    if (!messages.empty()) messages += "\n";
-    messages += platform::JoinPath(program_folder, name) + ": " + error;
-  }
-  return messages;
 }
 
 }  // namespace toponyx::desktop

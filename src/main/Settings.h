@@ -55,12 +55,6 @@ FolderSettings LoadSettings(const std::string& mapping_folder, const StartupEnvi
 std::string SaveSettings(const std::string& mapping_folder, const StartupEnvironment& env,
                          const FolderSettings& current);
 
-// Writes "USACodes.list", "WorldCodes.list" and "toponyx.chm" (help_bytes)
-// into the program folder in that order; the messages of the files that
-// could not be written even on the retry, one line each ("" when all were
-// written).
-std::string WriteSupportFiles(const std::string& program_folder, std::string_view help_bytes);
-
 bool IsExistingFolder(const std::string& path);
 
 }  // namespace toponyx::desktop

@@ -22,7 +22,7 @@ class BuildFixture : public ::testing::Test {
   BuildFixture() {
     platform::SetDecimalSeparator('.');
     for (const auto& f : {download, program}) platform::DefaultFileSystem().CreateDirectories(f);
-    build::WriteCodeLists(program);
+    build::WriteSupportFiles(program);
   }
 
   void Write(const std::string& name, std::string_view bytes) {
