@@ -5,7 +5,6 @@
 #include <memory>
 #include <vector>
 
-#include "archive/Utf8.h"
 #include "platform/Error.h"
 #include "readers/CodePage.h"
 
@@ -170,7 +169,7 @@ std::string GzipOutputName(std::string_view stored_name) {
     const auto c = static_cast<unsigned char>(ch);
     if (c < 0x20 || c == 0x7F) return {};
   }
-  if (IsUtf8(last)) return std::string(last);
+  if (codepage::IsUtf8(last)) return std::string(last);
   return codepage::AnsiToUtf8(last);
 }
 

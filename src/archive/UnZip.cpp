@@ -10,7 +10,6 @@
 #include <unordered_map>
 
 #include "archive/EntryStreams.h"
-#include "archive/Utf8.h"
 #include "archive/ZipMethods.h"
 #include "platform/Error.h"
 #include "platform/FileAttributes.h"
@@ -230,7 +229,7 @@ EndRecord FindEnd(platform::File& f) {
 
 // Fills name, folder and file name from the raw name of a directory record.
 void SetNames(ZipEntry& e, std::string_view raw, std::string_view unicode_path) {
-  if ((e.flags & kFlagUtf8) && IsUtf8(raw)) {
+  if ((e.flags & kFlagUtf8) && codepage::IsUtf8(raw)) {
     e.name.assign(raw);
   } else if (!unicode_path.empty()) {
     e.name.assign(unicode_path);
@@ -272,7 +271,7 @@ void ReadExtra(ZipEntry& e, const uint8_t* p, size_t n, std::string_view raw_nam
       const auto* name = reinterpret_cast<const Bytef*>(raw_name.data());
       const std::string_view utf8(reinterpret_cast<const char*>(p + 5), len - 5u);
       if (crc32(crc32(0L, Z_NULL, 0), name, static_cast<uInt>(raw_name.size())) == crc &&
-          IsUtf8(utf8)) {
+          codepage::IsUtf8(utf8)) {
         unicode_path = utf8;
       }
     }

@@ -66,6 +66,22 @@ void AppendUtf8(uint32_t c, std::string& out) {
   }
 }
 
+bool IsUtf8(std::string_view s) {
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  const auto* end = p + s.size();
+  while (p < end) {
+    if (*p < 0x80) {
+      ++p;
+      continue;
+    }
+    uint32_t cp = 0;
+    const size_t length = DecodeUtf8Sequence(p, end, cp);
+    if (length == 0 || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    p += length;
+  }
+  return true;
+}
+
 std::string AnsiToUtf8(std::string_view s) {
   std::string out;
   out.reserve(s.size());
@@ -107,36 +123,13 @@ bool Utf8LineToAnsi(std::string_view line, std::string& out) {
       ++p;
       continue;
     }
-    int extra;
-    uint32_t c;
-    uint32_t min;
-    if (b >= 0xC2 && b <= 0xDF) {
-      extra = 1, c = b & 0x1F, min = 0x80;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      extra = 2, c = b & 0x0F, min = 0x800;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      extra = 3, c = b & 0x07, min = 0x10000;
-    } else {
-      out.clear();  // stray continuation byte, overlong lead, or no lead at all
+    uint32_t c = 0;
+    const size_t length = codepage::DecodeUtf8Sequence(p, end, c);
+    if (length == 0) {
+      out.clear();  // a broken sequence empties the line
       return false;
     }
-    if (end - p <= extra) {
-      out.clear();  // cut short by the line end
-      return false;
-    }
-    for (int i = 1; i <= extra; ++i) {
-      unsigned char cont = p[i];
-      if ((cont & 0xC0) != 0x80) {
-        out.clear();
-        return false;
-      }
-      c = (c << 6) | (cont & 0x3F);
-    }
-    if (c < min || c > 0x10FFFF) {
-      out.clear();  // overlong form, or beyond Unicode
-      return false;
-    }
-    p += extra + 1;
+    p += length;
     *dst++ = c <= 0xFFFF ? static_cast<char>(table[c]) : '?';
   }
   out.resize(static_cast<size_t>(dst - out.data()));

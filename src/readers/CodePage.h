@@ -30,6 +30,35 @@ std::string AnsiToOem(std::string_view s);
 // has no counterpart.
 char UnicodeToAnsi(uint32_t code_point);
 
+// One UTF-8 sequence of two to four bytes starting at p (*p >= 0x80):
+// its length, with the code point in cp, or 0 for a broken sequence (a byte
+// that cannot lead, cut short by end, a following byte that is no
+// continuation byte, an overlong form, beyond U+10FFFF).
+inline size_t DecodeUtf8Sequence(const unsigned char* p, const unsigned char* end, uint32_t& cp) {
+  const unsigned char b = *p;
+  size_t extra;
+  uint32_t min;
+  if (b >= 0xC2 && b <= 0xDF) {
+    extra = 1, cp = b & 0x1Fu, min = 0x80;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    extra = 2, cp = b & 0x0Fu, min = 0x800;
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    extra = 3, cp = b & 0x07u, min = 0x10000;
+  } else {
+    return 0;
+  }
+  if (static_cast<size_t>(end - p) <= extra) return 0;
+  for (size_t i = 1; i <= extra; ++i) {
+    if ((p[i] & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (p[i] & 0x3Fu);
+  }
+  if (cp < min || cp > 0x10FFFF) return 0;
+  return extra + 1;
+}
+
+// True when the text is strict UTF-8 (no broken sequence, no surrogate).
+bool IsUtf8(std::string_view s);
+
 // UTF-8 for display and for file names on this platform.
 std::string AnsiToUtf8(std::string_view s);
 std::string OemToUtf8(std::string_view s);

@@ -91,3 +91,20 @@ TEST(Utf8LineToAnsiTest, BrokenSequenceGivesEmptyLine) {
 
 }  // namespace
 }  // namespace toponyx
+
+namespace toponyx {
+namespace {
+
+TEST(IsUtf8Test, StrictUtf8Only) {
+  EXPECT_TRUE(codepage::IsUtf8(""));
+  EXPECT_TRUE(codepage::IsUtf8("plain"));
+  EXPECT_TRUE(codepage::IsUtf8("Z\xC3\xBCrich \xE2\x82\xAC \xF0\x9F\x98\x80"));
+  EXPECT_FALSE(codepage::IsUtf8("Z\xFCrich"));         // Windows-1252
+  EXPECT_FALSE(codepage::IsUtf8("\xC0\x80"));          // overlong
+  EXPECT_FALSE(codepage::IsUtf8("\xED\xA0\x80"));      // a surrogate
+  EXPECT_FALSE(codepage::IsUtf8("a\xE2\x82"));         // cut short
+  EXPECT_FALSE(codepage::IsUtf8("\xF4\x90\x80\x80"));  // beyond U+10FFFF
+}
+
+}  // namespace
+}  // namespace toponyx
