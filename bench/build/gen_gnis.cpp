@@ -9,20 +9,16 @@
 #include <cstdlib>
 #include <string>
 
+#include "bench/common/Random.h"
+
 namespace {
 
-uint64_t state = 0x9E3779B97F4A7C15ULL;
-uint64_t Next() {
-  state ^= state << 13;
-  state ^= state >> 7;
-  state ^= state << 17;
-  return state;
-}
+toponyx::bench::Random random(0x9E3779B97F4A7C15ULL);
 size_t Pick(size_t n) {
-  return static_cast<size_t>(Next() % n);
+  return random.Pick(n);
 }
 double Uniform() {
-  return static_cast<double>(Next() >> 11) * (1.0 / 9007199254740992.0);
+  return random.Uniform();
 }
 
 const char* const kFirst[] = {

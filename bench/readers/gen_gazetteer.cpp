@@ -20,20 +20,16 @@
 #include <string>
 #include <string_view>
 
+#include "bench/common/Random.h"
+
 namespace {
 
-uint64_t state = 0x2545F4914F6CDD1DULL;
-uint64_t Next() {
-  state ^= state << 13;
-  state ^= state >> 7;
-  state ^= state << 17;
-  return state;
-}
+toponyx::bench::Random random(0x2545F4914F6CDD1DULL);
 size_t Pick(size_t n) {
-  return static_cast<size_t>(Next() % n);
+  return random.Pick(n);
 }
 double Uniform() {
-  return static_cast<double>(Next() >> 11) * (1.0 / 9007199254740992.0);
+  return random.Uniform();
 }
 template <typename T, size_t N>
 const T& OneOf(const T (&items)[N]) {
