@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "build/Dispatch.h"
 #include "dbf/DbfTable.h"
 #include "view/DbfRecordModel.h"
 
@@ -22,12 +23,7 @@ using toponyx::desktop::DbfRecordModel;
 namespace {
 
 void Generate(toponyx::dbf::DbfTable& t, uint32_t n) {
-  t.ClearFields();
-  t.AddField("NAME", 'C', 45);
-  t.AddField("FULL_CODE", 'C', 40);
-  t.AddField("MAJOR_CODE", 'C', 40);
-  t.AddField("LATITUDE", 'C', 10);
-  t.AddField("LONGITUDE", 'C', 10);
+  toponyx::build::DefinePlaceFields(t);
   t.CreateTable();
   t.Open();
   char name[32];

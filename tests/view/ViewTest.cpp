@@ -4,6 +4,7 @@
 #include <QtTest>
 #include <set>
 
+#include "build/Dispatch.h"
 #include "dbf/DbfTable.h"
 #include "support/TempDir.h"
 #include "view/DbfRecordModel.h"
@@ -25,12 +26,7 @@ void WriteTable(dbf::DbfTable& t, const std::string& folder, uint32_t n,
                 const std::set<uint32_t>& deleted = {}) {
   t.SetFilePath(folder);
   t.SetTableName("places.names");
-  t.ClearFields();
-  t.AddField("NAME", 'C', 45);
-  t.AddField("FULL_CODE", 'C', 40);
-  t.AddField("MAJOR_CODE", 'C', 40);
-  t.AddField("LATITUDE", 'C', 10);
-  t.AddField("LONGITUDE", 'C', 10);
+  toponyx::build::DefinePlaceFields(t);
   t.CreateTable();
   t.Open();
   for (uint32_t i = 1; i <= n; ++i) {
