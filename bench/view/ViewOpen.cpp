@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "build/Dispatch.h"
 #include "dbf/DbfTable.h"
 #include "view/DbfRecordModel.h"
 
@@ -23,7 +22,12 @@ using toponyx::desktop::DbfRecordModel;
 namespace {
 
 void Generate(toponyx::dbf::DbfTable& t, uint32_t n) {
-  toponyx::build::DefinePlaceFields(t);
+  t.ClearFields();
+  t.AddField("NAME", 'C', 45);
+  t.AddField("FULL_CODE", 'C', 40);
+  t.AddField("MAJOR_CODE", 'C', 40);
+  t.AddField("LATITUDE", 'C', 10);
+  t.AddField("LONGITUDE", 'C', 10);
   t.CreateTable();
   t.Open();
   char name[32];

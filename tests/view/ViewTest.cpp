@@ -4,7 +4,6 @@
 #include <QtTest>
 #include <set>
 
-#include "build/Dispatch.h"
 #include "dbf/DbfTable.h"
 #include "support/TempDir.h"
 #include "view/DbfRecordModel.h"
@@ -26,7 +25,12 @@ void WriteTable(dbf::DbfTable& t, const std::string& folder, uint32_t n,
                 const std::set<uint32_t>& deleted = {}) {
   t.SetFilePath(folder);
   t.SetTableName("places.names");
-  toponyx::build::DefinePlaceFields(t);
+  t.ClearFields();
+  t.AddField("NAME", 'C', 45);
+  t.AddField("FULL_CODE", 'C', 40);
+  t.AddField("MAJOR_CODE", 'C', 40);
+  t.AddField("LATITUDE", 'C', 10);
+  t.AddField("LONGITUDE", 'C', 10);
   t.CreateTable();
   t.Open();
   for (uint32_t i = 1; i <= n; ++i) {
