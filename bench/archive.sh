@@ -23,13 +23,7 @@ bytes=$(stat -c %s "$work/US_National.txt")
 echo "input: $((bytes / 1000000)) MB text; zip $(( $(stat -c %s "$work/gazetteer.zip") / 1000000 )) MB," \
      "gz $(( $(stat -c %s "$work/gazetteer.gz") / 1000000 )) MB"
 
-seconds() { # runs a command, prints its wall time in seconds
-  local t0 t1
-  t0=$(date +%s.%N)
-  "$@"
-  t1=$(date +%s.%N)
-  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", b - a }'
-}
+. "$(dirname "$0")/common/time.sh"
 best() { # the smallest of the numbers given
   printf '%s\n' "$@" | sort -g | head -n 1
 }

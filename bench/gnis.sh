@@ -15,13 +15,7 @@ file="$work/US_National.txt"
 bytes=$(stat -c %s "$file")
 echo "input: $LINES lines, $((bytes / 1000000)) MB"
 
-seconds() { # runs a command, prints its wall time in seconds
-  local t0 t1
-  t0=$(date +%s.%N)
-  "$@"
-  t1=$(date +%s.%N)
-  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", b - a }'
-}
+. "$(dirname "$0")/common/time.sh"
 
 cat "$file" > /dev/null  # warm the page cache for everyone alike
 t_cat=$(seconds sh -c "cat '$file' > /dev/null")

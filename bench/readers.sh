@@ -34,13 +34,7 @@ for kind in geonames:XX.txt gns:sk.txt gns-old:ei.txt os:50kgaz2008.txt wpt:alps
   rm -f "$file"
 done
 
-seconds() {  # runs a command, prints its wall time in seconds
-  local t0 t1
-  t0=$(date +%s.%N)
-  "$@"
-  t1=$(date +%s.%N)
-  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.2f", b - a }'
-}
+. "$(dirname "$0")/common/time.sh"
 
 # whole_build LABEL FILE LINES SORT_KEY OGR_SELECT
 whole_build() {
