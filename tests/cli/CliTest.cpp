@@ -1,7 +1,4 @@
 // toponyx-create as scripts use it: arguments, exit status, stderr texts.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -10,65 +7,18 @@
 
 #include <array>
 #include <filesystem>
-#include <thread>
 
 #include "support/NamesFile.h"
+#include "support/Process.h"
 #include "support/TempDir.h"
-
-extern char** environ;
 
 namespace toponyx::testing {
 namespace {
 
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using Result = ProcessResult;
 
-std::string Drain(int fd) {
-  std::string s;
-  char buf[4096];
-  for (;;) {
-    ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n <= 0) break;
-    s.append(buf, static_cast<size_t>(n));
-  }
-  return s;
-}
-
-Result RunProgram(std::vector<std::string> args, const std::string& cwd = "") {
-  int out_pipe[2], err_pipe[2];
-  EXPECT_EQ(::pipe(out_pipe), 0);
-  EXPECT_EQ(::pipe(err_pipe), 0);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
-  posix_spawn_file_actions_addclose(&actions, out_pipe[0]);
-  posix_spawn_file_actions_addclose(&actions, err_pipe[0]);
-  if (!cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(out_pipe[1]);
-  ::close(err_pipe[1]);
-  Result r;
-  if (rc != 0) return r;
-  std::string err;
-  std::thread t([&] { err = Drain(err_pipe[0]); });
-  r.out = Drain(out_pipe[0]);
-  t.join();
-  r.err = err;
-  ::close(out_pipe[0]);
-  ::close(err_pipe[0]);
-  int wstatus = 0;
-  ::waitpid(pid, &wstatus, 0);
-  r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128;
-  return r;
+Result RunProgram(std::vector<std::string> args) {
+  return RunProcess(std::move(args));
 }
 
 const std::string kHeader =
