@@ -20,15 +20,17 @@ constexpr std::string_view kMagic = "Toponyx Creator run folder\n";
 
 // Serialises, between processes, the look at the run folders of one parent
 // and the creation of a new one, so that of two runs with the same claim
-// exactly one sees the other. Where the file system has no locks on
-// folders, the runs go ahead without it.
+// exactly one sees the other. It is held for moments only; should its
+// holder be stopped (Ctrl+Z) or the file system have no locks on folders,
+// a run waits two seconds at most and then goes ahead without it.
 class ParentLock {
  public:
   explicit ParentLock(const std::string& parent)
       : fd_(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-    if (fd_ >= 0) {
-      while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-      }
+    if (fd_ < 0) return;
+    for (int attempt = 0; attempt < 2000; ++attempt) {
+      if (::flock(fd_, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK) return;
+      ::usleep(1000);
     }
   }
   ~ParentLock() {

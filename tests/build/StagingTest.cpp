@@ -3,7 +3,10 @@
 
 #include "build/BuildFixture.h"
 #include "build/Staging.h"
+#include "support/FaultFileSystem.h"
 #include "support/ZipWriter.h"
+
+#include <zlib.h>
 
 namespace toponyx::testing {
 namespace {
@@ -131,6 +134,90 @@ TEST_F(StagingTest, GzipDamage) {
   EXPECT_GT(places, 0u);
   EXPECT_LT(places, 4000u);
   EXPECT_EQ(StagingContents(), Texts{});
+}
+
+// A gzip file of `mib` MiB of zero bytes, deflated as it is written.
+std::string GzipOfZeros(int mib) {
+  z_stream zs{};
+  deflateInit2(&zs, 9, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY);
+  std::vector<unsigned char> zeros(1 << 20, 0), out(1 << 16);
+  std::string gz;
+  for (int i = 0; i <= mib; ++i) {
+    zs.next_in = zeros.data();
+    zs.avail_in = i < mib ? static_cast<uInt>(zeros.size()) : 0;
+    do {
+      zs.next_out = out.data();
+      zs.avail_out = static_cast<uInt>(out.size());
+      deflate(&zs, i < mib ? Z_NO_FLUSH : Z_FINISH);
+      gz.append(reinterpret_cast<char*>(out.data()), out.size() - zs.avail_out);
+    } while (zs.avail_out == 0);
+  }
+  deflateEnd(&zs);
+  return gz;
+}
+
+TEST_F(StagingTest, ArchivesThatWouldFillTheDiskAreRefused) {
+  // 1,000 directory records that all point at one local entry.
+  std::vector<ZipItem> overlapping = {{"a.txt", DeciLine("Once")}};
+  for (int i = 0; i < 1000; ++i) {
+    overlapping.emplace_back("copy" + std::to_string(i) + ".txt", DeciLine("Once"));
+    overlapping.back().local_of = 0;
+  }
+  WriteZip("overlap.zip", overlapping);
+  // A member that says it expands 200 MiB from a few bytes.
+  ZipItem bomb("big.txt", DeciLine("Big"));
+  bomb.declared_size = 200u << 20;
+  WriteZip("ratio.zip", {bomb});
+  Write("zeros.gz", GzipOfZeros(110));
+  const struct {
+    std::string file, message;
+  } cases[] = {
+      {"overlap.zip", "Damaged Zip File " + download + "/overlap.zip: its entries overlap"},
+      {"ratio.zip", "Zip File " + download +
+                        "/ratio.zip: big.txt would expand to 209715200 bytes from " +
+                        std::to_string(Deflate(DeciLine("Big")).size()) +
+                        ", more than 1,000 times its size; the archive is refused"},
+      {"zeros.gz",
+       download + "/zeros.gz expands to more than 1,000 times its size; the file is refused"},
+  };
+  for (const auto& c : cases) {
+    build::BuildOutcome out = Run({c.file});
+    EXPECT_EQ(out.status, build::BuildStatus::kFailed) << c.file;
+    EXPECT_EQ(out.error, c.message);
+  }
+  // An entry larger than the room left in the staging folder.
+  FaultFileSystem full;
+  full.SetFreeSpace(10);
+  WriteZip("fine.zip", {{"AL_DECI.txt", DeciLine("Fine")}});
+  RecordingUi recorder;
+  build::Builder b(recorder, program, full);
+  build::BuildOutcome out = b.Create(Request({"fine.zip"}));
+  EXPECT_EQ(out.status, build::BuildStatus::kFailed);
+  EXPECT_NE(out.error.find(" to expand AL_DECI.txt of " + download + "/fine.zip (" +
+                           std::to_string(DeciLine("Fine").size()) + " bytes needed, 10 free)"),
+            std::string::npos)
+      << out.error;
+  EXPECT_EQ(out.error.rfind("Not enough space in " + staging + "/toponyx-run-", 0), 0u);
+  EXPECT_EQ(StagingContents(), Texts{});
+  EXPECT_EQ(ListFolderNames(save), Texts{});
+}
+
+TEST_F(StagingTest, MemberBlockedByAnEarlierMemberIsPassedOverWithAWarning) {
+  WriteZip("mixed.zip", {{"a", FixedLine("File A")},
+                         {"a/b.txt", DeciLine("Under A")},
+                         {"c/", ""},
+                         {"c", FixedLine("Folder C")},
+                         {"OK_DECI.txt", DeciLine("Kept")}});
+  ASSERT_EQ(Run({"mixed.zip"}).status, build::BuildStatus::kSucceeded);
+  const std::string zip = download + "/mixed.zip";
+  EXPECT_EQ(
+      ui.texts(),
+      (Texts{"The member a/b.txt of " + zip +
+                 " is passed over: a file or folder of an earlier member stands in its way",
+             "The member c of " + zip +
+                 " is passed over: a file or folder of an earlier member stands in its way"}));
+  EXPECT_EQ(ui.messages[0].kind, MessageKind::kWarning);
+  EXPECT_EQ(NamesOf(Output()), (Texts{"File A", "Kept"}));
 }
 
 }  // namespace

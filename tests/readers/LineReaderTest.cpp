@@ -124,5 +124,28 @@ TEST(TextFileTest, BlockCallbackReportsBytesRead) {
   EXPECT_EQ(seen, (std::vector<uint64_t>{16, 32, 48, 50}));
 }
 
+TEST(TextFileTest, EndlessLinesAreCutInBoundedMemory) {
+  TempDir dir;
+  const std::string path = dir.File("long.txt");
+  const std::string long_line(3 * TextFile::kMaxLine + 17, 'x');
+  WriteFileBytes(path,
+                 long_line + "\r\nnext\r\n" + std::string(TextFile::kMaxLine - 1, 'y') + "\r\n");
+  const std::string kept(TextFile::kMaxLine, 'x');
+  for (Rule rule : {Rule::kTextLine, Rule::kStandard}) {
+    for (size_t block : {size_t{4096}, TextFile::kDefaultBlock}) {
+      const Lines lines = ReadAll(path, rule, block);
+      ASSERT_EQ(lines.size(), 3u);
+      EXPECT_EQ(lines[0], kept);  // the rest of the line passed over, CR included
+      EXPECT_EQ(lines[1], "next");
+      EXPECT_EQ(lines[2], std::string(TextFile::kMaxLine - 1, 'y'));  // whole: not cut
+    }
+  }
+  TextFile f;
+  ASSERT_TRUE(f.Open(path));
+  std::string line;
+  f.ReadLine(line);
+  EXPECT_LE(line.capacity(), 2 * TextFile::kMaxLine);
+}
+
 }  // namespace
 }  // namespace toponyx::text

@@ -97,6 +97,9 @@ bool FaultFileSystem::IsDirectory(const std::string& path) {
 bool FaultFileSystem::CreateDirectories(const std::string& path) {
   return Real().CreateDirectories(path);
 }
+int64_t FaultFileSystem::FreeSpace(const std::string& folder) {
+  return free_space_ >= 0 ? free_space_ : Real().FreeSpace(folder);
+}
 std::string FaultFileSystem::LastError() {
   if (injected_) return "No space left on device (injected)";
   return Real().LastError();

@@ -25,6 +25,8 @@ class FaultFileSystem final : public platform::FileSystem {
   }
   void FailClose(bool fail) { fail_close_ = fail; }
   void FailReadAfter(int n) { reads_left_ = n; }
+  // The free space every folder reports from now on (-1: the real one).
+  void SetFreeSpace(int64_t bytes) { free_space_ = bytes; }
 
   int writes() const { return writes_; }
 
@@ -35,6 +37,7 @@ class FaultFileSystem final : public platform::FileSystem {
   bool IsDirectory(const std::string& path) override;
   bool CreateDirectories(const std::string& path) override;
   std::string LastError() override;
+  int64_t FreeSpace(const std::string& folder) override;
 
   // Used by the wrapped files.
   bool NextWriteFails();
@@ -52,6 +55,7 @@ class FaultFileSystem final : public platform::FileSystem {
   bool fail_close_ = false;
   bool injected_ = false;
   std::function<bool(const std::string&)> fail_open_;
+  int64_t free_space_ = -1;
 };
 
 }  // namespace toponyx::testing

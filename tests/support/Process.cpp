@@ -1,9 +1,12 @@
 #include "support/Process.h"
 
+#include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <string_view>
 #include <thread>
 
@@ -71,6 +74,56 @@ ProcessResult RunProcess(std::vector<std::string> args, const ProcessOptions& op
   }
   ::close(out_pipe[0]);
   ::close(err_pipe[0]);
+  return r;
+}
+
+BackgroundProcess::BackgroundProcess(std::vector<std::string> args, const std::string& output_base,
+                                     const ProcessOptions& options)
+    : base_(output_base) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  const std::string out = base_ + ".out", err = base_ + ".err";
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (!options.cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, options.cwd.c_str());
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) pid_ = pid;
+  posix_spawn_file_actions_destroy(&actions);
+}
+
+BackgroundProcess::~BackgroundProcess() {
+  if (pid_ > 0) {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+}
+
+void BackgroundProcess::Signal(int signal_number) {
+  if (pid_ > 0) ::kill(pid_, signal_number);
+}
+
+ProcessResult BackgroundProcess::Wait() {
+  ProcessResult r;
+  if (pid_ <= 0) return r;
+  int wstatus = 0;
+  ::waitpid(pid_, &wstatus, 0);
+  pid_ = -1;
+  r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus)
+                                : (WIFSIGNALED(wstatus) ? 128 + WTERMSIG(wstatus) : 128);
+  auto slurp = [](const std::string& path) {
+    std::string text;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+      char buf[4096];
+      for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
+      std::fclose(f);
+    }
+    return text;
+  };
+  r.out = slurp(base_ + ".out");
+  r.err = slurp(base_ + ".err");
   return r;
 }
 

@@ -20,4 +20,22 @@ struct ProcessOptions {
 // args[0] is the program's path.
 ProcessResult RunProcess(std::vector<std::string> args, const ProcessOptions& options = {});
 
+// A program running beside the test, its output going to files of the
+// given base path (base + ".out", base + ".err"), so that the test can stop
+// it (SIGSTOP), let it go on, signal or kill it, and wait for it.
+class BackgroundProcess {
+ public:
+  BackgroundProcess(std::vector<std::string> args, const std::string& output_base,
+                    const ProcessOptions& options = {});
+  ~BackgroundProcess();  // kills it when still running
+  bool started() const { return pid_ > 0; }
+  void Signal(int signal_number);
+  // Waits for the end; status as RunProcess gives it, 128 + n after signal n.
+  ProcessResult Wait();
+
+ private:
+  int pid_ = -1;
+  std::string base_;
+};
+
 }  // namespace toponyx::testing

@@ -79,8 +79,11 @@ std::string GzipMember(const std::string& data, const std::string* name,
 std::string BuildZip(const std::vector<ZipItem>& items, const ZipLayout& layout) {
   std::string out = layout.front;
   std::string central;
+  std::vector<uint64_t> offsets;
   for (const ZipItem& item : items) {
-    const uint64_t offset = out.size() - layout.front.size();
+    const uint64_t offset =
+        item.local_of ? offsets.at(*item.local_of) : out.size() - layout.front.size();
+    offsets.push_back(offset);
     std::string packed = item.packed        ? *item.packed
                          : item.method == 8 ? Deflate(item.data)
                                             : item.data;
@@ -105,7 +108,9 @@ std::string BuildZip(const std::vector<ZipItem>& items, const ZipLayout& layout)
       Put64(extra, offset);
     }
     const uint32_t small_size = item.zip64 ? 0xFFFFFFFF : static_cast<uint32_t>(packed.size());
-    const uint32_t small_data = item.zip64 ? 0xFFFFFFFF : static_cast<uint32_t>(item.data.size());
+    const uint32_t small_data = item.zip64           ? 0xFFFFFFFF
+                                : item.declared_size ? *item.declared_size
+                                                     : static_cast<uint32_t>(item.data.size());
     auto common = [&](std::string& s) {
       Put16(s, flags);
       Put16(s, item.method);
@@ -116,11 +121,13 @@ std::string BuildZip(const std::vector<ZipItem>& items, const ZipLayout& layout)
       Put32(s, small_data);
       Put16(s, static_cast<uint32_t>(item.name.size()));
     };
-    out += "PK\x03\x04";
-    Put16(out, 20);
-    common(out);
-    Put16(out, 0);
-    out += item.name + packed;
+    if (!item.local_of) {
+      out += "PK\x03\x04";
+      Put16(out, 20);
+      common(out);
+      Put16(out, 0);
+      out += item.name + packed;
+    }
 
     central += "PK\x01\x02";
     Put16(central, item.made_by);

@@ -23,10 +23,13 @@ struct ZipItem {
   uint16_t dos_date = ((1999 - 1980) << 9) | (12 << 5) | 31;
   uint16_t made_by = 20;  // MS-DOS host, version 2.0
   uint32_t attributes = 0x20;
-  std::optional<uint32_t> crc;          // else the CRC-32 of data
-  std::optional<std::string> password;  // traditional encryption
-  bool zip64 = false;                   // sizes and offset in a ZIP64 extra field
-  std::string extra;                    // more extra field bytes (central record)
+  std::optional<uint32_t> crc;            // else the CRC-32 of data
+  std::optional<std::string> password;    // traditional encryption
+  bool zip64 = false;                     // sizes and offset in a ZIP64 extra field
+  std::string extra;                      // more extra field bytes (central record)
+  std::optional<uint32_t> declared_size;  // uncompressed size in the headers, else data's
+  std::optional<size_t> local_of;         // no data of its own: the central record points at the
+                                          // local header of that earlier item
 };
 
 struct ZipLayout {
