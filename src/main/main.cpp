@@ -13,8 +13,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QString::fromLatin1(toponyx::desktop::kApplicationTitle));
   QApplication::setApplicationDisplayName(QString::fromLatin1(toponyx::desktop::kApplicationTitle));
   QApplication::setWindowIcon(toponyx::desktop::ProgramIcon());
-  // The menu entry the windows belong to (toponyx-creator.desktop).
-  QGuiApplication::setDesktopFileName(QStringLiteral("toponyx-creator"));
+  // The menu entry the windows belong to (org.toponyx.creator.desktop).
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.toponyx.creator"));
 
   toponyx::desktop::BoxPrompter prompter;
   toponyx::desktop::Forms forms(toponyx::desktop::StartupEnvironment::FromSystem(), prompter);
