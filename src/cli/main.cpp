@@ -17,6 +17,7 @@
 #include "build/SupportFiles.h"
 #include "geodesy/Datum.h"
 #include "platform/File.h"
+#include "platform/Paths.h"
 #include "platform/System.h"
 #include "readers/Text.h"
 
@@ -147,15 +148,6 @@ SplitPath Split(const std::string& path) {
   return {path.substr(0, slash), path.substr(slash + 1)};
 }
 
-std::string CurrentFolder() {
-  std::vector<char> buf(4096);
-  while (::getcwd(buf.data(), buf.size()) == nullptr) {
-    if (errno != ERANGE) return ".";
-    buf.resize(buf.size() * 2);
-  }
-  return buf.data();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -165,7 +157,9 @@ int main(int argc, char** argv) {
   std::string name;
   bool have_name = false;
   std::string save_folder;
+  bool have_save = false;
   std::string temp_folder;
+  bool have_temp = false;
   std::string all_folder;
   bool quiet = false;
   std::vector<std::string> files;
@@ -189,8 +183,10 @@ int main(int argc, char** argv) {
       have_name = true;
     } else if (a == "--save") {
       if (!value(save_folder)) return Usage("--save needs a folder");
+      have_save = true;
     } else if (a == "--temp") {
       if (!value(temp_folder)) return Usage("--temp needs a folder");
+      have_temp = true;
     } else if (a == "--all") {
       if (!value(all_folder)) return Usage("--all needs a folder");
     } else if (a == "--quiet" || a == "-q") {
@@ -206,22 +202,28 @@ int main(int argc, char** argv) {
   if (!have_name) return Usage("--name is required");
   if (all_folder.empty() == files.empty()) return Usage("give either FILE... or --all DIR");
 
+  // Every path is taken relative to the current folder, as with every
+  // command-line program; the core gets absolute ones. An empty folder
+  // given on purpose stays empty and fails the run like an empty folder
+  // edit of the window.
   auto& fs = platform::DefaultFileSystem();
+  const std::string cwd = platform::CurrentFolder();
+  auto absolute = [&](const std::string& path) { return platform::AbsolutePath(path, cwd); };
   build::BuildRequest request;
   request.database_name = name;
-  request.save_folder = save_folder.empty() ? CurrentFolder() : save_folder;
+  request.save_folder = have_save ? absolute(save_folder) : cwd;
 
   if (!all_folder.empty()) {
     if (!fs.IsDirectory(all_folder)) return Usage("no such folder: " + all_folder);
-    request.download_folder = all_folder;
-    for (std::string& n : build::ListFolder(all_folder, build::kAllDataFilesMask)) {
+    request.download_folder = absolute(all_folder);
+    for (std::string& n : build::ListFolder(request.download_folder, build::kAllDataFilesMask)) {
       request.files.push_back({std::move(n), true});
     }
   } else {
     std::vector<std::string> names;
     for (const std::string& f : files) {
       if (!fs.Exists(f) || fs.IsDirectory(f)) return Usage("no such file: " + f);
-      SplitPath p = Split(f);
+      SplitPath p = Split(absolute(f));
       if (names.empty()) {
         request.download_folder = p.folder;
       } else if (p.folder != request.download_folder) {
@@ -238,7 +240,7 @@ int main(int argc, char** argv) {
   // A private staging folder unless one is given, so that runs side by side
   // never share temp.names.
   std::string private_temp;
-  if (temp_folder.empty()) {
+  if (!have_temp) {
     private_temp = platform::CreateUniqueFolder(platform::SystemTempFolder(), "toponyx-");
     if (private_temp.empty()) {
       WriteErr("toponyx-create: cannot create a folder in " + platform::SystemTempFolder() + "\n");
@@ -246,7 +248,7 @@ int main(int argc, char** argv) {
     }
     temp_folder = private_temp;
   }
-  request.staging_folder = temp_folder;
+  request.staging_folder = have_temp ? absolute(temp_folder) : temp_folder;
 
   CliUi cli_ui(quiet, platform::StderrIsTerminal());
   BuildUi& ui = cli_ui;

@@ -9,12 +9,13 @@
 
 #include "main/FileControls.h"
 #include "main/Glyphs.h"
+#include "platform/Paths.h"
 
 namespace toponyx::desktop {
 
 TSelectDirectoryDialog::TSelectDirectoryDialog(const QString& folder, Prompter& prompter,
-                                               QWidget* parent)
-    : QDialog(parent), prompter_(prompter) {
+                                               QWidget* parent, const QString& base_folder)
+    : QDialog(parent), prompter_(prompter), base_folder_(base_folder) {
   setWindowTitle(QStringLiteral("Select Directory"));
   setModal(true);
   auto* grid = new QGridLayout(this);
@@ -41,7 +42,7 @@ TSelectDirectoryDialog::TSelectDirectoryDialog(const QString& folder, Prompter& 
 
   // A folder that doesn't exist yet is shown by its nearest existing parent.
   QString start = folder.isEmpty() ? QDir::homePath() : folder;
-  QString existing = start;
+  QString existing = Absolute(start);
   while (!QFileInfo(existing).isDir() && existing != QLatin1String("/") && !existing.isEmpty()) {
     existing = QFileInfo(existing).path();
   }
@@ -50,12 +51,17 @@ TSelectDirectoryDialog::TSelectDirectoryDialog(const QString& folder, Prompter& 
   resize(360, 320);
 }
 
+QString TSelectDirectoryDialog::Absolute(const QString& folder) const {
+  return QString::fromStdString(
+      platform::AbsolutePath(folder.toStdString(), base_folder_.toStdString()));
+}
+
 QString TSelectDirectoryDialog::Folder() const {
   return name_->text().trimmed();
 }
 
 void TSelectDirectoryDialog::accept() {
-  const QString folder = Folder();
+  const QString folder = Absolute(Folder());
   if (folder.isEmpty()) return;
   if (!QFileInfo(folder).isDir()) {
     if (!prompter_.Confirm(this,
@@ -79,7 +85,7 @@ TFolderEdit::TFolderEdit(QWidget* parent) : QLineEdit(parent) {
 
 void TFolderEdit::Browse() {
   BoxPrompter boxes;
-  TSelectDirectoryDialog dialog(text(), prompter_ ? *prompter_ : boxes, window());
+  TSelectDirectoryDialog dialog(text(), prompter_ ? *prompter_ : boxes, window(), base_folder_);
   bool finished = false;
   connect(&dialog, &QDialog::finished, this, [&finished] { finished = true; });
   emit DialogOpened(&dialog);

@@ -16,7 +16,10 @@ class TSelectDirectoryDialog : public QDialog {
   Q_OBJECT
 
  public:
-  TSelectDirectoryDialog(const QString& folder, Prompter& prompter, QWidget* parent = nullptr);
+  // A relative folder name is taken relative to base_folder (the program
+  // folder), as the run takes it.
+  TSelectDirectoryDialog(const QString& folder, Prompter& prompter, QWidget* parent = nullptr,
+                         const QString& base_folder = {});
   QString Folder() const;
   QLineEdit* FolderName() const { return name_; }
   TDirectoryListBox* Folders() const { return folders_; }
@@ -26,7 +29,10 @@ class TSelectDirectoryDialog : public QDialog {
   void accept() override;
 
  private:
+  QString Absolute(const QString& folder) const;
+
   Prompter& prompter_;
+  QString base_folder_;
   QLineEdit* name_;
   TDirectoryListBox* folders_;
   TDriveComboBox* drives_;
@@ -38,6 +44,8 @@ class TFolderEdit : public QLineEdit {
  public:
   explicit TFolderEdit(QWidget* parent = nullptr);
   void SetPrompter(Prompter* prompter) { prompter_ = prompter; }
+  // The folder a relative text is taken relative to.
+  void SetBaseFolder(const QString& folder) { base_folder_ = folder; }
   // The browse button: the dialog starts at the edit's folder; OK puts the
   // chosen folder into the edit.
   void Browse();
@@ -48,6 +56,7 @@ class TFolderEdit : public QLineEdit {
 
  private:
   Prompter* prompter_ = nullptr;
+  QString base_folder_;
 };
 
 }  // namespace toponyx::desktop

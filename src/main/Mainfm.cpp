@@ -22,6 +22,7 @@
 #include "main/FolderEdit.h"
 #include "main/Glyphs.h"
 #include "main/HelpWindow.h"
+#include "platform/Paths.h"
 #include "platform/System.h"
 #include "ui_Mainfm.h"
 #include "view/Viewfm.h"
@@ -48,6 +49,9 @@ TMainfm::TMainfm(const StartupEnvironment& env, Prompter& prompter, QByteArray h
   ui_->SpeedButton1->setIcon(FolderGlyph());
   ui_->deSaveFilesPath->SetPrompter(&prompter_);
   ui_->deTempFilesPath->SetPrompter(&prompter_);
+  // Relative folder texts mean folders inside the program folder.
+  ui_->deSaveFilesPath->SetBaseFolder(Q(env_.program_folder));
+  ui_->deTempFilesPath->SetBaseFolder(Q(env_.program_folder));
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
   }
@@ -197,8 +201,12 @@ void TMainfm::bExitClick() {
 build::BuildRequest TMainfm::Request() const {
   build::BuildRequest r;
   r.database_name = ui_->eDBName->text().toStdString();
-  r.save_folder = ui_->deSaveFilesPath->text().toStdString();
-  r.staging_folder = ui_->deTempFilesPath->text().toStdString();
+  // A relative folder text is taken relative to the program folder, for
+  // creating the folder and for the files in it alike.
+  r.save_folder =
+      platform::AbsolutePath(ui_->deSaveFilesPath->text().toStdString(), env_.program_folder);
+  r.staging_folder =
+      platform::AbsolutePath(ui_->deTempFilesPath->text().toStdString(), env_.program_folder);
   r.download_folder = DownloadFolder().toStdString();
   for (int i = 0; i < ui_->LB1->count(); ++i) {
     const QListWidgetItem* item = ui_->LB1->item(i);

@@ -96,6 +96,34 @@ TEST_F(CliTest, FailedRunExitsWithOneAndShowsTheError) {
   EXPECT_EQ(r.out, "");
 }
 
+TEST_F(CliTest, RelativePathsAreTakenFromTheCurrentFolder) {
+  const std::string work = dir.File("work");
+  ::mkdir(work.c_str(), 0777);
+  ProcessOptions in_work;
+  in_work.cwd = work;
+  Result r = RunProcess(Cmd({"--name", "db", "--save", "out", "--temp", "./stage", "--quiet",
+                             "../download/A.txt", "../download/b.txt"}),
+                        in_work);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, work + "/out/db.names\n" + work + "/out/db.types\n");
+  EXPECT_EQ(NamesOf(ReadNamesFile(work + "/out/db.names")),
+            (std::vector<std::string>{"Abbey", "Z\x81rich"}));
+  EXPECT_TRUE(std::filesystem::is_empty(work + "/stage"));  // nothing of the run left there
+
+  r = RunProcess(Cmd({"--name", "all", "--save", "../save/./x", "--quiet", "--all", "../download"}),
+                 in_work);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, save + "/./x/all.names\n" + save + "/./x/all.types\n");
+  EXPECT_EQ(ReadNamesFile(save + "/x/all.names").size(), 2u);
+
+  // An empty folder given on purpose fails like an empty folder edit.
+  for (const char* option : {"--save", "--temp"}) {
+    r = RunProcess(Cmd({"--name", "e", option, "", "--quiet", "../download/A.txt"}), in_work);
+    EXPECT_EQ(r.status, 1) << option;
+    EXPECT_EQ(r.err, "Unable to create directory\n") << option;
+  }
+}
+
 TEST_F(CliTest, HelpAndVersion) {
   Result r = RunProgram(Cmd({"--version"}));
   EXPECT_EQ(r.status, 0);

@@ -282,8 +282,14 @@ class WindowsTest : public QObject {
     QVERIFY(view->isVisible());
     view->close();
     s.prompter.boxes.clear();
+    // Relative folder texts mean folders inside the program folder, for the
+    // folders made and for the files in them alike.
+    s.main()->SaveFolder()->setText("maps/../saved");
+    s.main()->TempFolder()->setText("./stage");
     s.main()->bCreateClick();
-    QVERIFY(s.prompter.boxes.empty());
+    QVERIFY2(s.prompter.boxes.empty(), qPrintable(s.prompter.Texts().join("|")));
+    QVERIFY(QFileInfo::exists(Q(f.program + "/saved/lookouts.names")));
+    QVERIFY(QFileInfo(Q(f.program + "/stage")).isDir());
   }
 
   void BrowseForFolder() {
