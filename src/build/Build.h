@@ -32,6 +32,7 @@ enum class BuildStatus {
   kSucceeded,  // the name database is written
   kFailed,     // error holds the message the front end shows in its error box
   kAborted,    // ended without a message (a ".gz" file that is not gzip)
+  kCancelled,  // stopped by Cancel; the earlier database is untouched
 };
 
 struct BuildOutcome {
@@ -53,6 +54,10 @@ class Builder {
   // BuildUi; a failure's message comes back in the outcome, after the finish
   // step has run, for the front end's error box.
   BuildOutcome Create(const BuildRequest& request);
+  // Stops the running Create at its next block of work (within a fraction
+  // of a second); it then runs its finish step and returns kCancelled. Safe
+  // to call from another thread and from a signal handler.
+  void Cancel();
 
   // The output table (`dbf2`): after a run it names the database just
   // written; the View window opens it.

@@ -27,8 +27,8 @@ struct TpxSettings {
 };
 
 struct StagedFile {
-  std::string name;       // as the readers see it (decides the format)
-  std::string folder;     // folder that holds it
+  std::string name;    // as the readers see it (decides the format)
+  std::string folder;  // folder that holds it
   uint64_t size = 0;   // bytes, when staged
 };
 

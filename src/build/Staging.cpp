@@ -16,6 +16,12 @@ bool HasZipSignature(platform::FileSystem& fs, const std::string& path) {
 }
 
 namespace {
+// The extensions that staging takes; files of any other are ignored.
+bool IsDataFileName(std::string_view name) {
+  const std::string x = LowerExtension(name);
+  return x == ".zip" || x == ".gz" || x == ".txt" || x == ".wpt" || x == ".tpx";
+}
+
 uint64_t SizeOf(platform::FileSystem& fs, const std::string& path) {
   auto file = fs.Open(path, platform::OpenMode::kRead);
   if (!file) return 0;
@@ -43,6 +49,17 @@ void Stager::StageAll(BuildContext& ctx, const std::string& download_folder,
   gzip_.SetDeleteSource(false);
   gzip_.SetWindowOnError(true);
   gzip_.SetProgressStep(0);
+  // A FIFO would block the first read for ever, a device never end: only
+  // regular files are read, and anything else is refused before any input
+  // is opened.
+  for (const std::string& name : ctx.selected) {
+    if (!IsDataFileName(name)) continue;
+    const std::string path = platform::JoinPath(download_folder, name);
+    const platform::FileSystem::Kind kind = fs_.KindOf(path);
+    if (kind == platform::FileSystem::Kind::kOther || kind == platform::FileSystem::Kind::kFolder) {
+      throw Error("Cannot open file " + path + ": not a regular file");
+    }
+  }
   for (const std::string& name : ctx.selected) {
     const std::string x = LowerExtension(name);
     const std::string path = platform::JoinPath(download_folder, name);
@@ -86,8 +103,8 @@ void Stager::StageZip(BuildContext& ctx, const std::string& path,
     // failing their CRC check) are passed over rather than failing the run.
     if (!entry.kept) continue;
     const std::string where = archive::UnZip::RecreatedFolder(folder, entry.folder);
-    ctx.staged.push_back(
-        StagedFile{entry.file_name, where, SizeOf(fs_, platform::JoinPath(where, entry.file_name))});
+    ctx.staged.push_back(StagedFile{entry.file_name, where,
+                                    SizeOf(fs_, platform::JoinPath(where, entry.file_name))});
   }
 }
 

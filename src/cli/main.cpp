@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -18,6 +19,7 @@
 #include "geodesy/Datum.h"
 #include "platform/File.h"
 #include "platform/Paths.h"
+#include "platform/Signals.h"
 #include "platform/System.h"
 #include "readers/Text.h"
 
@@ -48,6 +50,9 @@ constexpr const char* kHelp =
     "                     in the system's temporary folder, removed afterwards)\n"
     "      --all DIR      read every data file of DIR (*.zip *.gz *.txt *.wpt *.tpx)\n"
     "  -q, --quiet        write nothing to stderr but the messages of the run\n"
+    "      --require-places\n"
+    "                     exit with status 1 when no place was read (the empty\n"
+    "                     database is written all the same)\n"
     "  -h, --help         display this help and exit\n"
     "      --version      output version information and exit\n"
     "\n"
@@ -56,8 +61,9 @@ constexpr const char* kHelp =
     "\n"
     "Exit status:\n"
     " 0  if the database was built,\n"
-    " 1  if the run failed,\n"
-    " 2  if the request was refused or the arguments are wrong.\n"
+    " 1  if the run failed (or, with --require-places, read no place),\n"
+    " 2  if the request was refused or the arguments are wrong,\n"
+    " 128+N  if signal N stopped the run.\n"
     "\n"
     "Report bugs to: <" TOPONYX_BUG_ADDRESS
     ">\n"
@@ -130,6 +136,16 @@ class CliUi final : public BuildUi {
   Clock::time_point last_draw_{};
 };
 
+// A stop signal cancels the running build, which then cleans up; the
+// program ends with the status of that signal (128 + its number).
+build::Builder* running_builder = nullptr;
+volatile sig_atomic_t stop_signal = 0;
+
+void StopRun(int signal_number) {
+  stop_signal = signal_number;
+  if (running_builder != nullptr) running_builder->Cancel();
+}
+
 int Usage(const std::string& problem) {
   if (!problem.empty()) WriteErr("toponyx-create: " + problem + "\n");
   WriteErr(kUsage);
@@ -162,6 +178,7 @@ int main(int argc, char** argv) {
   bool have_temp = false;
   std::string all_folder;
   bool quiet = false;
+  bool require_places = false;
   std::vector<std::string> files;
   for (int i = 1; i < argc; ++i) {
     std::string_view a = argv[i];
@@ -191,6 +208,8 @@ int main(int argc, char** argv) {
       if (!value(all_folder)) return Usage("--all needs a folder");
     } else if (a == "--quiet" || a == "-q") {
       quiet = true;
+    } else if (a == "--require-places") {
+      require_places = true;
     } else if (a == "--") {
       for (++i; i < argc; ++i) files.emplace_back(argv[i]);
     } else if (a.size() > 1 && a[0] == '-') {
@@ -237,18 +256,9 @@ int main(int argc, char** argv) {
     for (std::string& n : names) request.files.push_back({std::move(n), true});
   }
 
-  // A private staging folder unless one is given, so that runs side by side
-  // never share temp.names.
-  std::string private_temp;
-  if (!have_temp) {
-    private_temp = platform::CreateUniqueFolder(platform::SystemTempFolder(), "toponyx-");
-    if (private_temp.empty()) {
-      WriteErr("toponyx-create: cannot create a folder in " + platform::SystemTempFolder() + "\n");
-      return 1;
-    }
-    temp_folder = private_temp;
-  }
-  request.staging_folder = have_temp ? absolute(temp_folder) : temp_folder;
+  // Without --temp the run's working files go to a private folder of the
+  // run inside the system's temporary folder, removed at the end.
+  request.staging_folder = have_temp ? absolute(temp_folder) : platform::SystemTempFolder();
 
   CliUi cli_ui(quiet, platform::StderrIsTerminal());
   BuildUi& ui = cli_ui;
@@ -258,10 +268,13 @@ int main(int argc, char** argv) {
 
   auto started = std::chrono::steady_clock::now();
   build::Builder builder(ui, program_folder, fs);
+  running_builder = &builder;
+  platform::OnStopSignals(StopRun);
+  if (stop_signal != 0) builder.Cancel();
   build::BuildOutcome outcome = builder.Create(request);
+  running_builder = nullptr;
   double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  if (!private_temp.empty()) platform::RemoveTree(private_temp);
 
   switch (outcome.status) {
     case build::BuildStatus::kRefused:
@@ -271,6 +284,9 @@ int main(int argc, char** argv) {
       return 1;
     case build::BuildStatus::kAborted:
       return 1;
+    case build::BuildStatus::kCancelled:
+      ui.ShowMessage(MessageKind::kPlain, "Cancelled");
+      return 128 + (stop_signal != 0 ? stop_signal : SIGINT);
     case build::BuildStatus::kSucceeded:
       break;
   }
@@ -282,5 +298,9 @@ int main(int argc, char** argv) {
     WriteErr(summary);
   }
   std::printf("%s.names\n%s.types\n", base.c_str(), base.c_str());
+  if (require_places && outcome.places == 0) {
+    WriteErr("toponyx-create: no places were read from the input files\n");
+    return 1;
+  }
   return 0;
 }

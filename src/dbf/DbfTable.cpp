@@ -136,6 +136,7 @@ struct DbfTable::Impl final : RecordSource {
   std::vector<OpenIndex> indexes;
   NameIndex* active = nullptr;
   IndexOptions options;
+  IndexProgress index_progress;
 
   uint64_t Offset(uint32_t n) const { return header_length + uint64_t{n - 1} * record_length; }
 
@@ -828,6 +829,10 @@ void DbfTable::SetIndexOptions(const IndexOptions& options) {
   impl_->options = options;
 }
 
+void DbfTable::SetIndexProgress(std::function<void(uint64_t, uint64_t)> progress) {
+  impl_->index_progress = std::move(progress);
+}
+
 void DbfTable::AddIndex(std::string_view index_file, std::string_view key_expression) {
   Impl& m = *impl_;
   m.RequireOpen();
@@ -849,7 +854,8 @@ void DbfTable::AddIndex(std::string_view index_file, std::string_view key_expres
     if (was_active) m.active = nullptr;
     m.indexes.erase(m.indexes.begin() + (old - m.indexes.data()));
   }
-  auto index = NameIndex::Build(fs_, m.IndexPath(index_file), layout, m.options, m, m.record_count);
+  auto index = NameIndex::Build(fs_, m.IndexPath(index_file), layout, m.options, m, m.record_count,
+                                m.index_progress);
   m.indexes.push_back(Impl::OpenIndex{std::string(index_file), std::move(index)});
   if (was_active) {
     m.active = m.indexes.back().index.get();

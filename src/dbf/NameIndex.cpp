@@ -151,8 +151,7 @@ void RadixSort(SortItem* items, SortItem* scratch, size_t n, int byte, int key_b
     std::memcpy(items, scratch, n * sizeof(SortItem));
     for (int d = 0; d < 256; ++d) {
       if (count[d] > 1) {
-        RadixSort(items + start[d], scratch + start[d], count[d], byte + 1, key_bytes, digit,
-                  less);
+        RadixSort(items + start[d], scratch + start[d], count[d], byte + 1, key_bytes, digit, less);
       }
     }
     return;
@@ -379,19 +378,21 @@ bool NameIndex::SameEntry(const Item& a, const Item& b) const {
 
 std::unique_ptr<NameIndex> NameIndex::Build(platform::FileSystem& fs, const std::string& path,
                                             const Layout& layout, const IndexOptions& options,
-                                            RecordSource& source, uint32_t record_count) {
+                                            RecordSource& source, uint32_t record_count,
+                                            const IndexProgress& progress) {
   std::unique_ptr<NameIndex> index(new NameIndex(fs, path, layout, options));
   index->file_ = fs.Open(path, platform::OpenMode::kCreate);
   if (!index->file_) throw TableError("Cannot create file " + path);
   index->file_end_ = index->data_start_;
   index->WriteDirectory();  // an empty, complete index until the runs are in
-  index->WriteSortedRuns(source, record_count);
-  index->MergeDownToFanIn();
+  index->WriteSortedRuns(source, record_count, progress);
+  index->MergeDownToFanIn(progress);
   index->WriteDirectory();
   return index;
 }
 
-void NameIndex::WriteSortedRuns(RecordSource& source, uint32_t record_count) {
+void NameIndex::WriteSortedRuns(RecordSource& source, uint32_t record_count,
+                                const IndexProgress& progress) {
   if (record_count == 0) return;
   const size_t length = layout_.record_length;
   size_t per_run = options_.run_records;
@@ -451,12 +452,13 @@ void NameIndex::WriteSortedRuns(RecordSource& source, uint32_t record_count) {
     const Run run = out.Finish();
     file_end_ += run.bytes;
     runs_.push_back(run);
+    if (progress) progress(first + n - 1, record_count);
   }
 }
 
 // Merges the shortest runs until at most merge_fan_in are left, so that the
 // cursor never needs more blocks in memory than that.
-void NameIndex::MergeDownToFanIn() {
+void NameIndex::MergeDownToFanIn(const IndexProgress& progress) {
   const size_t fan_in = options_.merge_fan_in;
   while (runs_.size() > fan_in) {
     const size_t take = std::min(fan_in, runs_.size() - fan_in + 1);
@@ -464,12 +466,12 @@ void NameIndex::MergeDownToFanIn() {
                      [](const Run& a, const Run& b) { return a.entries < b.entries; });
     std::vector<Run> group(runs_.begin(), runs_.begin() + static_cast<ptrdiff_t>(take));
     runs_.erase(runs_.begin(), runs_.begin() + static_cast<ptrdiff_t>(take));
-    runs_.push_back(MergeRuns(group));
+    runs_.push_back(MergeRuns(group, progress));
     dirty_ = true;
   }
 }
 
-NameIndex::Run NameIndex::MergeRuns(const std::vector<Run>& group) {
+NameIndex::Run NameIndex::MergeRuns(const std::vector<Run>& group, const IndexProgress& progress) {
   std::vector<Source> sources;
   sources.reserve(group.size());
   std::vector<Item> heap;
@@ -484,11 +486,13 @@ NameIndex::Run NameIndex::MergeRuns(const std::vector<Run>& group) {
   std::make_heap(heap.begin(), heap.end(), greater);
 
   BlockWriter out(*this, file_end_);
+  uint64_t taken = 0;
   while (!heap.empty()) {
     std::pop_heap(heap.begin(), heap.end(), greater);
     const Item item = heap.back();
     heap.pop_back();
     out.Add(item.entry, EntryLength(item.entry));
+    if ((++taken & 0xFFFF) == 0 && progress) progress(0, 0);
     Source& s = sources[item.source];
     ++s.index;
     if (const char* head = Head(s)) {
@@ -608,7 +612,7 @@ std::unique_ptr<NameIndex> NameIndex::Load(platform::FileSystem& fs, const std::
     }
     index->runs_.push_back(r);
   }
-  index->MergeDownToFanIn();
+  index->MergeDownToFanIn({});
   if (index->dirty_) index->WriteDirectory();
   return index;
 }
@@ -662,7 +666,7 @@ void NameIndex::SpillLate() {
   late_offsets_.shrink_to_fit();
   late_sorted_ = true;
   dirty_ = true;
-  MergeDownToFanIn();
+  MergeDownToFanIn({});
 }
 
 void NameIndex::MarkDeleted(uint32_t recno) {

@@ -39,6 +39,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -60,6 +61,12 @@ struct IndexOptions {
   // Size of a run block in the file (raised to hold at least one entry).
   size_t block_bytes = size_t{256} << 10;
 };
+
+// Called while an index is built: after every sorted run with the records
+// sorted so far and in all, and now and then (with 0 and 0) while runs are
+// merged. It may throw to stop the build (the index file is then left
+// incomplete).
+using IndexProgress = std::function<void(uint64_t done, uint64_t total)>;
 
 // Where the index gets the table's records from.
 class RecordSource {
@@ -85,7 +92,8 @@ class NameIndex {
   // live records 1 to record_count of source.
   static std::unique_ptr<NameIndex> Build(platform::FileSystem& fs, const std::string& path,
                                           const Layout& layout, const IndexOptions& options,
-                                          RecordSource& source, uint32_t record_count);
+                                          RecordSource& source, uint32_t record_count,
+                                          const IndexProgress& progress = {});
   // Opens an index file written earlier for a table whose fields have these
   // lengths. Such an index is detached: its record copies may be stale, so
   // the table reads every visited record itself.
@@ -162,9 +170,9 @@ class NameIndex {
   [[noreturn]] void ThrowDamaged() const;
 
   void WriteHeaderAndFields(bool complete, uint64_t directory);
-  void WriteSortedRuns(RecordSource& source, uint32_t record_count);
-  void MergeDownToFanIn();
-  Run MergeRuns(const std::vector<Run>& group);
+  void WriteSortedRuns(RecordSource& source, uint32_t record_count, const IndexProgress& progress);
+  void MergeDownToFanIn(const IndexProgress& progress);
+  Run MergeRuns(const std::vector<Run>& group, const IndexProgress& progress);
   void SpillLate();
   void WriteDirectory();
   void SortLate();

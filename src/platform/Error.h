@@ -20,4 +20,11 @@ class SilentAbort : public std::exception {
   const char* what() const noexcept override { return "aborted"; }
 };
 
+// The user (or a signal) cancelled the run: it ends after its finish step,
+// without an error message.
+class Cancelled : public std::exception {
+ public:
+  const char* what() const noexcept override { return "Cancelled"; }
+};
+
 }  // namespace toponyx

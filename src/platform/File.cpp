@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -113,7 +114,8 @@ class PosixFileSystem final : public FileSystem {
     int flags = O_CLOEXEC;
     switch (mode) {
       case OpenMode::kRead:
-        flags |= O_RDONLY;
+        // Never waits for a writer, should the path be a FIFO.
+        flags |= O_RDONLY | O_NONBLOCK;
         break;
       case OpenMode::kReadWrite:
         flags |= O_RDWR;
@@ -182,6 +184,23 @@ class PosixFileSystem final : public FileSystem {
 };
 
 }  // namespace
+
+FileSystem::Kind FileSystem::KindOf(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    last_errno = errno;
+    return Kind::kNone;
+  }
+  if (S_ISREG(st.st_mode)) return Kind::kRegular;
+  if (S_ISDIR(st.st_mode)) return Kind::kFolder;
+  return Kind::kOther;
+}
+
+int64_t FileSystem::FreeSpace(const std::string& folder) {
+  struct statvfs vfs {};
+  if (::statvfs(folder.c_str(), &vfs) != 0) return -1;
+  return static_cast<int64_t>(vfs.f_bavail) * static_cast<int64_t>(vfs.f_frsize);
+}
 
 FileSystem& DefaultFileSystem() {
   static PosixFileSystem fs;

@@ -56,6 +56,15 @@ class FileSystem {
   virtual bool CreateDirectories(const std::string& path) = 0;
   // Text of the last failure of this thread (the system's error message).
   virtual std::string LastError() = 0;
+
+  // What stands under a path, symbolic links followed: a regular file, a
+  // folder, something else (a FIFO, a device, a socket), or nothing that
+  // can be reached (missing, a link loop; LastError() says why).
+  enum class Kind { kRegular, kFolder, kOther, kNone };
+  virtual Kind KindOf(const std::string& path);
+  // Bytes that may still be written in the folder's file system; -1 when
+  // the system cannot tell.
+  virtual int64_t FreeSpace(const std::string& folder);
 };
 
 // The operating system's file system.

@@ -1,0 +1,163 @@
+#include "platform/RunFolder.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "platform/System.h"
+
+namespace toponyx::platform {
+namespace {
+
+// The marker's first line; the claim follows on the second.
+constexpr std::string_view kMagic = "Toponyx Creator run folder\n";
+
+// Serialises, between processes, the look at the run folders of one parent
+// and the creation of a new one, so that of two runs with the same claim
+// exactly one sees the other. Where the file system has no locks on
+// folders, the runs go ahead without it.
+class ParentLock {
+ public:
+  explicit ParentLock(const std::string& parent)
+      : fd_(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (fd_ >= 0) {
+      while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+      }
+    }
+  }
+  ~ParentLock() {
+    if (fd_ >= 0) ::close(fd_);  // releases the lock
+  }
+  ParentLock(const ParentLock&) = delete;
+  ParentLock& operator=(const ParentLock&) = delete;
+
+ private:
+  int fd_;
+};
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
+}
+
+// A look at one entry of the parent folder.
+enum class Found { kOther, kLive, kAbandoned };
+
+// What the entry is; for a live run folder, its claim. An abandoned one is
+// returned with its marker still locked by us (lock_fd), so that no other
+// run can take it for live and no killed run's folder is removed twice.
+Found Inspect(const std::string& folder, std::string& claim, int& lock_fd) {
+  lock_fd = -1;
+  struct stat st;
+  if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) {
+    return Found::kOther;
+  }
+  const std::string marker = JoinPath(folder, RunFolder::kMarker);
+  const int fd = ::open(marker.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return Found::kOther;
+  char text[512];
+  ssize_t n = -1;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) n = ::pread(fd, text, sizeof text, 0);
+  if (n < static_cast<ssize_t>(kMagic.size()) || std::string_view(text, kMagic.size()) != kMagic) {
+    ::close(fd);
+    return Found::kOther;
+  }
+  std::string_view rest(text + kMagic.size(), static_cast<size_t>(n) - kMagic.size());
+  claim.assign(rest.substr(0, rest.find('\n')));
+  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    lock_fd = fd;
+    return Found::kAbandoned;
+  }
+  ::close(fd);
+  return Found::kLive;
+}
+
+// Every run folder in parent: abandoned ones removed, true when a live one
+// holds the claim.
+bool Sweep(const std::string& parent, std::string_view claim, int* removed) {
+  DIR* dir = ::opendir(parent.c_str());
+  if (dir == nullptr) return false;
+  std::vector<std::string> names;
+  while (const dirent* e = ::readdir(dir)) {
+    if (std::string_view(e->d_name).starts_with(RunFolder::kPrefix)) names.emplace_back(e->d_name);
+  }
+  ::closedir(dir);
+  bool claimed = false;
+  for (const std::string& name : names) {
+    const std::string folder = JoinPath(parent, name);
+    std::string held;
+    int lock_fd = -1;
+    switch (Inspect(folder, held, lock_fd)) {
+      case Found::kOther:
+        break;
+      case Found::kLive:
+        if (!claim.empty() && held == claim) claimed = true;
+        break;
+      case Found::kAbandoned:
+        RemoveTree(folder);
+        ::close(lock_fd);
+        if (removed) ++*removed;
+        break;
+    }
+  }
+  return claimed;
+}
+
+}  // namespace
+
+int RunFolder::RemoveAbandoned(const std::string& parent) {
+  ParentLock lock(parent);
+  int removed = 0;
+  Sweep(parent, {}, &removed);
+  return removed;
+}
+
+std::unique_ptr<RunFolder> RunFolder::Open(const std::string& parent, std::string_view claim,
+                                           Result& result, std::string& error) {
+  result = Result::kFailed;
+  ParentLock lock(parent);
+  if (Sweep(parent, claim, nullptr)) {
+    result = Result::kClaimed;
+    return nullptr;
+  }
+  const std::string folder = CreateUniqueFolder(parent, kPrefix);
+  if (folder.empty()) {
+    error = std::strerror(errno);
+    return nullptr;
+  }
+  // The marker is written and locked under a name of its own, then put in
+  // place: whoever finds it under its real name finds it locked.
+  const std::string marker = JoinPath(folder, kMarker);
+  const std::string fresh = marker + ".new";
+  const int fd = ::open(fresh.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  std::string text(kMagic);
+  text.append(claim);
+  text.push_back('\n');
+  if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || !WriteAll(fd, text) ||
+      ::rename(fresh.c_str(), marker.c_str()) != 0) {
+    error = std::strerror(errno);
+    if (fd >= 0) ::close(fd);
+    RemoveTree(folder);
+    return nullptr;
+  }
+  result = Result::kCreated;
+  return std::unique_ptr<RunFolder>(new RunFolder(folder, fd));
+}
+
+RunFolder::~RunFolder() {
+  RemoveTree(path_);
+  ::close(lock_fd_);
+}
+
+}  // namespace toponyx::platform

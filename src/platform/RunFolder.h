@@ -1,0 +1,52 @@
+// The private folder of one run inside a folder the user chose (the
+// staging folder, the save folder). It is created exclusively, carries a
+// marker file of this program, and the marker is locked for as long as the
+// process lives: the lock goes with the process however it ends, so a
+// folder whose marker nobody holds was left by a run that was killed. Such
+// folders are removed by the next run that opens a run folder beside them;
+// nothing else is ever touched (a folder without the marker, a folder of
+// another user, a folder of a live run).
+//
+// A run folder may claim a name (the database a run writes into the save
+// folder): while it lives, no second run folder with the same claim can be
+// opened in the same folder, so two runs never write one database at once.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace toponyx::platform {
+
+class RunFolder {
+ public:
+  enum class Result { kCreated, kClaimed, kFailed };
+
+  // Removes the folders that killed runs left in parent, then creates a new
+  // run folder there. kClaimed: a live run folder in parent holds the same
+  // claim (nothing is created). kFailed: the folder cannot be created
+  // (error() of the returned object says why).
+  static std::unique_ptr<RunFolder> Open(const std::string& parent, std::string_view claim,
+                                         Result& result, std::string& error);
+  ~RunFolder();  // removes the folder with all it holds
+  RunFolder(const RunFolder&) = delete;
+  RunFolder& operator=(const RunFolder&) = delete;
+
+  const std::string& path() const { return path_; }
+
+  // Removes the run folders that killed runs left in parent; returns how
+  // many were removed.
+  static int RemoveAbandoned(const std::string& parent);
+
+  // The name prefix of run folders and the name of their marker file.
+  static constexpr std::string_view kPrefix = "toponyx-run-";
+  static constexpr std::string_view kMarker = ".toponyx-run";
+
+ private:
+  RunFolder(std::string path, int lock_fd) : path_(std::move(path)), lock_fd_(lock_fd) {}
+
+  std::string path_;
+  int lock_fd_;
+};
+
+}  // namespace toponyx::platform
