@@ -160,6 +160,7 @@ click() { xdotool mousemove --window "$wid" "$1" "$2" click 1; }
 # Exit, then the program must end by itself: a message box at close (such
 # as "Unable to write to ...") would keep it running.
 exit_program() {
+  xdotool windowraise "$wid"
   click 314 403
   i=0
   while kill -0 "$app" 2>/dev/null && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
@@ -188,6 +189,10 @@ sleep 1
 cmp -s "$home/Databases/samples.names" "$home/databases/all.names" ||
   fail "the window's table differs from toponyx-create's"
 ok "Create in the window wrote $home/Databases/samples.names, the same table as toponyx-create's"
+click 379 403
+timeout 10 xdotool search --sync --onlyvisible --name '^Toponyx Creator Help$' >/dev/null ||
+  fail "Help opened no help window; windows: $(window_names)"
+ok "Help shows the installed help file"
 exit_program
 ok "closed by Exit, no message"
 [ -f "$ini" ] || fail "no settings file $ini"
