@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -17,6 +18,9 @@ constexpr uint8_t kFlagComment = 16;
 constexpr uint8_t kReservedFlags = 0xE0;
 constexpr size_t kMaxHeaderText = size_t{1} << 16;
 constexpr unsigned kExpandStep = 16384;
+// The output is checked against its bounds, and a cancelled run stops,
+// after every this many bytes.
+constexpr uint64_t kCheckEvery = uint64_t{1} << 20;
 
 // Sequential reading of a header through a small buffer.
 class HeaderReader {
@@ -120,6 +124,13 @@ int Gzip::Expand() {
       source_size = n > 0 ? static_cast<uint64_t>(n) : 0;
     }
   }
+  // What the output may grow to (see CheckGrowth).
+  uint64_t compressed = 0;
+  if (auto f = fs_.Open(source_, platform::OpenMode::kRead)) {
+    const int64_t n = f->Size();
+    compressed = n > 0 ? static_cast<uint64_t>(n) : 0;
+  }
+  const std::string folder = destination_.substr(0, destination_.rfind('/') + 1);
   std::vector<char> buffer(kExpandStep);
   bool damaged = false;
   bool short_write = false;
@@ -137,6 +148,15 @@ int Gzip::Expand() {
       break;
     }
     total += static_cast<uint64_t>(n);
+    if ((total & (kCheckEvery - 1)) < static_cast<uint64_t>(n)) {
+      ui_.Breathe();
+      if (const std::string bound = CheckGrowth(total, compressed, folder); !bound.empty()) {
+        gzclose(gz);
+        out->Close();
+        fs_.Remove(destination_);
+        throw Error(bound);
+      }
+    }
     if (progress_step_ > 0 && total >= next_progress) {
       ui_.InputProgress(static_cast<uint64_t>(gzoffset(gz)), source_size);
       next_progress = total + progress_step_;
@@ -158,6 +178,23 @@ int Gzip::Expand() {
   }
   if (delete_source_ && !damaged && !short_write) fs_.Remove(source_);
   return 0;
+}
+
+// A gzip file says its expanded size only at its end: the output is watched
+// as it grows instead. It stops when the destination runs out of room, or
+// beyond 100 MiB at more than 1,000 times the size of the gzip file (no
+// gazetteer packs that tightly; a block of zeros does).
+std::string Gzip::CheckGrowth(uint64_t written, uint64_t compressed,
+                              const std::string& folder) const {
+  constexpr uint64_t kRatioFloor = uint64_t{100} << 20;
+  if (written > kRatioFloor && written / std::max<uint64_t>(compressed, 1) >= 1000) {
+    return source_ + " expands to more than 1,000 times its size; the file is refused";
+  }
+  const int64_t free = fs_.FreeSpace(folder);
+  if (free >= 0 && static_cast<uint64_t>(free) < kCheckEvery) {
+    return "Not enough space in " + folder + " to expand " + source_;
+  }
+  return {};
 }
 
 std::string GzipOutputName(std::string_view stored_name) {

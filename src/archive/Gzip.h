@@ -51,6 +51,8 @@ class Gzip {
 
  private:
   void Show(const std::string& text);
+  // "" while the output may grow on, else why it must stop.
+  std::string CheckGrowth(uint64_t written, uint64_t compressed, const std::string& folder) const;
 
   BuildUi& ui_;
   platform::FileSystem& fs_;

@@ -419,12 +419,74 @@ bool UnZip::Selected(const ZipEntry& e) const {
   return false;
 }
 
+// Entries whose stored data overlap are no archive that a program wrote:
+// they are the trick of archives that expand one block of data many times
+// over. Each entry takes at least its local header and its data.
+void UnZip::RefuseOverlaps() const {
+  std::vector<std::pair<uint64_t, uint64_t>> spans;
+  spans.reserve(directory_->entries.size());
+  for (const ZipEntry& e : directory_->entries) {
+    const uint64_t end = e.local_header_offset + kLocalSize + e.compressed_size;
+    spans.emplace_back(e.local_header_offset,
+                       end < e.local_header_offset ? std::numeric_limits<uint64_t>::max() : end);
+  }
+  std::sort(spans.begin(), spans.end());
+  for (size_t i = 1; i < spans.size(); ++i) {
+    if (spans[i].first < spans[i - 1].second) {
+      throw Error("Damaged Zip File " + zip_name_ + ": its entries overlap");
+    }
+  }
+}
+
+// The bounds on what one entry may write: its expansion is refused when it
+// would take more room than the destination has, or when it expands beyond
+// 100 MiB at more than 1,000 times its stored size (no gazetteer packs that
+// tightly; a block of zeros does).
+void UnZip::CheckBounds(const ZipEntry& e, const std::string& folder) const {
+  constexpr uint64_t kRatioFloor = uint64_t{100} << 20;
+  constexpr uint64_t kMaxRatio = 1000;
+  const uint64_t stored = std::max<uint64_t>(e.compressed_size, 1);
+  if (e.uncompressed_size > kRatioFloor && e.uncompressed_size / stored >= kMaxRatio) {
+    throw Error("Zip File " + zip_name_ + ": " + e.name + " would expand to " +
+                std::to_string(e.uncompressed_size) + " bytes from " +
+                std::to_string(e.compressed_size) +
+                ", more than 1,000 times its size; the archive is refused");
+  }
+  const int64_t free = fs_.FreeSpace(folder);
+  if (free >= 0 && e.uncompressed_size > static_cast<uint64_t>(free)) {
+    throw Error("Not enough space in " + folder + " to expand " + e.name + " of " + zip_name_ +
+                " (" + std::to_string(e.uncompressed_size) + " bytes needed, " +
+                std::to_string(free) + " free)");
+  }
+}
+
 std::string UnZip::OutputPath(const ZipEntry& e) {
   if (!dest_set_) throw Error("Cannot create file " + e.file_name);  // no folder to write in
   if (!recreate_dirs_) return platform::JoinPath(dest_dir_, e.file_name);
   const std::string folder = RecreatedFolder(dest_dir_, e.folder);
-  if (!fs_.CreateDirectories(folder)) throw Error("Cannot create file " + folder);
+  if (!fs_.CreateDirectories(folder)) {
+    // A file of an earlier member stands where this member's folder goes.
+    if (BlockedByFile(folder)) return {};
+    throw Error("Cannot create file " + folder);
+  }
   return e.file_name.empty() ? folder : platform::JoinPath(folder, e.file_name);
+}
+
+bool UnZip::BlockedByFile(const std::string& folder) {
+  for (std::string at = folder; at.size() > dest_dir_.size();) {
+    const platform::FileSystem::Kind kind = fs_.KindOf(at);
+    if (kind == platform::FileSystem::Kind::kFolder) return false;
+    if (kind != platform::FileSystem::Kind::kNone) return true;
+    const size_t slash = at.rfind('/');
+    if (slash == std::string::npos) break;
+    at.resize(slash);
+  }
+  return false;
+}
+
+void UnZip::PassOver(const ZipEntry& e) {
+  warnings_.push_back("The member " + e.name + " of " + zip_name_ +
+                      " is passed over: a file or folder of an earlier member stands in its way");
 }
 
 std::string UnZip::RecreatedFolder(const std::string& dest, std::string_view entry_folder) {
@@ -450,8 +512,10 @@ int UnZip::Extract() {
   } closer{this};
   platform::File& archive = OpenArchive();
   LoadDirectory(archive);
+  RefuseOverlaps();
   for (ZipEntry& e : directory_->entries) e.kept = false;
   outputs_.clear();
+  warnings_.clear();
   int extracted = 0;
   for (size_t i = 0; i < directory_->entries.size(); ++i) ExtractEntry(archive, i, extracted);
   outputs_.clear();
@@ -471,6 +535,10 @@ void UnZip::ExtractEntry(platform::File& archive, size_t index, int& extracted) 
     return;
   }
   const std::string path = OutputPath(e);
+  if (path.empty() || fs_.IsDirectory(path)) {
+    PassOver(e);
+    return;
+  }
   if (overwrite_ == OverwriteMode::kNever && fs_.Exists(path)) return;
 
   uint8_t local[kLocalSize];
@@ -496,6 +564,8 @@ void UnZip::ExtractEntry(platform::File& archive, size_t index, int& extracted) 
     data += 12;
     size -= 12;
   }
+
+  CheckBounds(e, path.substr(0, path.rfind('/')));
 
   // Replace what stands under the name (a file this extraction wrote for an
   // earlier entry of the same name, or one of an earlier run).

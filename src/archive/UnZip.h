@@ -101,6 +101,11 @@ class UnZip {
   // The whole description of entry `index` (same range rule).
   const ZipEntry& Entry(int index);
 
+  // What the last Extract passed over and why, one text each (a member
+  // whose file or folder could not be made because an earlier member's
+  // folder or file stands under that name).
+  const std::vector<std::string>& Warnings() const { return warnings_; }
+
   // The folder below dest that receives an entry of the given folder part
   // when folders are recreated: its "", "." and ".." parts are dropped.
   static std::string RecreatedFolder(const std::string& dest, std::string_view entry_folder);
@@ -114,7 +119,12 @@ class UnZip {
   void LoadDirectory(platform::File& archive);
   bool Selected(const ZipEntry& e) const;
   void ExtractEntry(platform::File& archive, size_t index, int& extracted);
+  // "" when an earlier member's file stands where the folder goes.
   std::string OutputPath(const ZipEntry& e);
+  bool BlockedByFile(const std::string& folder);
+  void PassOver(const ZipEntry& e);
+  void RefuseOverlaps() const;
+  void CheckBounds(const ZipEntry& e, const std::string& folder) const;
 
   BuildUi& ui_;
   platform::FileSystem& fs_;
@@ -134,6 +144,7 @@ class UnZip {
   // Output paths of the running extraction and the entry that wrote each.
   std::unordered_map<std::string, size_t> outputs_;
   std::unique_ptr<Directory> directory_;
+  std::vector<std::string> warnings_;
 };
 
 }  // namespace toponyx::archive

@@ -6,10 +6,12 @@
 
 namespace toponyx::platform {
 
-// Creates or overwrites path with bytes. When that fails and the file is
-// read-only (FileAttributes.h), the read-only attribute is cleared and the
-// same write is tried once more. Returns "" on success, or the system's
-// message for the failure.
+// Makes path hold bytes. A file that holds them already is left alone (so
+// a read-only program folder with the right files is no failure). Else the
+// bytes go to a new file beside it, which is then renamed over it: whoever
+// reads the file meanwhile reads the old one or the new one whole, never
+// one cut short, and a read-only file is replaced like any other. Returns
+// "" on success, or the system's message for the failure.
 std::string WriteWholeFile(const std::string& path, std::string_view bytes);
 
 }  // namespace toponyx::platform

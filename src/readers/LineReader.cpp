@@ -1,10 +1,20 @@
 #include "readers/LineReader.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/Error.h"
 
 namespace toponyx::text {
+namespace {
+
+// Appends what still fits below the longest line kept.
+inline void Keep(std::string& line, const char* start, size_t n) {
+  const size_t room = TextFile::kMaxLine - std::min(line.size(), TextFile::kMaxLine);
+  line.append(start, std::min(n, room));
+}
+
+}  // namespace
 
 TextFile::TextFile(platform::FileSystem& fs, size_t block_size)
     : fs_(fs), buffer_(block_size < 16 ? 16 : block_size) {}
@@ -71,40 +81,45 @@ void TextFile::ReadTextLine(std::string& line) {
     const size_t upto = lf ? static_cast<size_t>(lf - start) : avail;
     const char* cr = static_cast<const char*>(std::memchr(start, '\r', upto));
     if (cr == nullptr && lf != nullptr) {
-      line.append(start, upto);
+      Keep(line, start, upto);
       pos_ += upto + 1;
       return;
     }
     if (cr == nullptr) {
-      line.append(start, avail);
+      Keep(line, start, avail);
       pos_ = len_;
       continue;
     }
     // A carriage return: the character after it decides.
-    line.append(start, static_cast<size_t>(cr - start));
+    Keep(line, start, static_cast<size_t>(cr - start));
     pos_ += static_cast<size_t>(cr - start) + 1;
     if (pos_ >= len_ && !Fill()) return;
     const char next = buffer_[pos_++];
     if (next == '\n' || next == '\r') return;
-    line.push_back(next);
+    Keep(line, &next, 1);
   }
 }
 
 void TextFile::ReadLine(std::string& line) {
   line.clear();
+  size_t seen = 0;  // bytes of the line, kept or passed over
   for (;;) {
     if (pos_ >= len_ && !Fill()) return;
     const char* start = buffer_.data() + pos_;
     const size_t avail = len_ - pos_;
     const char* lf = static_cast<const char*>(std::memchr(start, '\n', avail));
     if (lf == nullptr) {
-      line.append(start, avail);
+      Keep(line, start, avail);
+      seen += avail;
       pos_ = len_;
       continue;
     }
-    line.append(start, static_cast<size_t>(lf - start));
-    pos_ += static_cast<size_t>(lf - start) + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const size_t upto = static_cast<size_t>(lf - start);
+    Keep(line, start, upto);
+    seen += upto;
+    pos_ += upto + 1;
+    // The carriage return of CR LF (kept only when the whole line was).
+    if (seen <= kMaxLine && !line.empty() && line.back() == '\r') line.pop_back();
     return;
   }
 }

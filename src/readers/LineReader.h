@@ -16,6 +16,10 @@ namespace toponyx::text {
 class TextFile {
  public:
   static constexpr size_t kDefaultBlock = 256 * 1024;
+  // Longest line kept: far beyond any gazetteer line. The rest of a longer
+  // line is passed over (read, not kept), so an endless line costs no more
+  // memory than this.
+  static constexpr size_t kMaxLine = 64 * 1024;
 
   explicit TextFile(platform::FileSystem& fs = platform::DefaultFileSystem(),
                     size_t block_size = kDefaultBlock);
