@@ -2,12 +2,15 @@
 #   make run    set everything up, build, and run the program's main job
 #   make test   set everything up, build, and run the whole test suite
 # Both install missing Debian packages first and are quick when all is there.
+#   make package  the Debian package toponyx-creator_<version>-1_amd64.deb in
+#                 the build folder (scripts/package-check.sh installs and
+#                 tries it)
 
 BUILD ?= build
 GENERATOR ?= Ninja
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build test run bench format clean
+.PHONY: all deps configure build test run bench package format clean
 
 all: build
 
@@ -31,6 +34,10 @@ run: build
 bench: build
 	@scripts/install-deps.sh --bench
 	@bench/run-all.sh $(BUILD)
+
+package: build
+	@scripts/install-deps.sh --package
+	@cmake --build $(BUILD) --target package
 
 format:
 	@find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i

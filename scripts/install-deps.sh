@@ -5,13 +5,26 @@ set -eu
 
 PACKAGES="cmake ninja-build g++ make pkg-config zlib1g-dev libgtest-dev
   qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-documentation-tools
-  qt6-l10n-tools libgl-dev python3 python3-dbfread"
+  qt6-l10n-tools qt6-svg-dev libgl-dev python3 python3-dbfread"
 
 # The benchmarks and the screenshots need a few tools more
-# (`scripts/install-deps.sh --bench`).
-if [ "${1:-}" = "--bench" ]; then
-  PACKAGES="$PACKAGES time gdal-bin unzip gzip libbenchmark-dev clang libclang-rt-14-dev xvfb xauth"
-fi
+# (`scripts/install-deps.sh --bench`), the Debian package and its check
+# others (`--package`: dpkg-shlibdeps and file for the dependencies,
+# lintian, and a virtual display with a way to click in it).
+for option in "$@"; do
+  case $option in
+    --bench)
+      PACKAGES="$PACKAGES time gdal-bin unzip gzip libbenchmark-dev clang libclang-rt-14-dev xvfb xauth"
+      ;;
+    --package)
+      PACKAGES="$PACKAGES dpkg-dev file lintian xvfb xauth xdotool"
+      ;;
+    *)
+      echo "usage: scripts/install-deps.sh [--bench] [--package]" >&2
+      exit 2
+      ;;
+  esac
+done
 
 missing=""
 for p in $PACKAGES; do

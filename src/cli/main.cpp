@@ -27,30 +27,47 @@ namespace {
 
 using namespace toponyx;
 
-constexpr const char* kVersion = "1.10a";
+// The texts of --version, the usage lines and --help, after the GNU
+// conventions.
+constexpr const char* kVersion =
+    "toponyx-create 1.10a\n"
+    "Copyright (C) 2026 The Toponyx Creator developers.\n"
+    "License MIT: <https://opensource.org/license/mit>.\n"
+    "This is free software: you are free to change and redistribute it.\n"
+    "There is NO WARRANTY, to the extent permitted by law.\n";
 constexpr const char* kUsage =
-    "usage: toponyx-create --name NAME [--save DIR] [--temp DIR] [--quiet] FILE...\n"
-    "       toponyx-create --name NAME [--save DIR] [--temp DIR] [--quiet] --all DIR\n";
+    "Usage: toponyx-create --name NAME [OPTION]... FILE...\n"
+    "  or:  toponyx-create --name NAME [OPTION]... --all DIR\n";
 constexpr const char* kHelp =
-    "Builds a Toponyx name database, NAME.names and NAME.types, from downloaded\n"
+    "Build a Toponyx name database, NAME.names and NAME.types, from downloaded\n"
     "gazetteer files: USA GNIS, world GNS, GeoNames, the OS 1:50 000 gazetteer,\n"
     "waypoint files (.wpt) and Toponyx text files (.tpx), loose or in .zip and .gz\n"
-    "archives.\n"
+    "archives. The FILEs must all stand in one folder.\n"
     "\n"
-    "  --name NAME  name of the database (required)\n"
-    "  --save DIR   folder for the database (default: the current folder)\n"
-    "  --temp DIR   folder for the temporary files (default: a private folder\n"
-    "               in the system's temporary folder)\n"
-    "  --all DIR    read every data file of DIR (*.zip *.gz *.txt *.wpt *.tpx)\n"
-    "  FILE...      read these files; they must all stand in one folder\n"
-    "  --quiet      write nothing but the messages to stderr\n"
-    "  --require-places\n"
-    "               exit with status 1 when no place was read (the empty\n"
-    "               database is written all the same)\n"
-    "  --help, --version\n"
+    "      --name NAME    name of the database (required)\n"
+    "      --save DIR     folder for the database (default: the current folder)\n"
+    "      --temp DIR     folder for the temporary files (default: a private folder\n"
+    "                     in the system's temporary folder, removed afterwards)\n"
+    "      --all DIR      read every data file of DIR (*.zip *.gz *.txt *.wpt *.tpx)\n"
+    "  -q, --quiet        write nothing to stderr but the messages of the run\n"
+    "      --require-places\n"
+    "                     exit with status 1 when no place was read (the empty\n"
+    "                     database is written all the same)\n"
+    "  -h, --help         display this help and exit\n"
+    "      --version      output version information and exit\n"
     "\n"
-    "Exit status: 0 after a successful run, 1 after a failed run, 2 when the\n"
-    "request is refused or the arguments are wrong.\n";
+    "The messages of the run go to stderr, the paths of the two files written to\n"
+    "stdout.\n"
+    "\n"
+    "Exit status:\n"
+    " 0  if the database was built,\n"
+    " 1  if the run failed (or, with --require-places, read no place),\n"
+    " 2  if the request was refused or the arguments are wrong,\n"
+    " 128+N  if signal N stopped the run.\n"
+    "\n"
+    "Report bugs to: <" TOPONYX_BUG_ADDRESS
+    ">\n"
+    "Full documentation: man toponyx-create\n";
 
 const char* const kStageNames[] = {"", "Decompressing archive files", "Creating temporary files",
                                    "Generating databases", "Saving files"};
@@ -176,7 +193,7 @@ int main(int argc, char** argv) {
       std::fputs(kHelp, stdout);
       return 0;
     } else if (a == "--version") {
-      std::printf("toponyx-create %s\n", kVersion);
+      std::fputs(kVersion, stdout);
       return 0;
     } else if (a == "--name") {
       if (!value(name)) return Usage("--name needs a value");

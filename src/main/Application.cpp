@@ -1,5 +1,6 @@
 #include "main/Application.h"
 
+#include <QDir>
 #include <QFile>
 
 #include "main/AboutBox.h"
@@ -14,6 +15,13 @@ QByteArray EmbeddedHelpFile() {
   QFile help(QStringLiteral(":/help/toponyx.qch"));
   if (!help.open(QIODevice::ReadOnly)) return {};
   return help.readAll();
+}
+
+QIcon ProgramIcon() {
+  QIcon icon;
+  const QDir icons(QStringLiteral(":/icons"));
+  for (const QString& name : icons.entryList(QDir::Files)) icon.addFile(icons.filePath(name));
+  return icon;
 }
 
 Forms::Forms(const StartupEnvironment& env, Prompter& prompter, QByteArray help_file) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QIcon>
 #include <memory>
 
 #include "main/Settings.h"
@@ -21,6 +22,10 @@ inline constexpr char kApplicationTitle[] = "Toponyx Creator";
 
 // The compiled help carried in the program.
 QByteArray EmbeddedHelpFile();
+
+// The program's icon in every size it carries (the window icon; the menu
+// entry takes the same pictures from the icon theme).
+QIcon ProgramIcon();
 
 class Forms {
  public:

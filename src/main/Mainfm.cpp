@@ -114,10 +114,11 @@ void TMainfm::FormCreate() {
       {{"toponyx.chm",
         std::string_view(help_file_.constData(), static_cast<size_t>(help_file_.size()))}});
   if (!support_errors.empty()) prompter_.Message(this, MessageKind::kError, Q(support_errors));
-  // 3. The mapping program's folder, where the settings live.
-  mapping_folder_ = FindMappingFolder(env_);
+  // 3. The mapping program's folder, where the settings live (or with the
+  // user, for a copy that cannot write there).
+  settings_place_ = PlaceSettings(FindMappingFolder(env_), env_);
   // 4 to 9. The settings.
-  const FolderSettings s = LoadSettings(mapping_folder_, env_);
+  const FolderSettings s = LoadSettings(settings_place_, env_);
   ui_->eListFilesPath->SetDirName(Q(s.download_folder));
   ui_->deSaveFilesPath->setText(Q(s.save_folder));
   ui_->deTempFilesPath->setText(Q(s.temp_folder));
@@ -247,7 +248,7 @@ void TMainfm::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
-  const std::string error = SaveSettings(mapping_folder_, env_, CurrentSettings());
+  const std::string error = SaveSettings(settings_place_, env_, CurrentSettings());
   // The program ends even when the settings could not be written.
   if (!error.empty()) prompter_.Message(this, MessageKind::kError, Q(error));
   if (viewfm_ && viewfm_->isVisible()) viewfm_->close();

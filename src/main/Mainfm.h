@@ -62,7 +62,8 @@ class TMainfm : public QWidget {
   void ReplaceFileList(const QStringList& names);
 
   // For the program and its tests.
-  const std::string& MappingFolder() const { return mapping_folder_; }
+  const std::string& MappingFolder() const { return settings_place_.mapping_folder; }
+  const SettingsPlace& Place() const { return settings_place_; }
   const StartupEnvironment& Environment() const { return env_; }
   build::Builder& Builder() { return *builder_; }
   build::BuildRequest Request() const;
@@ -95,7 +96,7 @@ class TMainfm : public QWidget {
   QByteArray help_file_;
   DesktopBuildUi build_ui_;
   std::unique_ptr<build::Builder> builder_;
-  std::string mapping_folder_;
+  SettingsPlace settings_place_;
   int32_t default_filetype_ = 0;
   bool running_ = false;
   build::BuildOutcome last_outcome_;

@@ -14,6 +14,8 @@ StartupEnvironment StartupEnvironment::FromSystem() {
   env.program_folder = platform::ProgramFolder();
   env.system_temp_folder = platform::SystemTempFolder();
   env.wine_prefix = platform::WinePrefixFromEnvironment();
+  env.home_folder = platform::HomeFolder();
+  env.config_folder = platform::UserConfigFolder();
   return env;
 }
 
@@ -43,9 +45,21 @@ int32_t ParseFiletype(std::string_view value) {
   return n;
 }
 
-FolderSettings LoadSettings(const std::string& mapping_folder, const StartupEnvironment& env) {
-  platform::IniFile ini(platform::JoinPath(mapping_folder, kSettingsFileName));
-  const std::string toponyx_folder = platform::JoinPath(mapping_folder, "Toponyx");
+SettingsPlace PlaceSettings(const std::string& mapping_folder, const StartupEnvironment& env) {
+  SettingsPlace place;
+  place.mapping_folder = mapping_folder;
+  const bool writable = env.is_writable_folder(mapping_folder);
+  place.settings_file =
+      platform::JoinPath(writable || env.config_folder.empty() ? mapping_folder : env.config_folder,
+                         kSettingsFileName);
+  place.save_folder = platform::JoinPath(
+      writable || env.home_folder.empty() ? mapping_folder : env.home_folder, "Toponyx");
+  return place;
+}
+
+FolderSettings LoadSettings(const SettingsPlace& place, const StartupEnvironment& env) {
+  platform::IniFile ini(place.settings_file);
+  const std::string toponyx_folder = platform::JoinPath(place.mapping_folder, "Toponyx");
   auto read = [&](std::string_view key, std::string_view def) {
     return ini.ReadString(kSettingsSection, key, def);
   };
@@ -62,8 +76,8 @@ FolderSettings LoadSettings(const std::string& mapping_folder, const StartupEnvi
                            IsExistingFolder(toponyx_folder) ? toponyx_folder : env.program_folder);
   if (!IsExistingFolder(s.download_folder)) s.download_folder = env.program_folder;
 
-  s.save_folder = pick("Save Directory", "Last Save Directory", toponyx_folder);
-  if (!IsExistingFolder(s.save_folder)) s.save_folder = toponyx_folder;
+  s.save_folder = pick("Save Directory", "Last Save Directory", place.save_folder);
+  if (!IsExistingFolder(s.save_folder)) s.save_folder = place.save_folder;
 
   s.temp_folder = pick("Temp Directory", "Last Temp Directory", env.system_temp_folder);
   if (!IsExistingFolder(s.temp_folder)) s.temp_folder = env.system_temp_folder;
@@ -73,14 +87,18 @@ FolderSettings LoadSettings(const std::string& mapping_folder, const StartupEnvi
   return s;
 }
 
-std::string SaveSettings(const std::string& mapping_folder, const StartupEnvironment& env,
+std::string SaveSettings(const SettingsPlace& place, const StartupEnvironment& env,
                          const FolderSettings& current) {
-  const std::string path = platform::JoinPath(mapping_folder, kSettingsFileName);
+  const std::string& path = place.settings_file;
+  const size_t slash = path.rfind(platform::kPathSeparator);
+  auto& fs = platform::DefaultFileSystem();
+  // A failure here shows as the first key that cannot be written.
+  if (slash != std::string::npos && slash > 0) fs.CreateDirectories(path.substr(0, slash));
   platform::IniFile ini(path);
   const std::pair<std::string_view, std::string> keys[] = {
       {"Start Directory", env.program_folder},
       {"Last Start Directory", current.download_folder},
-      {"Save Directory", platform::JoinPath(mapping_folder, "Toponyx")},
+      {"Save Directory", place.save_folder},
       {"Last Save Directory", current.save_folder},
       {"Temp Directory", env.system_temp_folder},
       {"Last Temp Directory", current.temp_folder},

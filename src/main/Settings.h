@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/System.h"
+
 namespace toponyx::desktop {
 
 // Everything start-up takes from the system, so that tests can give each
@@ -14,8 +16,20 @@ struct StartupEnvironment {
   std::string program_folder;      // without a trailing separator
   std::string system_temp_folder;  // with its trailing separator
   std::string wine_prefix;         // whose registry the App Paths look-up reads
+  // Where a copy that cannot write into the mapping program folder keeps
+  // its settings and saves its databases (see PlaceSettings).
+  std::string home_folder;
+  std::string config_folder;  // the program's folder in the user's configuration folder
+  bool (*is_writable_folder)(const std::string& path) = platform::IsWritableFolder;
 
   static StartupEnvironment FromSystem();
+};
+
+// Where TOPONYX.INI and the default save folder lie for one run.
+struct SettingsPlace {
+  std::string mapping_folder;
+  std::string settings_file;  // the full path of TOPONYX.INI
+  std::string save_folder;    // the default save folder ("Save Directory")
 };
 
 // The values of the settings-bearing fields of the main window.
@@ -46,13 +60,22 @@ std::string NormaliseLastFolder(std::string_view value);
 // that is not a whole number of 32 bits reads as 0.
 int32_t ParseFiletype(std::string_view value);
 
-// Reads <mapping folder>/TOPONYX.INI with its defaults and fallbacks.
-FolderSettings LoadSettings(const std::string& mapping_folder, const StartupEnvironment& env);
+// Both lie in the mapping program folder (<mapping folder>/TOPONYX.INI,
+// <mapping folder>/Toponyx) when the program may write there: a build
+// folder, a Carthovista installation of the user's. A copy installed where
+// its user cannot write, such as a package's program folder, keeps
+// TOPONYX.INI in <config folder> and saves into <home>/Toponyx instead, the
+// places a user of this system looks for them; its download folder stays
+// <mapping folder>/Toponyx, the installed samples, when that exists.
+SettingsPlace PlaceSettings(const std::string& mapping_folder, const StartupEnvironment& env);
 
-// Writes the eight keys in their order. "" when all were written, else
-// "Unable to write to <path>" (the keys after the failing one are not
-// written).
-std::string SaveSettings(const std::string& mapping_folder, const StartupEnvironment& env,
+// Reads the settings file with its defaults and fallbacks.
+FolderSettings LoadSettings(const SettingsPlace& place, const StartupEnvironment& env);
+
+// Writes the eight keys in their order, creating the settings file's folder
+// when it is missing. "" when all were written, else "Unable to write to
+// <path>" (the keys after the failing one are not written).
+std::string SaveSettings(const SettingsPlace& place, const StartupEnvironment& env,
                          const FolderSettings& current);
 
 bool IsExistingFolder(const std::string& path);

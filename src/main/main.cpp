@@ -11,7 +11,11 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(toponyx::desktop::kApplicationTitle));
-  QApplication::setApplicationDisplayName(QString::fromLatin1(toponyx::desktop::kApplicationTitle));
+  // The display name follows the application name (message box captions):
+  // setting it as well would append it to every window title on X11.
+  QApplication::setWindowIcon(toponyx::desktop::ProgramIcon());
+  // The menu entry the windows belong to (org.toponyx.creator.desktop).
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.toponyx.creator"));
 
   toponyx::desktop::BoxPrompter prompter;
   toponyx::desktop::Forms forms(toponyx::desktop::StartupEnvironment::FromSystem(), prompter);

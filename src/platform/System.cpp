@@ -90,3 +90,44 @@ LocalDate Today() {
 }
 
 }  // namespace toponyx::platform
+
+// The user's own folders.
+#include <pwd.h>
+#include <sys/stat.h>
+
+namespace toponyx::platform {
+
+std::string HomeFolder() {
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && *home != '\0') return home;
+  std::vector<char> buf(16384);
+  passwd entry{};
+  passwd* found = nullptr;
+  if (::getpwuid_r(::getuid(), &entry, buf.data(), buf.size(), &found) != 0 || found == nullptr ||
+      found->pw_dir == nullptr) {
+    return "";
+  }
+  return found->pw_dir;
+}
+
+std::string UserConfigFolder() {
+  // A relative $XDG_CONFIG_HOME is invalid and ignored, as the base
+  // directory convention asks.
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  if (config != nullptr && config[0] == kPathSeparator) {
+    std::string folder = config;
+    while (folder.size() > 1 && folder.back() == kPathSeparator) folder.pop_back();
+    return JoinPath(folder == "/" ? "" : folder, "toponyx");
+  }
+  const std::string home = HomeFolder();
+  if (home.empty()) return "";
+  return JoinPath(JoinPath(home, ".config"), "toponyx");
+}
+
+bool IsWritableFolder(const std::string& path) {
+  struct stat st {};
+  if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  return ::access(path.c_str(), W_OK | X_OK) == 0;
+}
+
+}  // namespace toponyx::platform

@@ -49,3 +49,22 @@ struct LocalDate {
 LocalDate Today();
 
 }  // namespace toponyx::platform
+
+// The user's own folders, for a copy of the program installed where its
+// user cannot write (a package's program folder).
+namespace toponyx::platform {
+
+// The user's home folder: $HOME, else the password database's entry; ""
+// when neither names one.
+std::string HomeFolder();
+
+// The program's folder in the user's configuration folder:
+// $XDG_CONFIG_HOME/toponyx when that variable holds an absolute path, else
+// <home>/.config/toponyx; "" without a home folder. Not created here.
+std::string UserConfigFolder();
+
+// True when path is an existing folder in which this process may create
+// files.
+bool IsWritableFolder(const std::string& path);
+
+}  // namespace toponyx::platform

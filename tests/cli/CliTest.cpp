@@ -82,7 +82,7 @@ TEST_F(CliTest, RefusalsAndBadArgumentsExitWithTwo) {
                     Cmd({"--name", "x", download + "/A.txt", dir.File("elsewhere.txt")})}) {
     r = RunProgram(args);
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("usage: toponyx-create"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Usage: toponyx-create"), std::string::npos) << r.err;
   }
   EXPECT_FALSE(std::filesystem::exists(save + "/x.names"));
 }
@@ -127,10 +127,17 @@ TEST_F(CliTest, RelativePathsAreTakenFromTheCurrentFolder) {
 TEST_F(CliTest, HelpAndVersion) {
   Result r = RunProgram(Cmd({"--version"}));
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, "toponyx-create 1.10a\n");
+  // The GNU form: name and version alone on the first line, then the
+  // copyright and licence.
+  EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1), "toponyx-create 1.10a\n");
+  EXPECT_NE(r.out.find("\nCopyright (C) "), std::string::npos) << r.out;
+  EXPECT_EQ(r.err, "");
   r = RunProgram(Cmd({"--help"}));
   EXPECT_EQ(r.status, 0);
-  EXPECT_NE(r.out.find("--all DIR"), std::string::npos);
+  EXPECT_EQ(r.out.rfind("Usage: toponyx-create --name NAME [OPTION]... FILE...\n", 0), 0u);
+  for (const char* part : {"--all DIR", "\nExit status:\n", "\nReport bugs to: <"}) {
+    EXPECT_NE(r.out.find(part), std::string::npos) << part;
+  }
 }
 
 TEST_F(CliTest, OtherDbfReadersOpenTheDatabase) {

@@ -1,5 +1,6 @@
 // Folders of one desktop test: a program folder, a Wine prefix, a temporary
-// folder and a download folder, all inside a fresh temporary folder, so no
+// folder, a download folder and the user's home and configuration folders
+// (the last two not created), all inside a fresh temporary folder, so no
 // test sees the real home, registry or program folder.
 #pragma once
 
@@ -25,6 +26,8 @@ struct DesktopFolders {
     env.program_folder = program;
     env.system_temp_folder = temp + "/";
     env.wine_prefix = prefix;
+    env.home_folder = home;
+    env.config_folder = config;
     return env;
   }
   // A Carthovista installation registered in the prefix's registry.
@@ -45,6 +48,8 @@ struct DesktopFolders {
   std::string prefix = dir.File("wine");
   std::string temp = dir.File("tmp");
   std::string download = dir.File("downloads");
+  std::string home = dir.File("home");
+  std::string config = dir.File("home/.config/toponyx");
 };
 
 inline QString Q(const std::string& s) {

@@ -124,6 +124,31 @@ class StartupTest : public QObject {
     QCOMPARE(Fields(forms).save, Q(f.program + "/Toponyx"));
   }
 
+  void InstalledCopyKeepsSettingsAndDatabasesWithTheUser() {
+    // A program folder the user cannot write, with the installed samples.
+    DesktopFolders f;
+    std::filesystem::create_directories(f.program + "/Toponyx");
+    StartupEnvironment env = f.Env();
+    env.is_writable_folder = [](const std::string&) { return false; };
+    RecordingPrompter prompter;
+    {
+      Forms forms(env, prompter);
+      QCOMPARE(Fields(forms).download, Q(f.program + "/Toponyx"));
+      QCOMPARE(Fields(forms).save, Q(f.home + "/Toponyx"));
+      forms.Mainfm()->SetDownloadFolder(Q(f.download));
+      forms.Mainfm()->close();
+    }
+    QVERIFY(prompter.boxes.empty());
+    QVERIFY(!QFileInfo::exists(Q(f.program + "/TOPONYX.INI")));
+    const platform::IniFile ini(f.config + "/TOPONYX.INI");
+    QCOMPARE(Q(ini.ReadString("Paths", "Save Directory", "")), Q(f.home + "/Toponyx"));
+    QCOMPARE(Q(ini.ReadString("Paths", "Start Directory", "")), Q(f.program));
+    // The next start finds them again.
+    Forms again(env, prompter);
+    QCOMPARE(Fields(again).download, Q(f.download));
+    QVERIFY(prompter.boxes.empty());
+  }
+
   void RememberedFoldersAreNormalisedAndChecked() {
     DesktopFolders f;
     const std::string data = f.dir.File("data");

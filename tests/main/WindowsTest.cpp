@@ -330,6 +330,10 @@ class WindowsTest : public QObject {
     QCOMPARE(about->size(), QSize(504, 214));
     QCOMPARE(about->VersionText(), QString("Version : 1.10a"));
     QVERIFY(about->HasPictures());
+    // The window icon carries the small and the large sizes of the theme's.
+    const QList<QSize> sizes = ProgramIcon().availableSizes();
+    QVERIFY2(sizes.contains(QSize(16, 16)) && sizes.contains(QSize(256, 256)),
+             qPrintable(QString::number(sizes.size())));
     QTimer::singleShot(0, about, [about] { QTest::keyClick(about, Qt::Key_Escape); });
     s.main()->SpeedButton3Click();
     QVERIFY(!about->isVisible());
