@@ -20,12 +20,12 @@
 #include <string>
 
 #include "NameGenerator.h"
-#include "build/BuildUi.h"
+#include "frontend/BuildUi.h"
 #include "dbf/DbfTable.h"
 #include "dbf/NameIndex.h"
 #include "platform/File.h"
 #include "platform/System.h"
-#include "readers/CodePage.h"
+#include "text/CodePage.h"
 
 // Heap allocations made while `counting` is set: the table calls of the
 // append and copy loops, so that allocations per record can be reported.

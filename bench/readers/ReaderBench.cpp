@@ -10,9 +10,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "build/BuildContext.h"
-#include "build/Dispatch.h"
-#include "build/SupportFiles.h"
+#include "pipeline/BuildContext.h"
+#include "pipeline/Dispatch.h"
+#include "pipeline/SupportFiles.h"
 #include "dbf/DbfTable.h"
 #include "geodesy/Datum.h"
 #include "platform/File.h"
@@ -46,14 +46,14 @@ Result RunOnce(const std::string& folder, const std::string& file_folder,
                const std::string& file_name) {
   NullBuildUi ui;
   dbf::DbfTable table(&ui);
-  build::TpxSettings tpx;
-  build::BuildContext ctx(table, tpx, ui);
+  pipeline::TpxSettings tpx;
+  pipeline::BuildContext ctx(table, tpx, ui);
   ctx.program_folder = folder;
-  ctx.staged.push_back(build::StagedFile{file_name, file_folder, 0});
+  ctx.staged.push_back(pipeline::StagedFile{file_name, file_folder, 0});
 
   const auto t0 = std::chrono::steady_clock::now();
-  build::CreateWorkingTable(table, folder);
-  build::ReadStagedFile(ctx, 0);
+  pipeline::CreateWorkingTable(table, folder);
+  pipeline::ReadStagedFile(ctx, 0);
   Result r;
   r.places = table.RecordCount();
   table.Close();  // every posted record on disk
@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot create a temporary folder\n");
     return 1;
   }
-  build::WriteSupportFiles(folder);
+  pipeline::WriteSupportFiles(folder);
   geo::LoadDatumFile(folder);
   platform::SetDecimalSeparator('.');
 

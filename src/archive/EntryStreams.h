@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "build/BuildUi.h"
+#include "frontend/BuildUi.h"
 #include "platform/File.h"
 
 namespace toponyx::archive {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/Error.h"
-#include "readers/CodePage.h"
+#include "text/CodePage.h"
 
 namespace toponyx::archive {
 namespace {

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "build/BuildUi.h"
+#include "frontend/BuildUi.h"
 #include "platform/File.h"
 
 namespace toponyx::archive {

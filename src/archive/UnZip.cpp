@@ -14,7 +14,7 @@
 #include "platform/Error.h"
 #include "platform/FileAttributes.h"
 #include "platform/System.h"
-#include "readers/CodePage.h"
+#include "text/CodePage.h"
 
 namespace toponyx::archive {
 namespace {

@@ -25,7 +25,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "build/BuildUi.h"
+#include "frontend/BuildUi.h"
 #include "platform/File.h"
 
 namespace toponyx::archive {

@@ -13,15 +13,15 @@
 #include <string_view>
 #include <vector>
 
-#include "build/Build.h"
-#include "build/FileList.h"
-#include "build/SupportFiles.h"
+#include "pipeline/Build.h"
+#include "pipeline/FileList.h"
+#include "pipeline/SupportFiles.h"
 #include "geodesy/Datum.h"
 #include "platform/File.h"
 #include "platform/Paths.h"
 #include "platform/Signals.h"
 #include "platform/System.h"
-#include "readers/Text.h"
+#include "text/Text.h"
 
 namespace {
 
@@ -138,7 +138,7 @@ class CliUi final : public BuildUi {
 
 // A stop signal cancels the running build, which then cleans up; the
 // program ends with the status of that signal (128 + its number).
-build::Builder* running_builder = nullptr;
+pipeline::Builder* running_builder = nullptr;
 volatile sig_atomic_t stop_signal = 0;
 
 void StopRun(int signal_number) {
@@ -228,14 +228,14 @@ int main(int argc, char** argv) {
   auto& fs = platform::DefaultFileSystem();
   const std::string cwd = platform::CurrentFolder();
   auto absolute = [&](const std::string& path) { return platform::AbsolutePath(path, cwd); };
-  build::BuildRequest request;
+  pipeline::BuildRequest request;
   request.database_name = name;
   request.save_folder = have_save ? absolute(save_folder) : cwd;
 
   if (!all_folder.empty()) {
     if (!fs.IsDirectory(all_folder)) return Usage("no such folder: " + all_folder);
     request.download_folder = absolute(all_folder);
-    for (std::string& n : build::ListFolder(request.download_folder, build::kAllDataFilesMask)) {
+    for (std::string& n : pipeline::ListFolder(request.download_folder, pipeline::kAllDataFilesMask)) {
       request.files.push_back({std::move(n), true});
     }
   } else {
@@ -251,7 +251,7 @@ int main(int argc, char** argv) {
       names.push_back(p.name);
     }
     std::sort(names.begin(), names.end(),
-              [](const std::string& a, const std::string& b) { return build::FileListLess(a, b); });
+              [](const std::string& a, const std::string& b) { return pipeline::FileListLess(a, b); });
     names.erase(std::unique(names.begin(), names.end()), names.end());
     for (std::string& n : names) request.files.push_back({std::move(n), true});
   }
@@ -263,31 +263,31 @@ int main(int argc, char** argv) {
   CliUi cli_ui(quiet, platform::StderrIsTerminal());
   BuildUi& ui = cli_ui;
   const std::string program_folder = platform::ProgramFolder();
-  std::string support_error = build::WriteSupportFiles(program_folder);
+  std::string support_error = pipeline::WriteSupportFiles(program_folder);
   if (!support_error.empty()) ui.ShowMessage(MessageKind::kError, support_error);
 
   auto started = std::chrono::steady_clock::now();
-  build::Builder builder(ui, program_folder, fs);
+  pipeline::Builder builder(ui, program_folder, fs);
   running_builder = &builder;
   platform::OnStopSignals(StopRun);
   if (stop_signal != 0) builder.Cancel();
-  build::BuildOutcome outcome = builder.Create(request);
+  pipeline::BuildOutcome outcome = builder.Create(request);
   running_builder = nullptr;
   double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
   switch (outcome.status) {
-    case build::BuildStatus::kRefused:
+    case pipeline::BuildStatus::kRefused:
       return 2;
-    case build::BuildStatus::kFailed:
+    case pipeline::BuildStatus::kFailed:
       ui.ShowMessage(MessageKind::kError, outcome.error);
       return 1;
-    case build::BuildStatus::kAborted:
+    case pipeline::BuildStatus::kAborted:
       return 1;
-    case build::BuildStatus::kCancelled:
+    case pipeline::BuildStatus::kCancelled:
       ui.ShowMessage(MessageKind::kPlain, "Cancelled");
       return 128 + (stop_signal != 0 ? stop_signal : SIGINT);
-    case build::BuildStatus::kSucceeded:
+    case pipeline::BuildStatus::kSucceeded:
       break;
   }
   const std::string base = platform::JoinPath(request.save_folder, text::TrimBlanks(name));

@@ -6,8 +6,8 @@
 
 #include "dbf/NameIndex.h"
 #include "platform/System.h"
-#include "readers/CodePage.h"
-#include "readers/Text.h"
+#include "text/CodePage.h"
+#include "text/Text.h"
 
 namespace toponyx::dbf {
 namespace {

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "build/BuildUi.h"
+#include "frontend/BuildUi.h"
 #include "platform/Error.h"
 #include "platform/File.h"
 

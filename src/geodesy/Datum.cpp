@@ -9,8 +9,8 @@
 #include "platform/Error.h"
 #include "platform/File.h"
 #include "platform/System.h"
-#include "readers/LineReader.h"
-#include "readers/Text.h"
+#include "text/LineReader.h"
+#include "text/Text.h"
 
 namespace toponyx::geo {
 namespace {

@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "geodesy/Datum.h"
-#include "readers/Text.h"
+#include "text/Text.h"
 
 namespace toponyx::geo {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "build/BuildUi.h"
+#include "frontend/BuildUi.h"
 #include "view/Prompter.h"
 
 class QWidget;

@@ -7,7 +7,7 @@
 #include <QElapsedTimer>
 #include <memory>
 
-#include "build/BuildUi.h"
+#include "frontend/BuildUi.h"
 
 class QLabel;
 class QToolButton;

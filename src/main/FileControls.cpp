@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "build/FileList.h"
+#include "pipeline/FileList.h"
 #include "main/Glyphs.h"
 
 namespace toponyx::desktop {
@@ -65,7 +65,7 @@ void TDirectoryListBox::Fill() {
     names.push_back(std::move(name));
   }
   std::sort(names.begin(), names.end(),
-            [](const std::string& a, const std::string& b) { return build::FileListLess(a, b); });
+            [](const std::string& a, const std::string& b) { return pipeline::FileListLess(a, b); });
   const QString base = directory_ == QLatin1String("/") ? QString() : directory_;
   for (const std::string& n : names) {
     const QString name = QString::fromStdString(n);
@@ -113,8 +113,8 @@ void TDriveComboBox::SelectDriveOf(const QString& folder) {
 }
 
 TFileListBox::TFileListBox(QWidget* parent) : QListWidget(parent) {
-  mask_ = QString::fromUtf8(build::kAllDataFilesMask.data(),
-                            static_cast<qsizetype>(build::kAllDataFilesMask.size()));
+  mask_ = QString::fromUtf8(pipeline::kAllDataFilesMask.data(),
+                            static_cast<qsizetype>(pipeline::kAllDataFilesMask.size()));
 }
 
 void TFileListBox::SetMask(const QString& mask) {
@@ -131,7 +131,7 @@ void TFileListBox::SetDirectory(const QString& folder) {
 void TFileListBox::Fill() {
   clear();
   if (directory_.isEmpty()) return;
-  for (const std::string& name : build::ListFolder(directory_.toStdString(), mask_.toStdString())) {
+  for (const std::string& name : pipeline::ListFolder(directory_.toStdString(), mask_.toStdString())) {
     addItem(QString::fromStdString(name));
   }
 }

@@ -1,6 +1,6 @@
 #include "main/Mainfm.h"
 
-#include "build/SupportFiles.h"
+#include "pipeline/SupportFiles.h"
 
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <exception>
 
-#include "build/FileList.h"
+#include "pipeline/FileList.h"
 #include "main/AboutBox.h"
 #include "main/DirLabel.h"
 #include "main/Dlgfm.h"
@@ -57,7 +57,7 @@ TMainfm::TMainfm(const StartupEnvironment& env, Prompter& prompter, QByteArray h
   }
   open_url = [](const QString& url) { return QDesktopServices::openUrl(QUrl(url)); };
 
-  builder_ = std::make_unique<build::Builder>(build_ui_, env_.program_folder);
+  builder_ = std::make_unique<pipeline::Builder>(build_ui_, env_.program_folder);
   build_ui_.SetEnableView([this] { ui_->bView->setEnabled(true); });
 
   connect(ui_->SpeedButton1, &QToolButton::clicked, this, &TMainfm::SpeedButton1Click);
@@ -109,7 +109,7 @@ void TMainfm::FormCreate() {
   // 1. No waypoint file staged yet.
   builder_->clear_waypoint_staged();
   // 2. The support files beside the program, at every start.
-  const std::string support_errors = build::WriteSupportFiles(
+  const std::string support_errors = pipeline::WriteSupportFiles(
       env_.program_folder,
       {{"toponyx.chm",
         std::string_view(help_file_.constData(), static_cast<size_t>(help_file_.size()))}});
@@ -153,7 +153,7 @@ void TMainfm::ReplaceFileList(const QStringList& names) {
   sorted.reserve(static_cast<size_t>(names.size()));
   for (const QString& n : names) sorted.push_back(n.toStdString());
   std::stable_sort(sorted.begin(), sorted.end(), [](const std::string& a, const std::string& b) {
-    return build::FileListLess(a, b);
+    return pipeline::FileListLess(a, b);
   });
   ui_->LB1->clear();
   for (const std::string& n : sorted) {
@@ -198,8 +198,8 @@ void TMainfm::bExitClick() {
   close();
 }
 
-build::BuildRequest TMainfm::Request() const {
-  build::BuildRequest r;
+pipeline::BuildRequest TMainfm::Request() const {
+  pipeline::BuildRequest r;
   r.database_name = ui_->eDBName->text().toStdString();
   // A relative folder text is taken relative to the program folder, for
   // creating the folder and for the files in it alike.
@@ -224,11 +224,11 @@ void TMainfm::bCreateClick() {
     last_outcome_ = builder_->Create(Request());
   } catch (const std::exception& e) {
     last_outcome_ = {};
-    last_outcome_.status = build::BuildStatus::kFailed;
+    last_outcome_.status = pipeline::BuildStatus::kFailed;
     last_outcome_.error = e.what();
   }
   running_ = false;
-  if (last_outcome_.status == build::BuildStatus::kFailed) {
+  if (last_outcome_.status == pipeline::BuildStatus::kFailed) {
     prompter_.Message(this, MessageKind::kError, Q(last_outcome_.error));
   }
 }

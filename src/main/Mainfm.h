@@ -8,7 +8,7 @@
 #include <functional>
 #include <memory>
 
-#include "build/Build.h"
+#include "pipeline/Build.h"
 #include "main/DesktopBuildUi.h"
 #include "main/Settings.h"
 #include "view/Prompter.h"
@@ -65,9 +65,9 @@ class TMainfm : public QWidget {
   const std::string& MappingFolder() const { return settings_place_.mapping_folder; }
   const SettingsPlace& Place() const { return settings_place_; }
   const StartupEnvironment& Environment() const { return env_; }
-  build::Builder& Builder() { return *builder_; }
-  build::BuildRequest Request() const;
-  build::BuildOutcome LastOutcome() const { return last_outcome_; }
+  pipeline::Builder& Builder() { return *builder_; }
+  pipeline::BuildRequest Request() const;
+  pipeline::BuildOutcome LastOutcome() const { return last_outcome_; }
   bool Running() const { return running_; }
   HelpWindow* Help() const { return help_.get(); }
   QString HelpFilePath() const;
@@ -95,11 +95,11 @@ class TMainfm : public QWidget {
   Prompter& prompter_;
   QByteArray help_file_;
   DesktopBuildUi build_ui_;
-  std::unique_ptr<build::Builder> builder_;
+  std::unique_ptr<pipeline::Builder> builder_;
   SettingsPlace settings_place_;
   int32_t default_filetype_ = 0;
   bool running_ = false;
-  build::BuildOutcome last_outcome_;
+  pipeline::BuildOutcome last_outcome_;
   std::unique_ptr<HelpWindow> help_;
 
   TDlgfm* dlgfm_ = nullptr;

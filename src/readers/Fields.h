@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "readers/Text.h"
+#include "text/Text.h"
 
 namespace toponyx::readers {
 

@@ -5,12 +5,12 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "build/BuildContext.h"
+#include "pipeline/BuildContext.h"
 #include "readers/CodeLists.h"
-#include "readers/CodePage.h"
+#include "text/CodePage.h"
 #include "readers/Fields.h"
 #include "readers/Readers.h"
-#include "readers/Text.h"
+#include "text/Text.h"
 
 namespace toponyx::readers {
 namespace {
@@ -30,7 +30,7 @@ bool Unusable(std::string_view name) {
 
 class GeoNamesReader {
  public:
-  explicit GeoNamesReader(build::BuildContext& ctx) : ctx_(ctx) {}
+  explicit GeoNamesReader(pipeline::BuildContext& ctx) : ctx_(ctx) {}
 
   void Line(const std::string& raw) {
     text::Utf8LineToAnsi(raw, decoded_);  // a broken line becomes empty
@@ -74,7 +74,7 @@ class GeoNamesReader {
     return last_->full;
   }
 
-  build::BuildContext& ctx_;
+  pipeline::BuildContext& ctx_;
   std::string decoded_;
   FieldCuts<kFeatureCodeField> f_;
   // One entry per description met in this file (the table has 672 rows).
@@ -85,7 +85,7 @@ class GeoNamesReader {
 
 }  // namespace
 
-void ReadGeoNames(build::BuildContext& ctx) {
+void ReadGeoNames(pipeline::BuildContext& ctx) {
   GeoNamesReader reader(ctx);
   reader.Line(ctx.line);  // line 1, read by the format dispatch
   while (!ctx.input.Eof()) {

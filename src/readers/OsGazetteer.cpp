@@ -4,12 +4,12 @@
 #include <string>
 #include <string_view>
 
-#include "build/BuildContext.h"
+#include "pipeline/BuildContext.h"
 #include "geodesy/Datum.h"
 #include "readers/Fields.h"
 #include "readers/PlaceRecord.h"
 #include "readers/Readers.h"
-#include "readers/Text.h"
+#include "text/Text.h"
 
 namespace toponyx::readers {
 namespace {
@@ -55,7 +55,7 @@ std::string_view FeatureType(std::string_view code) {
 
 }  // namespace
 
-void ReadOsGazetteer(build::BuildContext& ctx) {
+void ReadOsGazetteer(pipeline::BuildContext& ctx) {
   std::string& lat_text = ctx.scratch[0];
   std::string& lon_text = ctx.scratch[1];
   FieldCuts<kFeatureCodeField> f;

@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "platform/System.h"
-#include "readers/Text.h"
+#include "text/Text.h"
 
 namespace toponyx::readers {
 namespace {

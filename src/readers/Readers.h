@@ -4,7 +4,7 @@
 // and never stop on a bad line.
 #pragma once
 
-namespace toponyx::build {
+namespace toponyx::pipeline {
 struct BuildContext;
 }
 
@@ -12,17 +12,17 @@ namespace toponyx::readers {
 
 // USA GNIS: the text-file entry (a ".txt" file recognised by its first line,
 // reopened at line 1) and the plain entry (".usa" or no extension).
-void ReadUsaGnisTextFile(build::BuildContext& ctx);
-void ReadUsaGnisPlain(build::BuildContext& ctx);
+void ReadUsaGnisTextFile(pipeline::BuildContext& ctx);
+void ReadUsaGnisPlain(pipeline::BuildContext& ctx);
 // World GNS, after line 1 (the header).
-void ReadWorldGns(build::BuildContext& ctx);
+void ReadWorldGns(pipeline::BuildContext& ctx);
 // GeoNames: the line in ctx.line first, then the rest.
-void ReadGeoNames(build::BuildContext& ctx);
+void ReadGeoNames(pipeline::BuildContext& ctx);
 // Ordnance Survey 1:50 000 gazetteer, from line 1.
-void ReadOsGazetteer(build::BuildContext& ctx);
+void ReadOsGazetteer(pipeline::BuildContext& ctx);
 // Carthovista waypoint file, from line 5.
-void ReadWaypoints(build::BuildContext& ctx);
+void ReadWaypoints(pipeline::BuildContext& ctx);
 // Toponyx text file, from line 1.
-void ReadToponyxText(build::BuildContext& ctx);
+void ReadToponyxText(pipeline::BuildContext& ctx);
 
 }  // namespace toponyx::readers

@@ -7,19 +7,19 @@
 #include <string>
 #include <string_view>
 
-#include "build/BuildContext.h"
+#include "pipeline/BuildContext.h"
 #include "geodesy/Datum.h"
 #include "geodesy/Grid.h"
 #include "geodesy/Nzmg.h"
 #include "readers/Fields.h"
 #include "readers/PlaceRecord.h"
 #include "readers/Readers.h"
-#include "readers/Text.h"
+#include "text/Text.h"
 
 namespace toponyx::readers {
 namespace {
 
-using build::TpxGrid;
+using pipeline::TpxGrid;
 
 constexpr int kNameField = 1;
 constexpr int kFeatureTypeField = 2;
@@ -78,7 +78,7 @@ double Angle(std::string_view t, std::string& buffer) {
 
 class TpxReader {
  public:
-  explicit TpxReader(build::BuildContext& ctx)
+  explicit TpxReader(pipeline::BuildContext& ctx)
       : ctx_(ctx),
         s_(ctx.tpx),
         datum_(geo::DatumIndex(s_.datum_name)),
@@ -170,8 +170,8 @@ class TpxReader {
     ctx_.AppendPlace(text::TrimBlanks(f_.Get(kNameField, "")), full_, {}, lat_text_, lon_text_);
   }
 
-  build::BuildContext& ctx_;
-  build::TpxSettings& s_;
+  pipeline::BuildContext& ctx_;
+  pipeline::TpxSettings& s_;
   int32_t datum_;
   const int32_t wgs84_;
   FieldCuts<kSecondField> f_;
@@ -182,7 +182,7 @@ class TpxReader {
 
 }  // namespace
 
-void ReadToponyxText(build::BuildContext& ctx) {
+void ReadToponyxText(pipeline::BuildContext& ctx) {
   TpxReader reader(ctx);
   while (!ctx.input.Eof()) {
     ctx.input.ReadLine(ctx.line);

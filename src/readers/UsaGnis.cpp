@@ -4,16 +4,16 @@
 #include <string>
 #include <string_view>
 
-#include "build/BuildContext.h"
+#include "pipeline/BuildContext.h"
 #include "readers/Fields.h"
 #include "readers/PlaceRecord.h"
 #include "readers/Readers.h"
-#include "readers/Text.h"
+#include "text/Text.h"
 
 namespace toponyx::readers {
 namespace {
 
-using build::BuildContext;
+using pipeline::BuildContext;
 
 // Columns of the fixed layout (1-based, inclusive).
 constexpr size_t kNameColumn = 14, kNameWidth = 100;   // 14-113
@@ -130,7 +130,7 @@ bool NameSaysDecimal(const BuildContext& ctx) {
 
 }  // namespace
 
-void ReadUsaGnisTextFile(build::BuildContext& ctx) {
+void ReadUsaGnisTextFile(pipeline::BuildContext& ctx) {
   UsaReader reader(ctx);
   if (NameSaysDecimal(ctx)) {
     reader.ReadDecimalFile();
@@ -139,7 +139,7 @@ void ReadUsaGnisTextFile(build::BuildContext& ctx) {
   }
 }
 
-void ReadUsaGnisPlain(build::BuildContext& ctx) {
+void ReadUsaGnisPlain(pipeline::BuildContext& ctx) {
   UsaReader reader(ctx);
   if (NameSaysDecimal(ctx)) {
     reader.ReadDecimalFile();

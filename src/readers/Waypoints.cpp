@@ -5,12 +5,12 @@
 #include <string>
 #include <string_view>
 
-#include "build/BuildContext.h"
+#include "pipeline/BuildContext.h"
 #include "geodesy/Datum.h"
 #include "readers/Fields.h"
 #include "readers/PlaceRecord.h"
 #include "readers/Readers.h"
-#include "readers/Text.h"
+#include "text/Text.h"
 
 namespace toponyx::readers {
 namespace {
@@ -24,7 +24,7 @@ constexpr std::string_view kWaypoint = "Waypoint";
 
 }  // namespace
 
-void ReadWaypoints(build::BuildContext& ctx) {
+void ReadWaypoints(pipeline::BuildContext& ctx) {
   if (!ctx.full_codes.Contains(kWaypoint)) ctx.full_codes.Add(kWaypoint);
   const int32_t from = geo::DatumIndex(ctx.waypoint_datum);
   const int32_t to = geo::DatumIndex("WGS 84");

@@ -7,12 +7,12 @@
 #include <string_view>
 #include <utility>
 
-#include "build/BuildContext.h"
-#include "readers/CodePage.h"
+#include "pipeline/BuildContext.h"
+#include "text/CodePage.h"
 #include "readers/Fields.h"
 #include "readers/PlaceRecord.h"
 #include "readers/Readers.h"
-#include "readers/Text.h"
+#include "text/Text.h"
 
 namespace toponyx::readers {
 namespace {
@@ -68,7 +68,7 @@ std::string_view PlaceName(const FieldCuts<kMaxField>& f, const Layout& layout) 
 
 }  // namespace
 
-void ReadWorldGns(build::BuildContext& ctx) {
+void ReadWorldGns(pipeline::BuildContext& ctx) {
   const Layout layout = ctx.world_gns_current  ? CurrentLayout(ctx.line)
                         : ctx.world_gns_header ? kLayoutA
                                                : kLayoutB;

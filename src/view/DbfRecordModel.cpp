@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <exception>
 
-#include "readers/CodePage.h"
+#include "text/CodePage.h"
 
 namespace toponyx::desktop {
 

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-#include "build/BuildUi.h"
+#include "frontend/BuildUi.h"
 
 class QWidget;
 

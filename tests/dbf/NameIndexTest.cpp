@@ -7,8 +7,8 @@
 
 #include "TableTestUtil.h"
 #include "dbf/DbfTable.h"
-#include "readers/CodePage.h"
-#include "readers/Text.h"
+#include "text/CodePage.h"
+#include "text/Text.h"
 #include "support/FaultFileSystem.h"
 #include "support/TempDir.h"
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "build/BuildUi.h"
+#include "frontend/BuildUi.h"
 #include "dbf/DbfTable.h"
 
 namespace toponyx::testing {

@@ -248,7 +248,7 @@ class WindowsTest : public QObject {
 
     QVERIFY2(s.prompter.boxes.empty(), qPrintable(s.prompter.Texts().join("|")));
     QCOMPARE(static_cast<int>(s.main()->LastOutcome().status),
-             static_cast<int>(build::BuildStatus::kSucceeded));
+             static_cast<int>(pipeline::BuildStatus::kSucceeded));
     QVERIFY(QFileInfo::exists(Q(save + "/lookouts.names")));
     QVERIFY(QFileInfo::exists(Q(save + "/lookouts.types")));
     QVERIFY(s.Button("bView")->isEnabled());

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "readers/Resources.h"
-#include "readers/Text.h"
+#include "text/Text.h"
 #include "support/TempDir.h"
 
 namespace toponyx::readers {

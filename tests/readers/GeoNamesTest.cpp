@@ -1,7 +1,7 @@
 // GeoNames files, read through whole builds.
 #include <gtest/gtest.h>
 
-#include "build/BuildFixture.h"
+#include "pipeline/BuildFixture.h"
 #include "readers/CreateRun.h"
 
 namespace toponyx::testing {
@@ -29,7 +29,7 @@ TEST_F(GeoNamesTest, FirstLineFromTheDispatchThenEveryLineToTheLast) {
   // A file of one line without a final break: the line the format test read.
   Write("one.txt",
         Row("2179537", "Wellington", "Wellington", "", "-41.28664", "174.77557", "PPLC"));
-  ASSERT_EQ(Run({"one.txt"}).status, build::BuildStatus::kSucceeded);
+  ASSERT_EQ(Run({"one.txt"}).status, pipeline::BuildStatus::kSucceeded);
   EXPECT_EQ(Records(), (std::vector<Fields>{{"Wellington", "Capital Of A Political Entity", "",
                                              "-41.28664", "174.77557"}}));
 
@@ -37,7 +37,7 @@ TEST_F(GeoNamesTest, FirstLineFromTheDispatchThenEveryLineToTheLast) {
   Write("three.txt", Row("1000001", "First", "", "", "1", "2", "PPL") + "\r\n" +
                          Row("1000002", "Second", "", "", "3", "4", "PPL") + "\n" +
                          Row("1000003", "Last", "", "", "5", "6", "PPL"));
-  ASSERT_EQ(Run({"three.txt"}, "three").status, build::BuildStatus::kSucceeded);
+  ASSERT_EQ(Run({"three.txt"}, "three").status, pipeline::BuildStatus::kSucceeded);
   EXPECT_EQ(NamesOf(Output("three")), (std::vector<std::string>{"First", "Last", "Second"}));
 }
 
@@ -53,7 +53,7 @@ TEST_F(GeoNamesTest, NameFallbacksAndSkippedLines) {
             Row("1000007", "No Position", "", "", " ", "", "PPL") + "\n" +
             Row("1000008", "Broken \xE2\x82", "", "", "8", "8", "PPL") + "\n" +
             Row("1000009", "  Trimmed  ", "", "", " 9.5 ", " 10 ", "PPL") + "\n" + "1000010\n");
-  ASSERT_EQ(Run({"nz.txt"}).status, build::BuildStatus::kSucceeded);
+  ASSERT_EQ(Run({"nz.txt"}).status, pipeline::BuildStatus::kSucceeded);
   EXPECT_EQ(Records(), (std::vector<Fields>{
                            {"Alpha", "Populated Place", "", "3", "3"},
                            {"No Longitude", "Populated Place", "", "6", ""},
@@ -74,7 +74,7 @@ TEST_F(GeoNamesTest, CodesAreLookedUpExactlyAndProperCased) {
                          Row("1000006", "Padded", "", "", "6", "6", " STM ") + "\n" +
                          Row("1000007", "Missing", "", "", "7", "7", "") + "\n" +
                          Row("1000008", "Seat Again", "", "", "8", "8", "PPLA"));
-  ASSERT_EQ(Run({"codes.txt"}).status, build::BuildStatus::kSucceeded);
+  ASSERT_EQ(Run({"codes.txt"}).status, pipeline::BuildStatus::kSucceeded);
   EXPECT_EQ(Records(), (std::vector<Fields>{
                            {"Capital", "Capital Of A Political Entity", "", "1", "1"},
                            {"Ferry", "Bus Station", "", "4", "4"},
@@ -120,7 +120,7 @@ TEST_F(GeoNamesTest, RealCountryDumpAndCities) {
   WriteFileBytes(download + "/XK.txt", ReadFileBytes(real + "/geonames/XK.txt"));
   WriteFileBytes(download + "/cities.txt",
                  ReadFileBytes(real + "/geonames/cities15000_head3000.txt"));
-  ASSERT_EQ(Run({"XK.txt", "cities.txt"}).status, build::BuildStatus::kSucceeded);
+  ASSERT_EQ(Run({"XK.txt", "cities.txt"}).status, pipeline::BuildStatus::kSucceeded);
   const auto out = Records();
   EXPECT_EQ(out.size(), 5699u + 3000u);  // every line is a place
   auto has = [&out](const Fields& f) { return std::find(out.begin(), out.end(), f) != out.end(); };

@@ -3,7 +3,7 @@
 // shift (Ord Srvy Grt Britn to WGS 84), not from the program's own code.
 #include <gtest/gtest.h>
 
-#include "build/BuildFixture.h"
+#include "pipeline/BuildFixture.h"
 #include "readers/CreateRun.h"
 
 namespace toponyx::testing {
@@ -36,7 +36,7 @@ TEST_F(OsGazetteerTest, DegreesAndMinutesShiftedToWgs84AndTheWestRule) {
                               "1:NY3704:Short Line:NY:54:25.8:2:57.7\r\n" +
                               // Degrees read as GetIntField reads them ("N54" is 54).
                               Os("Noisy", "N54", "25.8m", "2", "57.7", "W", "T"));
-  ASSERT_EQ(Run({"50kgaz2008.txt"}).status, build::BuildStatus::kSucceeded);
+  ASSERT_EQ(Run({"50kgaz2008.txt"}).status, pipeline::BuildStatus::kSucceeded);
   const Fields west{"", "Town", "", "54.4301407", "-2.9630762"};
   const Fields east{"", "Town", "", "54.4302243", "2.95966003"};
   auto named = [](Fields f, std::string name) {
@@ -51,7 +51,7 @@ TEST_F(OsGazetteerTest, DegreesAndMinutesShiftedToWgs84AndTheWestRule) {
 
   // Form D takes the user's decimal separator.
   platform::SetDecimalSeparator(',');
-  ASSERT_EQ(Run({"50kgaz2008.txt"}, "comma").status, build::BuildStatus::kSucceeded);
+  ASSERT_EQ(Run({"50kgaz2008.txt"}, "comma").status, pipeline::BuildStatus::kSucceeded);
   EXPECT_EQ(Output("comma")[0].fields,
             (Fields{"Ambleside", "Town", "", "54,4301407", "-2,9630762"}));
 }
@@ -84,7 +84,7 @@ TEST_F(OsGazetteerTest, CodeWordsAndSkippedLines) {
   file += Os("", "51", "30", "0", "0", "E", "T") + Os("  ", "51", "30", "0", "0", "E", "T") +
           "\r\n" + "\r\n";
   Write("OS_50KGAZ.txt", file);
-  ASSERT_EQ(Run({"OS_50KGAZ.txt"}).status, build::BuildStatus::kSucceeded);
+  ASSERT_EQ(Run({"OS_50KGAZ.txt"}).status, pipeline::BuildStatus::kSucceeded);
   auto out = Records();
   for (auto& f : out) f[3] = f[4] = "";  // positions are checked above
   EXPECT_EQ(out, expected);

@@ -3,7 +3,7 @@
 // implementation of the conversions, not from the program's own code.
 #include <gtest/gtest.h>
 
-#include "build/BuildFixture.h"
+#include "pipeline/BuildFixture.h"
 #include "readers/CreateRun.h"
 
 namespace toponyx::testing {
@@ -48,7 +48,7 @@ TEST_F(ToponyxTextTest, AngleTextsCommentsAndDataLines) {
         ",Summit,,,174.5\n"
         ",Nameless,,-36,\n"
         "Not A Number,nowhere,,nan,174\n");
-  ASSERT_EQ(Run({"auckland.tpx"}).status, build::BuildStatus::kSucceeded);
+  ASSERT_EQ(Run({"auckland.tpx"}).status, pipeline::BuildStatus::kSucceeded);
   EXPECT_EQ(Records(), (std::vector<Fields>{
                            {"", "Nameless", "", "-36.00000", "0.00000"},
                            {"#3", "Abc", "", "0.00000", "0.00000"},
@@ -79,7 +79,7 @@ TEST_F(ToponyxTextTest, UtmLinesWithDefaultZoneHemisphereAndDatum) {
         "#1,UTM , 33U , ?\n"  // neither S nor N: the band letter decides
         "Band Only,Trig,,500000,5000000\n"
         "Huge,Nowhere,,1e308,1e308\n");  // no finite position: passed over
-  ASSERT_EQ(Run({"sydney.tpx"}).status, build::BuildStatus::kSucceeded);
+  ASSERT_EQ(Run({"sydney.tpx"}).status, pipeline::BuildStatus::kSucceeded);
   EXPECT_EQ(Records(), (std::vector<Fields>{
                            {"Band", "Trig", "", "45.15348", "15.00000"},
                            {"Band Only", "Trig", "", "45.15348", "15.00000"},
@@ -97,7 +97,7 @@ TEST_F(ToponyxTextTest, NzMapGridLinesAndFailedConversions) {
         "Far Away,Lost,,1000000000,1000000000\n"  // the iteration does not settle
         "#2,Geodetic Datum 1949\n"
         "Mount Victoria,Trig,,5989590,2660320\n");
-  ASSERT_EQ(Run({"wellington.tpx"}).status, build::BuildStatus::kSucceeded);
+  ASSERT_EQ(Run({"wellington.tpx"}).status, pipeline::BuildStatus::kSucceeded);
   EXPECT_EQ(Records(), (std::vector<Fields>{
                            {"Mount Victoria", "Trig", "", "-41.28656", "174.79484"},
                            {"Origin", "Trig", "", "-41.00000", "173.00000"},
@@ -110,7 +110,7 @@ TEST_F(ToponyxTextTest, NzMapGridLinesAndFailedConversions) {
 TEST_F(ToponyxTextTest, UnknownDatumsFallBackToWgs84AndWarnOncePerRun) {
   Write("a.tpx", "#2,wgs 84\nA,Trig,,-36.5,174.5\n");
   Write("b.tpx", "#2,European 1950\n#2,Datum Of Nowhere\nB,Trig,,-36.5,174.5\n");
-  ASSERT_EQ(Run({"a.tpx", "b.tpx"}).status, build::BuildStatus::kSucceeded);
+  ASSERT_EQ(Run({"a.tpx", "b.tpx"}).status, pipeline::BuildStatus::kSucceeded);
   EXPECT_EQ(Positions(), (std::vector<std::string>{"-36.50000 174.50000", "-36.50000 174.50000"}));
   EXPECT_EQ(ui.texts(), (std::vector<std::string>{kUserFileWarning}));
 }
@@ -118,13 +118,13 @@ TEST_F(ToponyxTextTest, UnknownDatumsFallBackToWgs84AndWarnOncePerRun) {
 TEST_F(ToponyxTextTest, SettingsCarryOverBetweenFilesAndRuns) {
   Write("a_grid.tpx", "#1,UTM,56,S\n#2,European 1950\nFirst,Trig,,334000,6252000\n");
   Write("b_bare.tpx", "Second,Trig,,334000,6252000\n");
-  ASSERT_EQ(Run({"a_grid.tpx", "b_bare.tpx"}).status, build::BuildStatus::kSucceeded);
+  ASSERT_EQ(Run({"a_grid.tpx", "b_bare.tpx"}).status, pipeline::BuildStatus::kSucceeded);
   // The second file keeps the grid, zone, hemisphere and datum of the first.
   EXPECT_EQ(Positions(), (std::vector<std::string>{"-33.85875 151.20698", "-33.85875 151.20698"}));
 
   // A new run starts on latitude and longitude but keeps the datum.
   Write("c_next.tpx", "Third,Trig,,46.5575,8.5567\n");
-  ASSERT_EQ(Run({"c_next.tpx"}, "next").status, build::BuildStatus::kSucceeded);
+  ASSERT_EQ(Run({"c_next.tpx"}, "next").status, pipeline::BuildStatus::kSucceeded);
   EXPECT_EQ(Positions("next"), (std::vector<std::string>{"46.55659 8.55561"}));
 }
 

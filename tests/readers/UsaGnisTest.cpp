@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "build/BuildFixture.h"
+#include "pipeline/BuildFixture.h"
 
 namespace toponyx::testing {
 namespace {
@@ -44,7 +44,7 @@ TEST_F(UsaGnisTest, BarLayoutNamesCodesAndSkippedPositions) {
                       "6||Populated Place|VA|51|Bath|017|x|x|37.5|-78.5\r\n"
                       "7|Blank Class|   |VA|51|Bath|017|x|x|37.5|-78.5\r\n"
                       "8|Comma,|POPULATED PLACE|VA|51|Bath|017|x|x|37.5|-78.5");  // no final break
-  ASSERT_EQ(Run({"va.txt"}).status, build::BuildStatus::kSucceeded);
+  ASSERT_EQ(Run({"va.txt"}).status, pipeline::BuildStatus::kSucceeded);
   EXPECT_EQ(Live(Output()), (std::vector<Fields>{
                                 {"Blank Class", "", "", "37.5", "-78.5"},
                                 {"Comma", "Populated Place", "", "37.5", "-78.5"},
@@ -64,7 +64,7 @@ TEST_F(UsaGnisTest, TabDecimalLayoutByName) {
         "3\tEmpty Lat\tLake\tCA\t06\tX\t1\t2\t3\t\t-118.25\n"
         "4\tZero Is Fine\tLake\tCA\t06\tX\t1\t2\t3\t0\t0\n"
         "5\tShort\tLake\n");
-  ASSERT_EQ(Run({"ca_deci.txt"}).status, build::BuildStatus::kSucceeded);
+  ASSERT_EQ(Run({"ca_deci.txt"}).status, pipeline::BuildStatus::kSucceeded);
   EXPECT_EQ(Live(Output()), (std::vector<Fields>{
                                 {"Tab Place", "Lake", "", "34.5", "-118.25"},
                                 {"Zero Is Fine", "Lake", "", "0", "0"},
@@ -77,7 +77,7 @@ TEST_F(UsaGnisTest, FixedLayoutConvertsPackedDms) {
                      "short line\r\n" + "\r\n" + FixedLine("No Pos", "ppl", "UNKNOWN", "UNKNOWN") +
                      "\r\n" + FixedLine("Equator", "ppl", "000000N", "0000000E");
   Write("az.txt", file);
-  ASSERT_EQ(Run({"az.txt"}).status, build::BuildStatus::kSucceeded);
+  ASSERT_EQ(Run({"az.txt"}).status, pipeline::BuildStatus::kSucceeded);
   EXPECT_EQ(Live(Output()), (std::vector<Fields>{
                                 {"Equator", "Ppl", "", "0.0000000", "0.0000000"},
                                 {"Los Angeles", "Ppl", "", "34.2563889", "-118.50416"},
@@ -91,13 +91,13 @@ TEST_F(UsaGnisTest, BarHeaderSwitchesAFixedFileToTheDecimalLayout) {
   std::string file = FixedLine("Fixed One", "ppl", "341523N", "1183015W") + "\n" + kBarHeader +
                      "1|Bar One|Dam|x|x|x|x|x|x|1.5|2.5\n";
   Write("mixed.txt", "x feature_id|feature_name|feature_class|state_alpha|\n" + file);
-  ASSERT_EQ(Run({"mixed.txt"}).status, build::BuildStatus::kSucceeded);
+  ASSERT_EQ(Run({"mixed.txt"}).status, pipeline::BuildStatus::kSucceeded);
   // The first line holds the header text, so the file starts in the "|"
   // layout; its fixed line is then read as a "|" line without positions.
   EXPECT_EQ(NamesOf(Output()), (Texts{"Bar One"}));
 
   Write("mixed2.txt", "FEATURE_ID\tNAME\n" + file);  // a tab header first
-  ASSERT_EQ(Run({"mixed2.txt"}, "two").status, build::BuildStatus::kSucceeded);
+  ASSERT_EQ(Run({"mixed2.txt"}, "two").status, pipeline::BuildStatus::kSucceeded);
   EXPECT_EQ(NamesOf(Output("two")), (Texts{"Bar One", "Fixed One"}));
 }
 
@@ -105,7 +105,7 @@ TEST_F(UsaGnisTest, LongTextsAreCutToTheFieldWidths) {
   const std::string long_name(50, 'N');
   Write("cut.txt",
         kBarHeader + "1|" + long_name + "|Summit|x|x|x|x|x|x|12.3456789012|-118.5041667\n");
-  ASSERT_EQ(Run({"cut.txt"}).status, build::BuildStatus::kSucceeded);
+  ASSERT_EQ(Run({"cut.txt"}).status, pipeline::BuildStatus::kSucceeded);
   auto out = Output();
   ASSERT_EQ(out.size(), 1u);
   EXPECT_EQ(out[0].fields[0], std::string(45, 'N'));
@@ -184,7 +184,7 @@ TEST_F(UsaGnisTest, RealFilesFromTheUsgs) {
   WriteFileBytes(download + "/AZ_fixed.txt",
                  ReadFileBytes(real + "/gnis/AZ_fixed_packedDMS_sample.txt"));
   ASSERT_EQ(Run({"AZ_fixed.txt", "VA_Bath.txt", "VA_Monterey.txt"}).status,
-            build::BuildStatus::kSucceeded);
+            pipeline::BuildStatus::kSucceeded);
   auto out = Output();
   // Every line but the two headers is a place (the last line of Monterey
   // has no line break); the fixed sample's 20 lines are all places.

@@ -2,7 +2,7 @@
 // come from an independent implementation of the datum shift.
 #include <gtest/gtest.h>
 
-#include "build/BuildFixture.h"
+#include "pipeline/BuildFixture.h"
 #include "readers/CreateRun.h"
 
 namespace toponyx::testing {
@@ -42,7 +42,7 @@ TEST_F(WaypointsTest, NamesDescriptionsAndSkippedLines) {
                         Wpt("No Position", " ", "", "ignored") + Wpt("", "-33", "151", " ") +
                         Wpt("Noisy", "+12.3456789x", "1e1", "") + Wpt("Infinite", "inf", "1", "") +
                         "2,Short,10,20\r\n" + "\r\n");
-  ASSERT_EQ(Run({"camp.wpt"}).status, build::BuildStatus::kSucceeded);
+  ASSERT_EQ(Run({"camp.wpt"}).status, pipeline::BuildStatus::kSucceeded);
   // The name part of " - Spring" is empty; the name database stores its
   // values left-aligned, as it does the right-aligned positions.
   EXPECT_EQ(Records(), (std::vector<Fields>{
@@ -60,7 +60,7 @@ TEST_F(WaypointsTest, NamesDescriptionsAndSkippedLines) {
 TEST_F(WaypointsTest, PositionsMoveFromTheFileDatumToWgs84) {
   Write("alps.wpt", Header("European 1950") + Wpt("SUMMIT1", "46.5575", "8.5567", "") +
                         Wpt("ORIGIN", "0", "0", "") + Wpt("POLAR", "85.5", "8.5", ""));
-  ASSERT_EQ(Run({"alps.wpt"}).status, build::BuildStatus::kSucceeded);
+  ASSERT_EQ(Run({"alps.wpt"}).status, pipeline::BuildStatus::kSucceeded);
   EXPECT_EQ(Records(), (std::vector<Fields>{
                            {"ORIGIN", "Waypoint", "", "0.00000", "0.00000"},
                            {"POLAR", "Waypoint", "", "85.50000", "8.50000"},
@@ -73,7 +73,7 @@ TEST_F(WaypointsTest, UnknownDatumReadsAsWgs84AndWarnsOncePerRun) {
   // The datum line is compared as it stands: a trailing blank is unknown.
   Write("a.wpt", Header("WGS 84 ") + Wpt("A", "46.5575", "8.5567", ""));
   Write("b.wpt", Header("Nowhere 1900") + Wpt("B", "46.5575", "8.5567", ""));
-  ASSERT_EQ(Run({"a.wpt", "b.wpt"}).status, build::BuildStatus::kSucceeded);
+  ASSERT_EQ(Run({"a.wpt", "b.wpt"}).status, pipeline::BuildStatus::kSucceeded);
   EXPECT_EQ(Records(), (std::vector<Fields>{{"A", "Waypoint", "", "46.55750", "8.55670"},
                                             {"B", "Waypoint", "", "46.55750", "8.55670"}}));
   EXPECT_EQ(ui.texts(), (std::vector<std::string>{kWaypointWarning}));
@@ -84,7 +84,7 @@ TEST_F(WaypointsTest, HeaderOnlyFilesAndFilesWithoutTheMarker) {
   // After a file with the marker, one without it is still not read.
   Write("b_plain.wpt", "1,NOTREAD,1,2\r\n1,NOTREAD,1,2\r\n1,NOTREAD,1,2\r\n1,NOTREAD,1,2\r\n" +
                            Wpt("NOTREAD", "1", "2", ""));
-  ASSERT_EQ(Run({"a_empty.wpt", "b_plain.wpt"}).status, build::BuildStatus::kSucceeded);
+  ASSERT_EQ(Run({"a_empty.wpt", "b_plain.wpt"}).status, pipeline::BuildStatus::kSucceeded);
   EXPECT_TRUE(Output().empty());
   EXPECT_EQ(Types(), TypesWith({"Waypoint"}));
 }

@@ -3,7 +3,7 @@
 
 #include <map>
 
-#include "build/BuildFixture.h"
+#include "pipeline/BuildFixture.h"
 #include "readers/CreateRun.h"
 
 namespace toponyx::testing {
@@ -58,7 +58,7 @@ TEST_F(WorldGnsTest, NewerLayoutDecodesUtf8AndWalksTheNameColumns) {
                       B("11", "12", "P", "PPL", "", "Broken \xC3(") +
                       B("13", "14", " R ", " RSTN ", "", "Blanks Around") +
                       "2\t-1\t-2\t15\t16\n");  // too few fields for anything but the position
-  ASSERT_EQ(Run({"sz.txt"}).status, build::BuildStatus::kSucceeded);
+  ASSERT_EQ(Run({"sz.txt"}).status, pipeline::BuildStatus::kSucceeded);
   EXPECT_EQ(Records(), (std::vector<Fields>{
                            {"Blanks Around", "Railroad Station", "Road or Railroad", "13", "14"},
                            {"Full Form", "Mountain", "Mountain, Hill, Elevation", "1", "2"},
@@ -100,7 +100,7 @@ TEST_F(WorldGnsTest, CurrentLayoutFindsItsColumnsByName) {
   Write("moved.txt",
         "desig_cd\tlong_dd\tlat_dd\tfull_name\tfc\n"
         "STM\t18.0\t49.0\tMoved Stream\tH\n");
-  ASSERT_EQ(Run({"moved.txt", "sk.txt"}).status, build::BuildStatus::kSucceeded);
+  ASSERT_EQ(Run({"moved.txt", "sk.txt"}).status, pipeline::BuildStatus::kSucceeded);
   EXPECT_EQ(
       Records(),
       (std::vector<Fields>{
@@ -117,7 +117,7 @@ TEST_F(WorldGnsTest, RealCurrentDownload) {
   if (real.empty()) GTEST_SKIP() << "no real data beside the project";
   WriteFileBytes(download + "/Slovakia.txt",
                  ReadFileBytes(real + "/gns/Slovakia_2026-03_head1000.txt"));
-  ASSERT_EQ(Run({"Slovakia.txt"}).status, build::BuildStatus::kSucceeded);
+  ASSERT_EQ(Run({"Slovakia.txt"}).status, pipeline::BuildStatus::kSucceeded);
   auto records = Records();
   EXPECT_EQ(records.size(), 999u);  // every line but the header
   // Slovakia and the border features of its neighbours.
@@ -137,7 +137,7 @@ TEST_F(WorldGnsTest, OlderLayoutTakesItsOwnColumnsAndTheBytesAsTheyStand) {
   Write("ei.txt", kHeaderA + a("P", "PPLA", "Corcaigh", "Cork") +
                       a("H", "LK", "Loch \xC9irne", "") +  // Windows-1252, not UTF-8
                       a("L", "AREA", "", " ") + a("U", "BNK", " ", " "));
-  ASSERT_EQ(Run({"ei.txt"}).status, build::BuildStatus::kSucceeded);
+  ASSERT_EQ(Run({"ei.txt"}).status, pipeline::BuildStatus::kSucceeded);
   // É is stored in the OEM code page (0x90).
   EXPECT_EQ(
       Records(),
@@ -158,7 +158,7 @@ TEST_F(WorldGnsTest, EachFileOfARunHasItsOwnLayout) {
   Write("b_new.txt", kHeaderB + B("3", "4", "P", "PPL", "", "New"));
   Write("c_old.txt",
         kHeaderA + Line(25, {{4, "5"}, {5, "6"}, {11, "T"}, {12, "MT"}, {25, "Again"}}));
-  ASSERT_EQ(Run({"a_old.txt", "b_new.txt", "c_old.txt"}).status, build::BuildStatus::kSucceeded);
+  ASSERT_EQ(Run({"a_old.txt", "b_new.txt", "c_old.txt"}).status, pipeline::BuildStatus::kSucceeded);
   EXPECT_EQ(Records(), (std::vector<Fields>{
                            {"Again", "Mountain", "Mountain, Hill, Elevation", "5", "6"},
                            {"New", "Populated Place", "City or Town", "3", "4"},
@@ -195,7 +195,7 @@ TEST_F(WorldGnsTest, RealCountryFiles) {
   WriteFileBytes(download + "/lo2008.txt", ReadFileBytes(real + "/gns/lo_2008-12_head2500.txt"));
   WriteFileBytes(download + "/lo2010.txt", ReadFileBytes(real + "/gns/lo_2010-06_head2500.txt"));
   WriteFileBytes(download + "/kv.txt", ReadFileBytes(real + "/gns/kv_head2500.txt"));
-  ASSERT_EQ(Run({"lo2008.txt", "lo2010.txt", "kv.txt"}).status, build::BuildStatus::kSucceeded);
+  ASSERT_EQ(Run({"lo2008.txt", "lo2010.txt", "kv.txt"}).status, pipeline::BuildStatus::kSucceeded);
   const auto out = Records();
   EXPECT_EQ(out.size(), 3u * 2499u);  // every line but the headers
   auto has = [&out](const Fields& f) { return std::find(out.begin(), out.end(), f) != out.end(); };

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "build/BuildUi.h"
+#include "frontend/BuildUi.h"
 
 namespace toponyx::testing {
 

@@ -1,0 +1,84 @@
+// The Create command: one build from a build request to the name database.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "pipeline/BuildContext.h"
+#include "frontend/BuildUi.h"
+#include "dbf/DbfTable.h"
+#include "platform/File.h"
+
+namespace toponyx::pipeline {
+
+struct FileItem {
+  std::string name;  // bare file name in the download folder
+  bool ticked = false;
+};
+
+// What the front end hands over when Create is pressed.
+struct BuildRequest {
+  std::string database_name;   // as typed; blanks around it are removed
+  std::string save_folder;     // used as given
+  std::string staging_folder;  // used as given
+  std::string download_folder;
+  std::vector<FileItem> files;  // the file list, in list order
+};
+
+enum class BuildStatus {
+  kRefused,    // a refusal message was shown; nothing else happened
+  kSucceeded,  // the name database is written
+  kFailed,     // error holds the message the front end shows in its error box
+  kAborted,    // ended without a message (a ".gz" file that is not gzip)
+  kCancelled,  // stopped by Cancel; the earlier database is untouched
+};
+
+struct BuildOutcome {
+  BuildStatus status = BuildStatus::kRefused;
+  std::string error;
+  uint64_t places = 0;       // records written into <name>.names
+  uint64_t input_bytes = 0;  // bytes of the staged files
+};
+
+// Lives as long as the program: it owns the working table, the output table,
+// and the settings of Toponyx text files that outlive a run.
+class Builder {
+ public:
+  Builder(BuildUi& ui, std::string program_folder,
+          platform::FileSystem& fs = platform::DefaultFileSystem());
+  ~Builder();
+
+  // The Create command. Refusals and the run's own messages go through the
+  // BuildUi; a failure's message comes back in the outcome, after the finish
+  // step has run, for the front end's error box.
+  BuildOutcome Create(const BuildRequest& request);
+  // Stops the running Create at its next block of work (within a fraction
+  // of a second); it then runs its finish step and returns kCancelled. Safe
+  // to call from another thread and from a signal handler.
+  void Cancel();
+
+  // The output table (`dbf2`): after a run it names the database just
+  // written; the View window opens it.
+  dbf::DbfTable& OutputTable();
+  dbf::DbfTable& WorkingTable();
+
+  // Set when a run staged a waypoint file; cleared at start-up.
+  bool waypoint_staged() const { return waypoint_staged_; }
+  void clear_waypoint_staged() { waypoint_staged_ = false; }
+
+  TpxSettings& tpx_settings() { return tpx_; }
+
+  // The readers the dispatch calls (tests put recorders in their place).
+  void set_readers(const ReaderTable* readers);
+
+  struct Impl;  // the tables and components the builder owns
+
+ private:
+  std::unique_ptr<Impl> impl_;
+  bool waypoint_staged_ = false;
+  TpxSettings tpx_;
+};
+
+}  // namespace toponyx::pipeline

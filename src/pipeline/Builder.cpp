@@ -1,0 +1,329 @@
+#include <algorithm>
+#include <atomic>
+#include <exception>
+
+#include "pipeline/Build.h"
+#include "pipeline/Dispatch.h"
+#include "pipeline/Output.h"
+#include "pipeline/Staging.h"
+#include "platform/Error.h"
+#include "platform/RunFolder.h"
+#include "platform/System.h"
+#include "text/Text.h"
+
+namespace toponyx::pipeline {
+
+namespace {
+
+constexpr std::string_view kInvalidNameMessage =
+    "A filename cannot contain any of the following characters:\r\n\\ / : * ? \" < > |";
+constexpr std::string_view kNoFilesMessage = "There are no files in the list or none selected.";
+constexpr std::string_view kNoNameMessage =
+    "Please enter the Database Filename.\n\r\n\rFor example:\n\rUse the name of the country or "
+    "region.";
+constexpr std::string_view kWaypointDatumWarning =
+    "One or more of the Waypoint Files has an unrecognised Datum.\r\n\r\nWGS 84 Datum has been "
+    "assumed and the locations have been included in your database. If this is not the correct "
+    "Datum the locations will be incorrect.";
+constexpr std::string_view kUserFileDatumWarning =
+    "One or more of the User Defined Files has an unrecognised Datum.\r\nWGS 84 Datum has been "
+    "assumed and the locations have been included in your database. If this is not the correct "
+    "Datum the locations will be incorrect.";
+
+// Messages name the file the user asked for, not the temporary one.
+std::string Retarget(std::string message, const std::string& temp, const std::string& final_path) {
+  for (size_t p = message.find(temp); p != std::string::npos;
+       p = message.find(temp, p + final_path.size())) {
+    message.replace(p, temp.size(), final_path);
+  }
+  return message;
+}
+
+// The front end as the run's lower layers see it: everything is passed on,
+// and every call from a long loop (a block read, a block of archive data,
+// a run of the index, a stretch of the copy) is also where a cancelled run
+// stops.
+class RunUi final : public BuildUi {
+ public:
+  RunUi(BuildUi& front_end, const std::atomic<bool>& cancel) : ui_(front_end), cancel_(cancel) {}
+
+  void ShowMessage(MessageKind kind, std::string_view text, std::string_view caption,
+                   MessageButtons buttons) override {
+    ui_.ShowMessage(kind, text, caption, buttons);
+  }
+  void StageStarted(Stage stage) override { ui_.StageStarted(stage); }
+  void StageFinished(Stage stage) override { ui_.StageFinished(stage); }
+  void ProgressClosed() override { ui_.ProgressClosed(); }
+  void EnableView() override { ui_.EnableView(); }
+  void InputProgress(uint64_t done, uint64_t total) override {
+    CheckCancelled();
+    ui_.InputProgress(done, total);
+  }
+  void Breathe() override {
+    CheckCancelled();
+    ui_.Breathe();
+  }
+  void CheckCancelled() const {
+    if (cancel_.load(std::memory_order_relaxed)) throw Cancelled();
+  }
+
+ private:
+  BuildUi& ui_;
+  const std::atomic<bool>& cancel_;
+};
+
+}  // namespace
+
+struct Builder::Impl {
+  Impl(BuildUi& front_end, std::string folder, platform::FileSystem& file_system)
+      : ui(front_end),
+        run_ui(front_end, cancel),
+        program_folder(std::move(folder)),
+        fs(file_system),
+        dbf1(&run_ui, file_system),
+        dbf2(&run_ui, file_system),
+        staging(run_ui, file_system) {}
+
+  BuildUi& ui;
+  std::atomic<bool> cancel{false};  // set by Cancel, cleared when a run starts
+  RunUi run_ui;                     // what the tables and the archives report to
+  std::string program_folder;
+  platform::FileSystem& fs;
+  dbf::DbfTable dbf1;  // the working table
+  dbf::DbfTable dbf2;  // the output table
+  Stager staging;      // archive expansion and the staged file list
+  const ReaderTable* readers = &DefaultReaders();
+};
+
+void Builder::Cancel() {
+  impl_->cancel.store(true, std::memory_order_relaxed);
+}
+
+void Builder::set_readers(const ReaderTable* readers) {
+  impl_->readers = readers ? readers : &DefaultReaders();
+}
+
+Builder::Builder(BuildUi& ui, std::string program_folder, platform::FileSystem& fs)
+    : impl_(std::make_unique<Impl>(ui, std::move(program_folder), fs)) {}
+
+Builder::~Builder() = default;
+
+dbf::DbfTable& Builder::OutputTable() {
+  return impl_->dbf2;
+}
+dbf::DbfTable& Builder::WorkingTable() {
+  return impl_->dbf1;
+}
+
+namespace {
+
+// One accepted run, from the folders to the finish step.
+//
+// Every file of the run lies in a private folder of its own: the working
+// table, its index and the expanded archives in one inside the staging
+// folder, the new database under its ".part" names in one inside the save
+// folder (which also claims the database's name, so that a second run
+// writing the same database at the same time fails instead of mixing its
+// files with ours). Both go with all they hold at the end, so nothing the
+// user keeps in those folders is ever replaced or removed, and two runs
+// never share a working file.
+class Run {
+ public:
+  Run(Builder::Impl& b, const BuildRequest& request, std::string name, TpxSettings& tpx,
+      bool& waypoint_staged)
+      : b_(b),
+        request_(request),
+        name_(std::move(name)),
+        ui_(b.run_ui),
+        ctx_(b.dbf1, tpx, ui_),
+        waypoint_staged_(waypoint_staged) {
+    ctx_.program_folder = b.program_folder;
+    ctx_.readers = b.readers;
+    // The run flags start cleared (the context is new); so do the two
+    // settings of Toponyx text files that live for one run.
+    tpx.grid = TpxGrid::kLatLong;
+    tpx.hemisphere = "N";
+  }
+
+  BuildOutcome Execute() {
+    BuildOutcome outcome;
+    try {
+      Build(outcome);
+      outcome.status = BuildStatus::kSucceeded;
+    } catch (const SilentAbort&) {
+      outcome.status = BuildStatus::kAborted;
+    } catch (const Cancelled&) {
+      outcome.status = BuildStatus::kCancelled;
+    } catch (const std::exception& e) {
+      outcome.status = BuildStatus::kFailed;
+      outcome.error = e.what();
+    }
+    Finish();
+    return outcome;
+  }
+
+ private:
+  void Build(BuildOutcome& outcome) {
+    // Folders: the staging folder, then the save folder, with their parents.
+    for (const std::string* folder : {&request_.staging_folder, &request_.save_folder}) {
+      if (folder->empty()) throw Error("Unable to create directory");
+      b_.fs.CreateDirectories(*folder);
+    }
+    names_path_ = platform::JoinPath(request_.save_folder, name_ + ".names");
+    types_path_ = platform::JoinPath(request_.save_folder, name_ + ".types");
+    work_ = OpenRunFolder(request_.staging_folder, {},
+                          platform::JoinPath(request_.staging_folder, "temp.names"));
+    output_ = OpenRunFolder(request_.save_folder, name_, names_path_);
+
+    for (const FileItem& item : request_.files) {
+      if (item.ticked) ctx_.selected.push_back(item.name);
+    }
+
+    // Stage 1: archives are expanded, every file to read is listed.
+    Mark(Stage::kDecompressing, true);
+    staging_started_ = true;
+    b_.staging.StageAll(ctx_, request_.download_folder, work_->path());
+    for (const StagedFile& f : ctx_.staged) {
+      if (LowerExtension(f.name) == ".wpt") waypoint_staged_ = true;
+      ctx_.input_bytes += f.size;
+    }
+    outcome.input_bytes = ctx_.input_bytes;
+    Mark(Stage::kDecompressing, false);
+
+    // Stage 2: the working table, every file read, the name index.
+    Mark(Stage::kCreatingTemporary, true);
+    CreateWorkingTable(b_.dbf1, work_->path());
+    ReadStagedFiles(ctx_);
+    b_.dbf1.SetIndexProgress([this](uint64_t, uint64_t) { ui_.CheckCancelled(); });
+    IndexWorkingTable(b_.dbf1);
+    Mark(Stage::kCreatingTemporary, false);
+
+    // Stage 3: the ordered copy, under a temporary name.
+    Mark(Stage::kGenerating, true);
+    view_holds_output_ = b_.dbf2.Active();
+    const std::string names_temp = platform::JoinPath(output_->path(), name_ + ".names.part");
+    try {
+      outcome.places = CopyInNameOrder(b_.dbf1, b_.dbf2, names_temp, ui_);
+    } catch (const Error& e) {
+      throw Error(Retarget(e.what(), names_temp, names_path_));
+    }
+    Mark(Stage::kGenerating, false);
+
+    // Stage 4: the types file, then both files put in place.
+    Mark(Stage::kSaving, true);
+    const std::string types_temp = platform::JoinPath(output_->path(), name_ + ".types.part");
+    try {
+      WriteTypesFile(b_.fs, types_temp, ctx_.full_codes.Items());
+    } catch (const Error& e) {
+      throw Error(Retarget(e.what(), types_temp, types_path_));
+    }
+    ui_.CheckCancelled();  // the last moment a cancel keeps the earlier database
+    if (!b_.fs.Rename(names_temp, names_path_)) {
+      throw Error("Cannot create file " + names_path_ + ": " + b_.fs.LastError());
+    }
+    if (!b_.fs.Rename(types_temp, types_path_)) {
+      throw Error("Cannot create file " + types_path_ + ": " + b_.fs.LastError());
+    }
+    Mark(Stage::kSaving, false);
+  }
+
+  // A private folder of the run in parent; `claim` is the database name for
+  // the save folder. A failure names the file the run would have made there.
+  std::unique_ptr<platform::RunFolder> OpenRunFolder(const std::string& parent,
+                                                     std::string_view claim,
+                                                     const std::string& file) {
+    platform::RunFolder::Result result;
+    std::string reason;
+    auto folder = platform::RunFolder::Open(parent, claim, result, reason);
+    if (result == platform::RunFolder::Result::kClaimed) {
+      throw Error("Cannot create file " + file + ": another run is writing this database");
+    }
+    if (!folder) throw Error("Cannot create file " + file);
+    return folder;
+  }
+
+  void Mark(Stage stage, bool started) {
+    if (started) {
+      b_.ui.StageStarted(stage);
+    } else {
+      b_.ui.StageFinished(stage);
+    }
+    ui_.Breathe();
+  }
+
+  // Runs after success and failure alike.
+  void Finish() {
+    // Tables still open after a failure are closed before their files go.
+    CloseQuietly(b_.dbf1);
+    b_.dbf1.SetIndexProgress(nullptr);
+    if (!view_holds_output_) CloseQuietly(b_.dbf2);
+    if (!b_.dbf2.Active() && !names_path_.empty()) {
+      try {
+        b_.dbf2.SetTableName(names_path_);  // the View window opens this
+      } catch (const std::exception&) {
+      }
+    }
+    if (staging_started_) b_.staging.CleanUp();
+    output_.reset();  // the run's folders, with all they hold
+    work_.reset();
+    const bool waypoint_warning = ctx_.waypoint_bad_datum;
+    const bool user_file_warning = ctx_.user_file_bad_datum;
+    ctx_.staged.clear();
+    ctx_.selected.clear();
+    ctx_.world_codes.Clear();
+    ctx_.full_codes.Clear();
+
+    b_.ui.EnableView();
+    b_.ui.ProgressClosed();
+    b_.ui.Breathe();
+    if (waypoint_warning) b_.ui.ShowMessage(MessageKind::kWarning, kWaypointDatumWarning);
+    if (user_file_warning) b_.ui.ShowMessage(MessageKind::kWarning, kUserFileDatumWarning);
+  }
+
+  static void CloseQuietly(dbf::DbfTable& table) {
+    try {
+      if (table.Active()) table.Close();
+    } catch (const std::exception&) {
+    }
+  }
+
+  Builder::Impl& b_;
+  const BuildRequest& request_;
+  std::string name_;
+  RunUi& ui_;
+  BuildContext ctx_;
+  bool& waypoint_staged_;
+  bool staging_started_ = false;
+  bool view_holds_output_ = false;  // the View window has the output table open
+  std::string names_path_, types_path_;
+  std::unique_ptr<platform::RunFolder> work_;    // in the staging folder
+  std::unique_ptr<platform::RunFolder> output_;  // in the save folder
+};
+
+}  // namespace
+
+BuildOutcome Builder::Create(const BuildRequest& request) {
+  BuildOutcome refused;
+  refused.status = BuildStatus::kRefused;
+
+  const std::string name(text::TrimBlanks(request.database_name));  // spaces only
+  if (!name.empty() && name.find_first_of("\\/:*?\"<>|") != std::string::npos) {
+    impl_->ui.ShowMessage(MessageKind::kPlain, kInvalidNameMessage);
+    return refused;
+  }
+  const bool any_ticked = std::any_of(request.files.begin(), request.files.end(),
+                                      [](const FileItem& f) { return f.ticked; });
+  if (request.files.empty() || !any_ticked || name.empty()) {
+    if (request.files.empty() || !any_ticked) {
+      impl_->ui.ShowMessage(MessageKind::kWarning, kNoFilesMessage);
+    }
+    if (name.empty()) impl_->ui.ShowMessage(MessageKind::kWarning, kNoNameMessage);
+    return refused;
+  }
+
+  impl_->cancel.store(false, std::memory_order_relaxed);
+  Run run(*impl_, request, name, tpx_, waypoint_staged_);
+  return run.Execute();
+}
+
+}  // namespace toponyx::pipeline

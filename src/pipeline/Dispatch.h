@@ -1,0 +1,34 @@
+// The working table and the format dispatch: every staged file is opened,
+// recognised from its extension, its name and its first line, and handed to
+// the reader of its format.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "pipeline/BuildContext.h"
+
+namespace toponyx::pipeline {
+
+// The text from the last "." of a name to its end, dot included, unless a
+// separator or colon follows the dot; otherwise "".
+std::string_view FileExtension(std::string_view name);
+// The same, with A to Z lower-cased.
+std::string LowerExtension(std::string_view name);
+
+// Sets the table's field list to the five fields of a place record: NAME
+// (45), FULL_CODE (40), MAJOR_CODE (40), LATITUDE (10), LONGITUDE (10).
+void DefinePlaceFields(dbf::DbfTable& table);
+
+// Creates temp.names in the folder, empty, with the five place fields, and
+// opens it.
+void CreateWorkingTable(dbf::DbfTable& table, const std::string& folder);
+
+// Reads every staged file of the context, in list order, into the working
+// table, reporting the share of input read to the front end.
+void ReadStagedFiles(BuildContext& ctx);
+
+// Reads one staged file (index i) into the working table.
+void ReadStagedFile(BuildContext& ctx, size_t i);
+
+}  // namespace toponyx::pipeline

@@ -1,0 +1,67 @@
+#include "pipeline/FileList.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "text/Text.h"
+
+namespace toponyx::pipeline {
+
+bool FileListLess(std::string_view a, std::string_view b) {
+  int c = text::CompareIgnoreCase(a, b);
+  if (c != 0) return c < 0;
+  return a < b;  // std::string_view compares as unsigned bytes
+}
+
+namespace {
+
+bool MatchPattern(std::string_view name, std::string_view pattern) {
+  // Iterative wildcard match with backtracking to the last "*".
+  size_t n = 0, p = 0, star = std::string_view::npos, mark = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() &&
+        (pattern[p] == '?' || text::ToUpperAscii(pattern[p]) == text::ToUpperAscii(name[n]))) {
+      ++n;
+      ++p;
+    } else if (p < pattern.size() && pattern[p] == '*') {
+      star = p++;
+      mark = n;
+    } else if (star != std::string_view::npos) {
+      p = star + 1;
+      n = ++mark;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+}  // namespace
+
+bool MatchesFileMask(std::string_view name, std::string_view mask) {
+  while (!mask.empty()) {
+    size_t semi = mask.find(';');
+    std::string_view pattern = text::TrimBlanks(mask.substr(0, semi));
+    if (!pattern.empty() && MatchPattern(name, pattern)) return true;
+    if (semi == std::string_view::npos) break;
+    mask.remove_prefix(semi + 1);
+  }
+  return false;
+}
+
+std::vector<std::string> ListFolder(const std::string& folder, std::string_view mask) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    std::error_code type_ec;
+    if (!entry.is_regular_file(type_ec)) continue;
+    std::string name = entry.path().filename().string();
+    if (MatchesFileMask(name, mask)) names.push_back(std::move(name));
+  }
+  std::sort(names.begin(), names.end(),
+            [](const std::string& a, const std::string& b) { return FileListLess(a, b); });
+  return names;
+}
+
+}  // namespace toponyx::pipeline

@@ -1,0 +1,131 @@
+#include "pipeline/Staging.h"
+
+#include "pipeline/Dispatch.h"
+#include "platform/Error.h"
+#include "platform/System.h"
+#include "text/Text.h"
+
+namespace toponyx::pipeline {
+
+bool HasZipSignature(platform::FileSystem& fs, const std::string& path) {
+  auto file = fs.Open(path, platform::OpenMode::kRead);
+  if (!file) return false;
+  unsigned char sig[4];
+  int64_t n = file->Read(sig, sizeof sig);
+  return n == 4 && sig[0] == 0x50 && sig[1] == 0x4B && sig[2] == 0x03 && sig[3] == 0x04;
+}
+
+namespace {
+// The extensions that staging takes; files of any other are ignored.
+bool IsDataFileName(std::string_view name) {
+  const std::string x = LowerExtension(name);
+  return x == ".zip" || x == ".gz" || x == ".txt" || x == ".wpt" || x == ".tpx";
+}
+
+uint64_t SizeOf(platform::FileSystem& fs, const std::string& path) {
+  auto file = fs.Open(path, platform::OpenMode::kRead);
+  if (!file) return 0;
+  int64_t size = file->Size();
+  return size > 0 ? static_cast<uint64_t>(size) : 0;
+}
+}  // namespace
+
+Stager::Stager(BuildUi& ui, platform::FileSystem& fs)
+    : ui_(ui), fs_(fs), unzip_(ui, fs), gzip_(ui, fs) {}
+Stager::~Stager() = default;
+
+void Stager::StageAll(BuildContext& ctx, const std::string& download_folder,
+                      const std::string& staging_folder) {
+  // Every entry of an archive is extracted; existing files are replaced (in
+  // the archive's own folder, so only files of this run are).
+  unzip_.FilesList().clear();
+  unzip_.SetDoAll(true);
+  unzip_.SetRecreateDirs(true);
+  unzip_.SetOverwriteMode(archive::UnZip::OverwriteMode::kAlways);
+  unzip_.SetRetainAttributes(true);
+  unzip_.SetDoProcessMessages(true);
+  unzip_.SetKeepZipOpen(false);
+  unzip_.SetIncompleteZipMode(archive::UnZip::IncompleteZipMode::kAssumeMulti);
+  gzip_.SetDeleteSource(false);
+  gzip_.SetWindowOnError(true);
+  gzip_.SetProgressStep(0);
+  // A FIFO would block the first read for ever, a device never end: only
+  // regular files are read, and anything else is refused before any input
+  // is opened.
+  for (const std::string& name : ctx.selected) {
+    if (!IsDataFileName(name)) continue;
+    const std::string path = platform::JoinPath(download_folder, name);
+    const platform::FileSystem::Kind kind = fs_.KindOf(path);
+    if (kind == platform::FileSystem::Kind::kOther || kind == platform::FileSystem::Kind::kFolder) {
+      throw Error("Cannot open file " + path + ": not a regular file");
+    }
+  }
+  for (const std::string& name : ctx.selected) {
+    const std::string x = LowerExtension(name);
+    const std::string path = platform::JoinPath(download_folder, name);
+    if (x == ".zip") {
+      StageZip(ctx, path, staging_folder);
+    } else if (x == ".gz") {
+      StageGzip(ctx, path, staging_folder);
+    } else if (x == ".txt" || x == ".wpt" || x == ".tpx") {
+      ctx.staged.push_back(StagedFile{name, download_folder, SizeOf(fs_, path)});
+    }
+  }
+}
+
+// Each archive is expanded into a folder of its own inside the staging
+// folder, which the run creates and the finish step removes with all it
+// holds: a member never replaces a file that the user keeps there, and
+// members of the same name in two archives, or in two folders of one
+// archive (whose folders are kept), stay apart. The names the readers see,
+// which decide the format, are the members' own names.
+std::string Stager::PrivateFolder(const std::string& staging_folder) {
+  std::string folder = platform::CreateUniqueFolder(staging_folder, "toponyx-");
+  if (folder.empty()) {
+    throw Error("Cannot create file " + platform::JoinPath(staging_folder, "toponyx-XXXXXX"));
+  }
+  private_folders_.push_back(folder);
+  return folder;
+}
+
+void Stager::StageZip(BuildContext& ctx, const std::string& path,
+                      const std::string& staging_folder) {
+  if (!HasZipSignature(fs_, path)) return;  // not an archive: passed over in silence
+  const std::string folder = PrivateFolder(staging_folder);
+  unzip_.SetDestDir(folder);
+  unzip_.SetZipName(path);
+  unzip_.Extract();
+  for (const std::string& warning : unzip_.Warnings()) ui_.ShowMessage(MessageKind::kWarning, warning);
+  const int count = unzip_.Count();
+  for (int i = 0; i < count; ++i) {
+    const archive::ZipEntry& entry = unzip_.Entry(i);
+    if (text::ContainsUpperCased(entry.file_name, "README")) continue;
+    // Folder entries and entries without a usable output (encrypted, or
+    // failing their CRC check) are passed over rather than failing the run.
+    if (!entry.kept) continue;
+    const std::string where = archive::UnZip::RecreatedFolder(folder, entry.folder);
+    ctx.staged.push_back(StagedFile{entry.file_name, where,
+                                    SizeOf(fs_, platform::JoinPath(where, entry.file_name))});
+  }
+}
+
+void Stager::StageGzip(BuildContext& ctx, const std::string& path,
+                       const std::string& staging_folder) {
+  gzip_.SetFileSource(path);
+  gzip_.ReadHeader();  // a header that is no gzip header ends the run in silence
+  const std::string name = archive::GzipOutputName(gzip_.StoredName()) + ".usa";
+  const std::string folder = PrivateFolder(staging_folder);
+  const std::string destination = platform::JoinPath(folder, name);
+  gzip_.SetFileDestination(destination);
+  gzip_.Expand();
+  // Staged whatever the expansion gave: an empty output yields no places, a
+  // missing one fails the run when it is opened.
+  ctx.staged.push_back(StagedFile{name, folder, SizeOf(fs_, destination)});
+}
+
+void Stager::CleanUp() {
+  for (const std::string& folder : private_folders_) platform::RemoveTree(folder);
+  private_folders_.clear();
+}
+
+}  // namespace toponyx::pipeline

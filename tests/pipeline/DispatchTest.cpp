@@ -1,0 +1,181 @@
+// Which reader the dispatch chooses, and where it leaves the file for it.
+#include <gtest/gtest.h>
+
+#include "pipeline/BuildFixture.h"
+#include "pipeline/Dispatch.h"
+
+namespace toponyx::testing {
+namespace {
+
+struct Call {
+  std::string reader;
+  std::string file;
+  std::string buffer;     // the current-line buffer when the reader starts
+  std::string next_line;  // the line the reader would read first
+  bool world_header;
+  bool operator==(const Call&) const = default;
+};
+std::vector<Call> calls;
+
+void Record(const char* reader, pipeline::BuildContext& ctx) {
+  Call c{reader, ctx.Current().name, ctx.line, "", ctx.world_gns_header};
+  std::string line;
+  if (!ctx.input.Eof()) {
+    ctx.input.ReadTextLine(line);
+    c.next_line = line;
+  }
+  while (!ctx.input.Eof()) ctx.input.ReadTextLine(line);
+  calls.push_back(c);
+}
+
+const pipeline::ReaderTable kRecorders{
+    [](pipeline::BuildContext& c) { Record("usa-text", c); },
+    [](pipeline::BuildContext& c) { Record("usa-plain", c); },
+    [](pipeline::BuildContext& c) { Record("world", c); },
+    [](pipeline::BuildContext& c) { Record("geonames", c); },
+    [](pipeline::BuildContext& c) { Record("os", c); },
+    [](pipeline::BuildContext& c) {
+      Record("waypoint", c);
+      c.waypoint_header = false;
+    },
+    [](pipeline::BuildContext& c) { Record("tpx", c); },
+};
+
+class DispatchTest : public BuildFixture {
+ protected:
+  DispatchTest() {
+    calls.clear();
+    builder.set_readers(&kRecorders);
+  }
+};
+
+TEST_F(DispatchTest, TextFilesAreRecognisedByNameAndFirstLine) {
+  Write("a_50kgaz.txt", "FEATURE_ID|FEATURE_NAME|FEATURE_CLASS|STATE_ALPHA|\n2nd\n");
+  Write("b_usa.txt", "x feature_id|feature_name|feature_class|state_alpha|\nline2\n");
+  Write("c_geo7.txt", "1234567\tName\tLAT\n2nd\n");
+  Write("d_geo6.txt", "123456\tName\n2nd\n");
+  Write("e_five.txt", "12345\tName\n2nd\n");              // tab at 6: not GeoNames
+  Write("f_five.txt", "12345\tLAT\n2nd\n");               // ... but LAT: world
+  Write("g_gnsA.txt", "RC\tUFI\tUNI\tLAT\tLONG\n2nd\n");  // no DATE: layout A
+  Write("h_gnsB.txt", "RC\tLONG\tMODIFY_DATE\n2nd\n");
+  Write("i_lower.txt", "lat\tlong\n2nd\n");  // lower case: USA
+  Write("j_empty.txt", "");
+  Write("k_geo8.txt", "12345678\tName\n2nd\n");    // eight digits: USA
+  Write("l_geoalpha.txt", "12a4567\tLAT\n2nd\n");  // not all digits
+  Write("m_blankid.txt", "      \tx\tLONG\n");     // six blanks: an empty first field
+  Write("N_50KGAZ_2.TXT", "anything\n");
+  Write("o_latlong.txt", "LATITUDE only\n");
+  Write("p_current.txt", "rk\tfull_name\tlat_dd\tlong_dd\tdesig_cd\n2nd\n");
+  Write("q_notquite.txt", "rk\tfull_name\tlat_dd\tlong_dd\n2nd\n");  // no code column
+  std::vector<std::string> names = {
+      "a_50kgaz.txt",  "b_usa.txt",      "c_geo7.txt",    "d_geo6.txt",     "e_five.txt",
+      "f_five.txt",    "g_gnsA.txt",     "h_gnsB.txt",    "i_lower.txt",    "j_empty.txt",
+      "k_geo8.txt",    "l_geoalpha.txt", "m_blankid.txt", "N_50KGAZ_2.TXT", "o_latlong.txt",
+      "p_current.txt", "q_notquite.txt"};
+  ASSERT_EQ(Run(names).status, pipeline::BuildStatus::kSucceeded);
+  const std::string usa_head = "x feature_id|feature_name|feature_class|state_alpha|";
+  const std::vector<Call> expected = {
+      {"os", "a_50kgaz.txt", "a_50kgaz.txt", "FEATURE_ID|FEATURE_NAME|FEATURE_CLASS|STATE_ALPHA|",
+       false},
+      {"usa-text", "b_usa.txt", usa_head, usa_head, false},  // reopened at line 1
+      {"geonames", "c_geo7.txt", "1234567\tName\tLAT", "2nd", false},
+      {"geonames", "d_geo6.txt", "123456\tName", "2nd", false},
+      {"usa-text", "e_five.txt", "12345\tName", "12345\tName", false},
+      {"world", "f_five.txt", "12345\tLAT", "2nd", true},
+      {"world", "g_gnsA.txt", "RC\tUFI\tUNI\tLAT\tLONG", "2nd", true},
+      {"world", "h_gnsB.txt", "RC\tLONG\tMODIFY_DATE", "2nd", false},
+      {"usa-text", "i_lower.txt", "lat\tlong", "lat\tlong", false},
+      {"usa-text", "j_empty.txt", "", "", false},
+      {"usa-text", "k_geo8.txt", "12345678\tName", "12345678\tName", false},
+      {"world", "l_geoalpha.txt", "12a4567\tLAT", "2nd", true},
+      {"geonames", "m_blankid.txt", "      \tx\tLONG", "", false},
+      {"os", "N_50KGAZ_2.TXT", "N_50KGAZ_2.TXT", "anything", false},
+      {"world", "o_latlong.txt", "LATITUDE only", "", true},
+      {"world", "p_current.txt", "rk\tfull_name\tlat_dd\tlong_dd\tdesig_cd", "2nd", false},
+      {"usa-text", "q_notquite.txt", "rk\tfull_name\tlat_dd\tlong_dd",
+       "rk\tfull_name\tlat_dd\tlong_dd", false},
+  };
+  EXPECT_EQ(calls, expected);
+}
+
+TEST_F(DispatchTest, ExtensionsChooseTheRestAndUnknownFilesYieldNothing) {
+  Write("CA", "fixed layout line\n");
+  Write("x.usa", "usa line\n");
+  Write("p.TPX", "; comment\n");
+  Write("w.wpt", "Carthovista Waypoint File Version 1\nWGS 84\nline3\nline4\nline5\n");
+  Write("nohead.wpt", "some other file\nWGS 84\n");
+  Write("data.csv", "x\n");
+  // Only .txt, .wpt, .tpx (and archives) are staged from the download
+  // folder; a file without extension or ".usa" arrives only from archives,
+  // so stage those through the dispatch directly.
+  ASSERT_EQ(Run({"p.TPX", "w.wpt", "nohead.wpt", "data.csv"}).status,
+            pipeline::BuildStatus::kSucceeded);
+  const std::vector<Call> expected = {
+      {"tpx", "p.TPX", "p.TPX", "; comment", false},
+      {"waypoint", "w.wpt", "line4", "line5", false},
+  };
+  EXPECT_EQ(calls, expected);
+
+  calls.clear();
+  dbf::DbfTable table;
+  pipeline::TpxSettings tpx;
+  pipeline::BuildContext ctx(table, tpx, ui);
+  ctx.readers = &kRecorders;
+  ctx.staged = {{"CA", download}, {"x.usa", download}, {"data.csv", download}};
+  const std::string work = dir.File("work");
+  platform::DefaultFileSystem().CreateDirectories(work);
+  pipeline::CreateWorkingTable(table, work);
+  pipeline::ReadStagedFiles(ctx);
+  table.Close();
+  const std::vector<Call> plain = {
+      {"usa-plain", "CA", "CA", "fixed layout line", false},
+      {"usa-plain", "x.usa", "x.usa", "usa line", false},
+  };
+  EXPECT_EQ(calls, plain);
+}
+
+TEST_F(DispatchTest, WaypointDatumIsMatchedExactlyAsRead) {
+  Write("ok.wpt", "Carthovista Waypoint File\n  European 1950\nl3\nl4\n");
+  Write("exact.wpt", "Carthovista Waypoint File\nEuropean 1950\nl3\nl4\n");
+  ASSERT_EQ(Run({"exact.wpt"}).status, pipeline::BuildStatus::kSucceeded);
+  EXPECT_TRUE(ui.messages.empty());
+
+  // Blanks around the name, or another letter case, make it unknown: WGS 84
+  // is assumed and the warning shows once, however many files have it.
+  Write("blank.wpt", "Carthovista Waypoint File\nWGS 84 \nl3\nl4\n");
+  Write("case.wpt", "Carthovista Waypoint File\nwgs 84\nl3\nl4\n");
+  ASSERT_EQ(Run({"blank.wpt", "case.wpt", "ok.wpt"}).status, pipeline::BuildStatus::kSucceeded);
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].kind, MessageKind::kWarning);
+  EXPECT_EQ(ui.messages[0].text,
+            "One or more of the Waypoint Files has an unrecognised Datum.\r\n\r\nWGS 84 Datum "
+            "has been assumed and the locations have been included in your database. If this "
+            "is not the correct Datum the locations will be incorrect.");
+  EXPECT_EQ(ui.events.back(), "message");  // after the progress window closed
+}
+
+TEST_F(DispatchTest, MissingStagedFileAndMissingCodeListEndTheRun) {
+  Write("g.txt", "RC\tLAT\tLONG\n");
+  platform::DefaultFileSystem().Remove(program + "/WorldCodes.list");
+  pipeline::BuildOutcome out = Run({"g.txt"});
+  EXPECT_EQ(out.status, pipeline::BuildStatus::kFailed);
+  EXPECT_EQ(out.error, "Cannot open file " + program + "/WorldCodes.list");
+
+  out = Run({"missing.txt"});
+  EXPECT_EQ(out.status, pipeline::BuildStatus::kFailed);
+  EXPECT_EQ(out.error, "Cannot open file " + download + "/missing.txt");
+  EXPECT_FALSE(platform::DefaultFileSystem().Exists(staging + "/temp.names"));
+}
+
+TEST(FileExtensionTest, LastDotWithoutSeparatorAfterIt) {
+  EXPECT_EQ(pipeline::FileExtension("a.b.TXT"), ".TXT");
+  EXPECT_EQ(pipeline::LowerExtension("Archive.ZIP"), ".zip");
+  EXPECT_EQ(pipeline::FileExtension("noext"), "");
+  EXPECT_EQ(pipeline::FileExtension("dir.d\\file"), "");
+  EXPECT_EQ(pipeline::FileExtension("c.d:x"), "");
+  EXPECT_EQ(pipeline::FileExtension(".usa"), ".usa");
+  EXPECT_EQ(pipeline::FileExtension("name."), ".");
+}
+
+}  // namespace
+}  // namespace toponyx::testing
