@@ -11,10 +11,12 @@
 
 #include "archive/EntryStreams.h"
 #include "archive/ZipMethods.h"
+#include "platform/Ascii.h"
 #include "platform/Error.h"
 #include "platform/FileAttributes.h"
 #include "platform/System.h"
 #include "text/CodePage.h"
+#include "text/Text.h"
 
 namespace toponyx::archive {
 namespace {
@@ -42,40 +44,12 @@ const char kIncomplete[] = "Incomplete Zip File";
 const char kSplitArchive[] =
     "This Zip File is split over several disks; split archives are not supported";
 
-uint16_t Le16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-uint32_t Le32(const uint8_t* p) {
-  return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
-uint64_t Le64(const uint8_t* p) {
-  return uint64_t{Le32(p)} | (uint64_t{Le32(p + 4)} << 32);
-}
+using platform::LoadLe16;
+using platform::LoadLe32;
+using platform::LoadLe64;
 
 bool ReadExact(platform::File& f, uint64_t offset, void* buffer, size_t n) {
   return f.ReadAt(offset, buffer, n) == static_cast<int64_t>(n);
-}
-
-// Letter case of ASCII letters ignored; "*" any run, "?" any one byte.
-bool WildcardMatch(std::string_view pattern, std::string_view text) {
-  auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-  size_t p = 0, t = 0, star = std::string_view::npos, mark = 0;
-  while (t < text.size()) {
-    if (p < pattern.size() && (pattern[p] == '?' || lower(pattern[p]) == lower(text[t]))) {
-      ++p;
-      ++t;
-    } else if (p < pattern.size() && pattern[p] == '*') {
-      star = p++;
-      mark = t;
-    } else if (star != std::string_view::npos) {
-      p = star + 1;
-      t = ++mark;
-    } else {
-      return false;
-    }
-  }
-  while (p < pattern.size() && pattern[p] == '*') ++p;
-  return p == pattern.size();
 }
 
 // Central directory bytes, read forward in blocks from the archive.
@@ -132,41 +106,41 @@ struct EndRecord {
 // front of it). False when this is no usable end record; `split` is set
 // when it names another disk.
 bool ParseEnd(platform::File& f, uint64_t pos, const uint8_t* rec, EndRecord& end, bool& split) {
-  uint64_t disk = Le16(rec + 4);
-  uint64_t directory_disk = Le16(rec + 6);
-  uint64_t entries_here = Le16(rec + 8);
-  uint64_t entries = Le16(rec + 10);
-  uint64_t size = Le32(rec + 12);
-  uint64_t offset = Le32(rec + 16);
+  uint64_t disk = LoadLe16(rec + 4);
+  uint64_t directory_disk = LoadLe16(rec + 6);
+  uint64_t entries_here = LoadLe16(rec + 8);
+  uint64_t entries = LoadLe16(rec + 10);
+  uint64_t size = LoadLe32(rec + 12);
+  uint64_t offset = LoadLe32(rec + 16);
   uint64_t directory_end = pos;  // the directory ends where the end records begin
   uint64_t disks = 1;
 
   uint8_t locator[kZip64LocatorSize];
   bool zip64 = false;
   if (pos >= kZip64LocatorSize && ReadExact(f, pos - kZip64LocatorSize, locator, sizeof locator) &&
-      Le32(locator) == kZip64LocatorSignature) {
+      LoadLe32(locator) == kZip64LocatorSignature) {
     const uint64_t locator_pos = pos - kZip64LocatorSize;
-    const uint64_t stated = Le64(locator + 8);
-    disks = Le32(locator + 16);
+    const uint64_t stated = LoadLe64(locator + 8);
+    disks = LoadLe32(locator + 16);
     uint8_t rec64[kZip64EndSize];
     uint64_t at = 0;
     if (locator_pos >= kZip64EndSize && stated <= locator_pos - kZip64EndSize &&
-        ReadExact(f, stated, rec64, sizeof rec64) && Le32(rec64) == kZip64EndSignature) {
+        ReadExact(f, stated, rec64, sizeof rec64) && LoadLe32(rec64) == kZip64EndSignature) {
       at = stated;
       zip64 = true;
     } else if (locator_pos >= kZip64EndSize &&
                ReadExact(f, locator_pos - kZip64EndSize, rec64, sizeof rec64) &&
-               Le32(rec64) == kZip64EndSignature) {
+               LoadLe32(rec64) == kZip64EndSignature) {
       at = locator_pos - kZip64EndSize;  // data in front of the archive
       zip64 = true;
     }
     if (zip64) {
-      disk = Le32(rec64 + 16);
-      directory_disk = Le32(rec64 + 20);
-      entries_here = Le64(rec64 + 24);
-      entries = Le64(rec64 + 32);
-      size = Le64(rec64 + 40);
-      offset = Le64(rec64 + 48);
+      disk = LoadLe32(rec64 + 16);
+      directory_disk = LoadLe32(rec64 + 20);
+      entries_here = LoadLe64(rec64 + 24);
+      entries = LoadLe64(rec64 + 32);
+      size = LoadLe64(rec64 + 40);
+      offset = LoadLe64(rec64 + 48);
       directory_end = at;
     }
   }
@@ -187,8 +161,8 @@ bool ParseEnd(platform::File& f, uint64_t pos, const uint8_t* rec, EndRecord& en
   end.zip64 = zip64;
   if (entries == 0) return true;
   uint8_t sig[4];
-  if (ReadExact(f, offset, sig, 4) && Le32(sig) == kCentralSignature) return true;
-  if (expected != offset && ReadExact(f, expected, sig, 4) && Le32(sig) == kCentralSignature) {
+  if (ReadExact(f, offset, sig, 4) && LoadLe32(sig) == kCentralSignature) return true;
+  if (expected != offset && ReadExact(f, expected, sig, 4) && LoadLe32(sig) == kCentralSignature) {
     end.directory_start = expected;
     end.shift = static_cast<int64_t>(expected - offset);
     return true;
@@ -211,8 +185,8 @@ EndRecord FindEnd(platform::File& f) {
   bool first_seen = false;
   for (int pass = 0; pass < 2; ++pass) {
     for (size_t i = tail_size - kEndSize + 1; i-- > 0;) {
-      if (Le32(&tail[i]) != kEndSignature) continue;
-      const bool fits = i + kEndSize + Le16(&tail[i + 20]) <= tail_size;
+      if (LoadLe32(&tail[i]) != kEndSignature) continue;
+      const bool fits = i + kEndSize + LoadLe16(&tail[i + 20]) <= tail_size;
       if (fits != (pass == 0)) continue;
       EndRecord end;
       bool split = false;
@@ -249,8 +223,8 @@ void SetNames(ZipEntry& e, std::string_view raw, std::string_view unicode_path) 
 void ReadExtra(ZipEntry& e, const uint8_t* p, size_t n, std::string_view raw_name, bool need_size,
                bool need_compressed, bool need_offset, std::string_view& unicode_path) {
   while (n >= 4) {
-    const uint16_t id = Le16(p);
-    const uint16_t len = Le16(p + 2);
+    const uint16_t id = LoadLe16(p);
+    const uint16_t len = LoadLe16(p + 2);
     p += 4;
     n -= 4;
     if (len > n) return;  // malformed: the rest is ignored
@@ -259,7 +233,7 @@ void ReadExtra(ZipEntry& e, const uint8_t* p, size_t n, std::string_view raw_nam
       size_t left = len;
       auto take = [&](uint64_t& field) {
         if (left < 8) return;
-        field = Le64(q);
+        field = LoadLe64(q);
         q += 8;
         left -= 8;
       };
@@ -267,7 +241,7 @@ void ReadExtra(ZipEntry& e, const uint8_t* p, size_t n, std::string_view raw_nam
       if (need_compressed) take(e.compressed_size);
       if (need_offset) take(e.local_header_offset);
     } else if (id == 0x7075 && len > 5 && p[0] == 1) {
-      const uint32_t crc = Le32(p + 1);
+      const uint32_t crc = LoadLe32(p + 1);
       const auto* name = reinterpret_cast<const Bytef*>(raw_name.data());
       const std::string_view utf8(reinterpret_cast<const char*>(p + 5), len - 5u);
       if (crc32(crc32(0L, Z_NULL, 0), name, static_cast<uInt>(raw_name.size())) == crc &&
@@ -349,25 +323,25 @@ void UnZip::LoadDirectory(platform::File& archive) {
       // Without ZIP64 records a count of more than 65,535 entries wraps
       // around: records that follow within the directory still count.
       if (end.zip64 || !reader.Get(4, r)) break;
-      const bool more = Le32(r) == kCentralSignature;
+      const bool more = LoadLe32(r) == kCentralSignature;
       reader.Unget(4);
       if (!more) break;
     }
-    if (!reader.Get(kCentralSize, r) || Le32(r) != kCentralSignature) throw Error(kIncomplete);
+    if (!reader.Get(kCentralSize, r) || LoadLe32(r) != kCentralSignature) throw Error(kIncomplete);
     ZipEntry e;
-    e.version_made_by = Le16(r + 4);
-    e.flags = Le16(r + 8);
-    e.method = Le16(r + 10);
-    e.dos_time = Le16(r + 12);
-    e.dos_date = Le16(r + 14);
-    e.crc32 = Le32(r + 16);
-    e.compressed_size = Le32(r + 20);
-    e.uncompressed_size = Le32(r + 24);
-    const size_t name_length = Le16(r + 28);
-    const size_t extra_length = Le16(r + 30);
-    const size_t comment_length = Le16(r + 32);
-    e.external_attributes = Le32(r + 38);
-    e.local_header_offset = Le32(r + 42);
+    e.version_made_by = LoadLe16(r + 4);
+    e.flags = LoadLe16(r + 8);
+    e.method = LoadLe16(r + 10);
+    e.dos_time = LoadLe16(r + 12);
+    e.dos_date = LoadLe16(r + 14);
+    e.crc32 = LoadLe32(r + 16);
+    e.compressed_size = LoadLe32(r + 20);
+    e.uncompressed_size = LoadLe32(r + 24);
+    const size_t name_length = LoadLe16(r + 28);
+    const size_t extra_length = LoadLe16(r + 30);
+    const size_t comment_length = LoadLe16(r + 32);
+    e.external_attributes = LoadLe32(r + 38);
+    e.local_header_offset = LoadLe32(r + 42);
     e.encrypted = (e.flags & kFlagEncrypted) != 0;
     const bool need_size = e.uncompressed_size == 0xFFFFFFFF;
     const bool need_compressed = e.compressed_size == 0xFFFFFFFF;
@@ -414,7 +388,8 @@ std::string UnZip::EntryFileName(int index) {
 bool UnZip::Selected(const ZipEntry& e) const {
   if (do_all_) return true;
   for (const std::string& pattern : files_list_) {
-    if (WildcardMatch(pattern, e.name) || WildcardMatch(pattern, e.file_name)) return true;
+    if (text::WildcardMatch(pattern, e.name) || text::WildcardMatch(pattern, e.file_name))
+      return true;
   }
   return false;
 }
@@ -545,8 +520,8 @@ void UnZip::ExtractEntry(platform::File& archive, size_t index, int& extracted) 
   const int64_t got = archive.ReadAt(e.local_header_offset, local, sizeof local);
   if (got < 0) throw Error("Cannot read file " + zip_name_);
   if (got < static_cast<int64_t>(sizeof local)) throw Error("Premature end of file reached");
-  if (Le32(local) != kLocalSignature) return;  // damaged entry: nothing to extract
-  uint64_t data = e.local_header_offset + kLocalSize + Le16(local + 26) + Le16(local + 28);
+  if (LoadLe32(local) != kLocalSignature) return;  // damaged entry: nothing to extract
+  uint64_t data = e.local_header_offset + kLocalSize + LoadLe16(local + 26) + LoadLe16(local + 28);
   uint64_t size = e.compressed_size;
 
   std::optional<ZipKeys> keys;

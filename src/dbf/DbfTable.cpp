@@ -52,14 +52,6 @@ void StoreDate(uint8_t* header) {
   header[3] = static_cast<uint8_t>(today.day);
 }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (text::ToUpperAscii(a[i]) != text::ToUpperAscii(b[i])) return false;
-  }
-  return true;
-}
-
 enum class Direction { kForward, kBackward, kAround };
 
 // Both code pages hold ASCII unchanged, so text without a byte above 127
@@ -403,7 +395,7 @@ void DbfTable::AddField(std::string_view name, char type, int length, bool requi
 
 int DbfTable::FieldIndex(std::string_view name) const {
   for (size_t i = 0; i < fields_.size(); ++i) {
-    if (EqualsIgnoringCase(fields_[i].name, name)) return static_cast<int>(i);
+    if (text::EqualsIgnoreCase(fields_[i].name, name)) return static_cast<int>(i);
   }
   return -1;
 }
@@ -874,7 +866,7 @@ void DbfTable::OpenIndexFile(std::string_view index_file) {
   for (const FieldDef& f : fields_) lengths.push_back(static_cast<uint32_t>(f.length));
   auto index = NameIndex::Load(fs_, path, lengths, m.options);
   const NameIndex::Layout& layout = index->layout();
-  if (!EqualsIgnoringCase(fields_[layout.key_field].name, layout.key_name)) {
+  if (!text::EqualsIgnoreCase(fields_[layout.key_field].name, layout.key_name)) {
     throw TableError("Cannot open file " + path + ": the index does not belong to this table");
   }
   m.indexes.push_back(Impl::OpenIndex{std::string(index_file), std::move(index)});

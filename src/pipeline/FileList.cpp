@@ -13,37 +13,11 @@ bool FileListLess(std::string_view a, std::string_view b) {
   return a < b;  // std::string_view compares as unsigned bytes
 }
 
-namespace {
-
-bool MatchPattern(std::string_view name, std::string_view pattern) {
-  // Iterative wildcard match with backtracking to the last "*".
-  size_t n = 0, p = 0, star = std::string_view::npos, mark = 0;
-  while (n < name.size()) {
-    if (p < pattern.size() &&
-        (pattern[p] == '?' || text::ToUpperAscii(pattern[p]) == text::ToUpperAscii(name[n]))) {
-      ++n;
-      ++p;
-    } else if (p < pattern.size() && pattern[p] == '*') {
-      star = p++;
-      mark = n;
-    } else if (star != std::string_view::npos) {
-      p = star + 1;
-      n = ++mark;
-    } else {
-      return false;
-    }
-  }
-  while (p < pattern.size() && pattern[p] == '*') ++p;
-  return p == pattern.size();
-}
-
-}  // namespace
-
 bool MatchesFileMask(std::string_view name, std::string_view mask) {
   while (!mask.empty()) {
     size_t semi = mask.find(';');
     std::string_view pattern = text::TrimBlanks(mask.substr(0, semi));
-    if (!pattern.empty() && MatchPattern(name, pattern)) return true;
+    if (!pattern.empty() && text::WildcardMatch(pattern, name)) return true;
     if (semi == std::string_view::npos) break;
     mask.remove_prefix(semi + 1);
   }

@@ -1,5 +1,7 @@
 #include "platform/AppPaths.h"
 
+#include "platform/Ascii.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -108,18 +110,6 @@ bool Unescape(std::string_view text, char terminator, std::string& out, size_t& 
 
 namespace {
 
-char Lower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  }
-  return true;
-}
-
 // system.reg is a text file of a few megabytes; lines longer than this are
 // hex data we never need.
 constexpr size_t kMaxLine = 1 << 20;
@@ -132,7 +122,7 @@ bool MatchNoCase(const std::filesystem::path& folder, const std::string& part,
   if (ec) return false;
   for (const auto& entry : it) {
     std::string name = entry.path().filename().string();
-    if (EqualNoCase(name, part)) {
+    if (EqualsIgnoreCase(name, part)) {
       found = entry.path();
       return true;
     }
@@ -152,7 +142,7 @@ std::string WinePrefixFromEnvironment() {
 
 std::string MapWindowsPath(std::string_view windows_path, const std::string& wine_prefix) {
   if (wine_prefix.empty() || windows_path.size() < 2 || windows_path[1] != ':') return "";
-  const char drive = Lower(windows_path[0]);
+  const char drive = ToLowerAscii(windows_path[0]);
   if (drive < 'a' || drive > 'z') return "";
   std::error_code ec;
   std::filesystem::path root =
@@ -211,9 +201,9 @@ AppPathsEntry LookUpAppPath(std::string_view exe_name, const std::string& wine_p
       size_t used = 0;
       in_native = in_wow = false;
       if (!reg::Unescape(std::string_view(line).substr(1), ']', text, used)) continue;
-      if (EqualNoCase(text, native_key)) {
+      if (EqualsIgnoreCase(text, native_key)) {
         in_native = found_native = true;
-      } else if (EqualNoCase(text, wow_key)) {
+      } else if (EqualsIgnoreCase(text, wow_key)) {
         in_wow = found_wow = true;
       }
       continue;
@@ -221,7 +211,7 @@ AppPathsEntry LookUpAppPath(std::string_view exe_name, const std::string& wine_p
     if (!(in_native || in_wow) || line.size() < 2 || line[0] != '"') continue;
     size_t used = 0;
     if (!reg::Unescape(std::string_view(line).substr(1), '"', text, used)) continue;
-    if (!EqualNoCase(text, "Path")) continue;
+    if (!EqualsIgnoreCase(text, "Path")) continue;
     std::string_view rest = std::string_view(line).substr(1 + used);
     if (rest.empty() || rest[0] != '=') continue;
     rest.remove_prefix(1);

@@ -1,5 +1,7 @@
 #include "platform/Ini.h"
 
+#include "platform/Ascii.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -17,18 +19,10 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-char Lower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 }  // namespace
 
 bool NamesEqual(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  }
-  return true;
+  return EqualsIgnoreCase(a, b);
 }
 
 bool ParseSectionHeader(std::string_view line, std::string_view& name) {

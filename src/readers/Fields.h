@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "readers/PlaceRecord.h"
 #include "text/Text.h"
 
 namespace toponyx::readers {
@@ -18,8 +19,6 @@ namespace toponyx::readers {
 // division gives the correctly rounded value, the same that the full
 // conversion gives. Any other text goes to text::ParseDecimal.
 inline double Decimal(std::string_view s) {
-  static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                      1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
   size_t i = 0;
   const size_t n = s.size();
   bool negative = false;
@@ -40,7 +39,7 @@ inline double Decimal(std::string_view s) {
     }
   }
   if (i != n || digits == 0 || digits > 15) return text::ParseDecimal(s);
-  const double value = static_cast<double>(mantissa) / kPow10[decimals < 0 ? 0 : decimals];
+  const double value = static_cast<double>(mantissa) / kPowersOfTen[decimals < 0 ? 0 : decimals];
   return negative ? -value : value;
 }
 

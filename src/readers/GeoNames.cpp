@@ -7,9 +7,9 @@
 
 #include "pipeline/BuildContext.h"
 #include "readers/CodeLists.h"
-#include "text/CodePage.h"
 #include "readers/Fields.h"
 #include "readers/Readers.h"
+#include "text/CodePage.h"
 #include "text/Text.h"
 
 namespace toponyx::readers {
@@ -43,7 +43,7 @@ class GeoNamesReader {
     if (Unusable(name)) name = f_.Get(kAsciiNameField, "");
     if (Unusable(name)) name = f_.Get(kAlternateNamesField, "");
     name = text::GetField(name, 1, "", ',');
-    if (name.empty()) name = "Not Identified";
+    if (name.empty()) name = kNotIdentified;
 
     ctx_.AppendPlace(name, FullCode(text::TrimBlanks(f_.Get(kFeatureCodeField, ""))), {}, lat, lon);
   }

@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "pipeline/BuildContext.h"
 #include "geodesy/Datum.h"
+#include "pipeline/BuildContext.h"
 #include "readers/Fields.h"
 #include "readers/PlaceRecord.h"
 #include "readers/Readers.h"
@@ -23,12 +23,11 @@ constexpr int kLonSideField = 11;
 constexpr int kFeatureCodeField = 15;
 
 // What a code outside the table gives.
-constexpr std::string_view kUnknownCode = "Not Identified";
 
 // The feature type of a gazetteer code (compared exactly).
 std::string_view FeatureType(std::string_view code) {
-  if (code.size() == 2) return code == "FM" ? "Farm" : kUnknownCode;
-  if (code.size() != 1) return kUnknownCode;
+  if (code.size() == 2) return code == "FM" ? "Farm" : kNotIdentified;
+  if (code.size() != 1) return kNotIdentified;
   switch (code[0]) {
     case 'A':
       return "Antiquity (non-Roman)";
@@ -49,7 +48,7 @@ std::string_view FeatureType(std::string_view code) {
     case 'X':
       return "All other features";
     default:
-      return kUnknownCode;
+      return kNotIdentified;
   }
 }
 

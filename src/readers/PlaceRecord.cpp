@@ -11,8 +11,6 @@
 namespace toponyx::readers {
 namespace {
 
-constexpr double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
-
 // Appends |value| with `decimals` digits after the point (at most 9),
 // correctly rounded (a tie to the even digit) exactly as std::to_chars's
 // fixed format writes it, and true; false when the fast way cannot be sure
@@ -22,7 +20,7 @@ bool AppendFixedFast(double value, int decimals, std::string& out) {
   // One rounded multiplication (powers of ten up to 1e9 are exact): the
   // product is within half an ulp of the true value, so far from a tie the
   // rounding direction is certain.
-  const double scaled = std::fabs(value) * kPow10[decimals];
+  const double scaled = std::fabs(value) * kPowersOfTen[decimals];
   if (!(scaled < 4503599627370496.0)) return false;  // 2^52; also NaN
   const double whole = std::floor(scaled);
   const double fraction = scaled - whole;  // exact

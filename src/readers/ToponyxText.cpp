@@ -7,10 +7,10 @@
 #include <string>
 #include <string_view>
 
-#include "pipeline/BuildContext.h"
 #include "geodesy/Datum.h"
 #include "geodesy/Grid.h"
 #include "geodesy/Nzmg.h"
+#include "pipeline/BuildContext.h"
 #include "readers/Fields.h"
 #include "readers/PlaceRecord.h"
 #include "readers/Readers.h"

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "pipeline/BuildContext.h"
 #include "geodesy/Datum.h"
+#include "pipeline/BuildContext.h"
 #include "readers/Fields.h"
 #include "readers/PlaceRecord.h"
 #include "readers/Readers.h"

@@ -8,16 +8,14 @@
 #include <utility>
 
 #include "pipeline/BuildContext.h"
-#include "text/CodePage.h"
 #include "readers/Fields.h"
 #include "readers/PlaceRecord.h"
 #include "readers/Readers.h"
+#include "text/CodePage.h"
 #include "text/Text.h"
 
 namespace toponyx::readers {
 namespace {
-
-constexpr std::string_view kNotIdentified = "Not Identified";
 
 struct Layout {
   int latitude;

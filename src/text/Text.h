@@ -8,14 +8,13 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Ascii.h"
+
 namespace toponyx::text {
 
-inline constexpr char ToUpperAscii(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-inline constexpr char ToLowerAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
+using platform::EqualsIgnoreCase;
+using platform::ToLowerAscii;
+using platform::ToUpperAscii;
 
 // The text without leading and trailing space characters (code 32 only).
 std::string_view TrimBlanks(std::string_view s);
@@ -52,9 +51,11 @@ std::string ProperCase(std::string_view t);
 // ASCII-only case helpers.
 void UpperCaseAscii(std::string& s);
 std::string UpperCaseAscii(std::string_view s);
-bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 // <0, 0, >0 comparing bytes after folding a-z to A-Z.
 int CompareIgnoreCase(std::string_view a, std::string_view b);
+// Matches name against a pattern of "*" (any run) and "?" (any one byte),
+// the letter case of A to Z ignored.
+bool WildcardMatch(std::string_view pattern, std::string_view name);
 // True when the text, upper-cased (ASCII), contains needle; needle must
 // already be in upper case. No copy of the text is made.
 bool ContainsUpperCased(std::string_view text, std::string_view needle);
