@@ -19,8 +19,8 @@ const QColor kAxis(0xA9, 0xBD, 0xD1);
 const QColor kLabel(0x70, 0x80, 0x90);
 const QColor kRing(0xD0, 0x1C, 0x1C);
 // Places from one to the most in a pixel of the view: light to dark green.
-constexpr int kLow[3] = {0x8F, 0xB8, 0x7A};
-constexpr int kHigh[3] = {0x1E, 0x42, 0x12};
+constexpr int kLow[3] = {0x4F, 0x94, 0x3A};
+constexpr int kHigh[3] = {0x12, 0x36, 0x0A};
 
 QRgb Density(double t) {
   auto mix = [t](int a, int b) { return static_cast<int>(a + (b - a) * t + 0.5); };
@@ -171,7 +171,7 @@ void TMapPane::resizeEvent(QResizeEvent* event) {
   dirty_ = true;
 }
 
-void TMapPane::DrawGraticule(const MapView& v) {
+void TMapPane::DrawGraticule(const MapView& v, bool labels) {
   QPainter p(&image_);
   double step = kSteps[std::size(kSteps) - 1];
   for (double s : kSteps) {
@@ -186,27 +186,50 @@ void TMapPane::DrawGraticule(const MapView& v) {
   QFont font = p.font();
   font.setPointSizeF(std::max(6.0, font.pointSizeF() * 0.8));
   p.setFont(font);
-  const int ascent = p.fontMetrics().ascent();
+  const QFontMetrics metrics = p.fontMetrics();
+  // Lines closer than their labels are wide get a label every few lines.
+  const double spacing = step * v.ppd;
+  const auto every = [spacing](int room) {
+    return std::max(1, static_cast<int>(std::ceil((room + 8) / spacing)));
+  };
+  const int lon_every = every(metrics.horizontalAdvance(QStringLiteral("180\u00B0W")));
+  const int lat_every = every(metrics.height());
+  // On a pale ground, readable above the places too.
+  const auto label = [&p, &metrics](QPointF at, const QString& text) {
+    const QRectF ground(at.x() - 1, at.y() - metrics.ascent(), metrics.horizontalAdvance(text) + 2,
+                        metrics.height());
+    p.fillRect(ground, QColor(0xF3, 0xF7, 0xFB, 190));
+    p.setPen(kLabel);
+    p.drawText(at, text);
+  };
   for (double k = std::ceil(west / step); k * step <= east + 1e-9; ++k) {
     const double lon = k * step;
     const double x = std::floor(v.X(lon)) + 0.5;
-    p.setPen(std::fabs(lon) < step / 2 ? kAxis : kGraticule);
-    p.drawLine(QPointF(x, top), QPointF(x, bottom));
-    p.setPen(kLabel);
-    p.drawText(QPointF(x + 3, std::max(top, 0.0) + ascent + 1), DegreesLabel(lon, step, 'E', 'W'));
+    if (!labels) {
+      p.setPen(std::fabs(lon) < step / 2 ? kAxis : kGraticule);
+      p.drawLine(QPointF(x, top), QPointF(x, bottom));
+      continue;
+    }
+    if (static_cast<long long>(k) % lon_every != 0) continue;
+    label(QPointF(x + 3, std::max(top, 0.0) + metrics.ascent() + 1),
+          DegreesLabel(lon, step, 'E', 'W'));
   }
   for (double k = std::ceil(south / step); k * step <= north + 1e-9; ++k) {
     const double lat = k * step;
     const double y = std::floor(v.Y(lat)) + 0.5;
-    p.setPen(std::fabs(lat) < step / 2 ? kAxis : kGraticule);
-    p.drawLine(QPointF(left, y), QPointF(right, y));
-    p.setPen(kLabel);
-    p.drawText(QPointF(std::max(left, 0.0) + 3, y - 3), DegreesLabel(lat, step, 'N', 'S'));
+    if (!labels) {
+      p.setPen(std::fabs(lat) < step / 2 ? kAxis : kGraticule);
+      p.drawLine(QPointF(left, y), QPointF(right, y));
+      continue;
+    }
+    if (static_cast<long long>(k) % lat_every != 0) continue;
+    label(QPointF(std::max(left, 0.0) + 3, y - 3), DegreesLabel(lat, step, 'N', 'S'));
   }
 }
 
 // The picture of the current view: outside the world, the sea, the
-// graticule, then the places, coloured by how many fall on a pixel.
+// graticule, the places, coloured by how many fall on a pixel, and the
+// graticule's labels.
 void TMapPane::Render() {
   dirty_ = false;
   const MapView v = View();
@@ -221,16 +244,23 @@ void TMapPane::Render() {
     QRgb* line = reinterpret_cast<QRgb*>(image_.scanLine(y));
     std::fill(line + x0, line + x1, kSea);
   }
-  DrawGraticule(v);
-  if (!map_) return;
+  DrawGraticule(v, false);
+  if (map_) DrawPlaces(v);
+  DrawGraticule(v, true);  // the labels above the places
+}
 
-  const bool by_place = map_->Render(v, pixels_);
+void TMapPane::DrawPlaces(const MapView& v) {
+  map_->Render(v, pixels_);
   uint32_t most = 0;
-  for (uint32_t n : pixels_) most = std::max(most, n);
+  size_t occupied = 0;
+  for (uint32_t n : pixels_) {
+    most = std::max(most, n);
+    occupied += n != 0;
+  }
   if (most == 0) return;
   const double scale = most > 1 ? 1.0 / std::log1p(static_cast<double>(most)) : 0.0;
-  // Single places seen close up are dots of 3 by 3 pixels.
-  const int r = by_place && PlaceMap::kCellDegrees * v.ppd >= 16 ? 1 : 0;
+  // Where places are few, each is a dot of 3 by 3 pixels.
+  const int r = occupied * 50 < pixels_.size() ? 1 : 0;
   const int w = v.width, h = v.height;
   for (int y = 0; y < h; ++y) {
     const uint32_t* counts = &pixels_[static_cast<size_t>(y) * static_cast<size_t>(w)];

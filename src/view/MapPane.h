@@ -34,6 +34,11 @@ class TMapPane : public QWidget {
   // The current row's place, ringed; a view zoomed in follows it. Invalid
   // for a row without a readable position.
   void SetCurrentPlace(bool valid, double lon = 0, double lat = 0);
+  bool CurrentPlace(double& lon, double& lat) const {
+    lon = current_lon_;
+    lat = current_lat_;
+    return current_valid_;
+  }
   // A deleted record's place leaves the map (once the map has its places).
   void RemovePlace(uint32_t recno, double lon, double lat);
 
@@ -64,7 +69,9 @@ class TMapPane : public QWidget {
   void Clamp();
   void Changed();
   void Render();
-  void DrawGraticule(const MapView& view);
+  // The lines, or their labels.
+  void DrawGraticule(const MapView& view, bool labels);
+  void DrawPlaces(const MapView& view);
 
   std::shared_ptr<PlaceMap> map_;
   struct Removal {

@@ -51,22 +51,40 @@ void PlaceMap::PlaceDegrees(size_t cell, const Place& p, double& lon, double& la
   lat = 90.0 - (row + (p.fy + 0.5) / 65536.0) * kCellDegrees;
 }
 
+void PlaceMap::SumLevels() {
+  for (int level = 1; level < kLevels; ++level) {
+    const std::vector<uint32_t>& finer = Level(level - 1);
+    const size_t columns = kColumns >> level, rows = kRows >> level;
+    std::vector<uint32_t>& out = coarse[level - 1];
+    out.assign(columns * rows, 0);
+    for (size_t r = 0; r < rows; ++r) {
+      const uint32_t* a = &finer[2 * r * 2 * columns];
+      const uint32_t* b = a + 2 * columns;
+      for (size_t c = 0; c < columns; ++c) {
+        out[r * columns + c] = a[2 * c] + a[2 * c + 1] + b[2 * c] + b[2 * c + 1];
+      }
+    }
+  }
+}
+
 namespace {
 
-// The cells a rectangle of the view covers, clipped to the world; false
-// when it lies outside the world.
+// The cells of a level that a rectangle of the view covers, clipped to the
+// world; false when it lies outside the world.
 struct CellRange {
   int c0, c1, r0, r1;  // inclusive
 };
-bool Cells(const MapView& v, double x0, double y0, double x1, double y1, CellRange& out) {
-  const double d = PlaceMap::kCellDegrees;
+bool Cells(const MapView& v, int level, double x0, double y0, double x1, double y1,
+           CellRange& out) {
+  const double d = PlaceMap::kCellDegrees * (1 << level);
+  const int columns = PlaceMap::kColumns >> level, rows = PlaceMap::kRows >> level;
   const double u0 = (v.Lon(x0) + 180.0) / d, u1 = (v.Lon(x1) + 180.0) / d;
   const double r0 = (90.0 - v.Lat(y0)) / d, r1 = (90.0 - v.Lat(y1)) / d;
-  if (u1 < 0 || u0 >= PlaceMap::kColumns || r1 < 0 || r0 >= PlaceMap::kRows) return false;
+  if (u1 < 0 || u0 >= columns || r1 < 0 || r0 >= rows) return false;
   out.c0 = std::max(0, static_cast<int>(std::floor(u0)));
-  out.c1 = std::min(PlaceMap::kColumns - 1, static_cast<int>(std::floor(u1)));
+  out.c1 = std::min(columns - 1, static_cast<int>(std::floor(u1)));
   out.r0 = std::max(0, static_cast<int>(std::floor(r0)));
-  out.r1 = std::min(PlaceMap::kRows - 1, static_cast<int>(std::floor(r1)));
+  out.r1 = std::min(rows - 1, static_cast<int>(std::floor(r1)));
   return true;
 }
 
@@ -90,18 +108,27 @@ bool PlaceMap::Render(const MapView& view, std::vector<uint32_t>& pixels) const 
   pixels.resize(size_t{static_cast<unsigned>(std::max(w, 0))} *
                 static_cast<unsigned>(std::max(h, 0)));
   std::fill(pixels.begin(), pixels.end(), 0u);
-  CellRange cells;
-  if (w <= 0 || h <= 0 || counts.size() != kCells || !Cells(view, 0, 0, w, h, cells)) {
-    return false;
+  if (w <= 0 || h <= 0 || counts.size() != kCells) return false;
+  const bool by_place = HasPlaces() && kCellDegrees * view.ppd >= 2.0;
+  int level = 0;
+  while (!by_place && level + 1 < kLevels && kCellDegrees * (1 << level) * view.ppd < 0.5 &&
+         Level(level + 1).size() == (kCells >> (2 * (level + 1)))) {
+    ++level;
   }
-  const double cell_px = kCellDegrees * view.ppd;
-  const bool by_place = HasPlaces() && cell_px >= 2.0;
+  const std::vector<uint32_t>& level_counts = Level(level);
+  const int columns = kColumns >> level;
+  const double degrees = kCellDegrees * (1 << level);
+  const double cell_px = degrees * view.ppd;
+  CellRange cells;
+  if (!Cells(view, level, 0, 0, w, h, cells)) return false;
   for (int r = cells.r0; r <= cells.r1; ++r) {
-    const double oy = view.Y(90.0 - r * kCellDegrees);
+    const double oy = view.Y(90.0 - r * degrees);
     for (int c = cells.c0; c <= cells.c1; ++c) {
-      const size_t cell = size_t{static_cast<unsigned>(r)} * kColumns + static_cast<unsigned>(c);
-      if (counts[cell] == 0) continue;
-      const double ox = view.X(-180.0 + c * kCellDegrees);
+      const size_t cell = size_t{static_cast<unsigned>(r)} * static_cast<unsigned>(columns) +
+                          static_cast<unsigned>(c);
+      const uint32_t count = level_counts[cell];
+      if (count == 0) continue;
+      const double ox = view.X(-180.0 + c * degrees);
       if (by_place) {
         const double step = cell_px / 65536.0;
         for (uint32_t i = first[cell]; i < first[cell + 1]; ++i) {
@@ -119,7 +146,7 @@ bool PlaceMap::Render(const MapView& view, std::vector<uint32_t>& pixels) const 
       Span(oy, cell_px, h, y0, y1);
       for (int y = y0; y < y1; ++y) {
         uint32_t* row = &pixels[static_cast<size_t>(y) * static_cast<size_t>(w)];
-        for (int x = x0; x < x1; ++x) row[x] += counts[cell];
+        for (int x = x0; x < x1; ++x) row[x] += count;
       }
     }
   }
@@ -128,7 +155,7 @@ bool PlaceMap::Render(const MapView& view, std::vector<uint32_t>& pixels) const 
 
 uint32_t PlaceMap::Nearest(const MapView& view, double x, double y, double radius) const {
   CellRange cells;
-  if (!HasPlaces() || !Cells(view, x - radius, y - radius, x + radius, y + radius, cells)) {
+  if (!HasPlaces() || !Cells(view, 0, x - radius, y - radius, x + radius, y + radius, cells)) {
     return 0;
   }
   uint32_t best = 0;
@@ -162,6 +189,10 @@ bool PlaceMap::Remove(uint32_t recno, double lon, double lat) {
     places[i].recno = 0;
     --counts[cell];
     --place_count;
+    for (int level = 1; level < kLevels; ++level) {
+      const size_t row = cell / kColumns >> level, column = cell % kColumns >> level;
+      --coarse[level - 1][row * (kColumns >> level) + column];
+    }
     return true;
   }
   return false;
@@ -201,6 +232,7 @@ class Builder {
     map_->total = uint64_t{count_} * 2;
     map_->counts.assign(PlaceMap::kCells, 0);
     if (!CountPass()) return;
+    map_->SumLevels();
     publish_(std::make_shared<PlaceMap>(*map_));
     if (!PlacePass()) return;
     publish_(map_);
@@ -252,6 +284,7 @@ class Builder {
         map_->done += n;
         // Snapshots for the first paints; the finished count follows.
         if (map_->done < count_ && Clock::now() - last >= interval) {
+          map_->SumLevels();
           publish_(std::make_shared<PlaceMap>(*map_));
           last = Clock::now();
           interval = std::chrono::milliseconds(400);
@@ -300,6 +333,7 @@ class Builder {
     }
     m.first[PlaceMap::kCells] = out;
     m.places.resize(out);
+    m.SumLevels();
     return true;
   }
 

@@ -65,6 +65,10 @@ struct PlaceMap {
   // Places per cell, row by row from the north-west corner.
   std::vector<uint32_t> counts;
   uint64_t place_count = 0;
+  // The same counts over cells of 2, 4 and 8 cells a side, so that a view
+  // of the whole world adds up some 32 000 cells rather than 2 million.
+  static constexpr int kLevels = 4;  // the counts are level 0
+  std::vector<uint32_t> coarse[kLevels - 1];
   // After the second pass: for each cell the index of its first place in
   // places (kCells + 1 entries), and the places, in record order within a cell.
   std::vector<uint32_t> first;
@@ -72,6 +76,13 @@ struct PlaceMap {
 
   bool HasPlaces() const { return !first.empty(); }
   bool Finished() const { return HasPlaces() || !error.empty(); }
+
+  // The counts of level 0 (counts) to kLevels - 1.
+  const std::vector<uint32_t>& Level(int level) const {
+    return level == 0 ? counts : coarse[level - 1];
+  }
+  // Fills the coarse levels from the counts.
+  void SumLevels();
 
   // The cell of a position, with the position inside it; false outside
   // -90..90 and -180..180.
@@ -82,7 +93,8 @@ struct PlaceMap {
   // Adds the places in the view to pixels (width * height counts, row by
   // row; resized and cleared here). Views with cells of 2 pixels or more
   // are drawn place by place, when the places are there; coarser views
-  // from the counts per cell. True when drawn place by place.
+  // from the counts per cell, of the finest level whose cells are at least
+  // half a pixel wide. True when drawn place by place.
   bool Render(const MapView& view, std::vector<uint32_t>& pixels) const;
   // The record of the place nearest to pixel (x, y) within radius pixels;
   // of places equally near, the first in the table; 0 when none (or before

@@ -68,7 +68,7 @@ TViewfm::TViewfm(dbf::DbfTable& table, Prompter& prompter, QWidget* parent)
 
   connect(loader_, &PlaceMapLoader::MapChanged, ui_->Map1, &TMapPane::SetMap);
   connect(ui_->Map1, &TMapPane::PlaceClicked, this,
-          [this](uint32_t recno) { MoveTo(model_->RowForRecNo(recno)); });
+          [this](uint32_t recno) { MoveTo(model_->RowForRecNo(recno), true); });
 
   // Centred on the screen, and no larger than it.
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -211,7 +211,7 @@ void TViewfm::FormShow() {
   ShowRecordNumber();
 }
 
-void TViewfm::MoveTo(int row) {
+void TViewfm::MoveTo(int row, bool jump) {
   const int rows = model_->rowCount();
   if (rows == 0) {
     model_->SetCurrentRow(-1);
@@ -222,7 +222,8 @@ void TViewfm::MoveTo(int row) {
   const int column = std::max(0, ui_->Grid1->currentIndex().column());
   const QModelIndex index = model_->index(row, column);
   ui_->Grid1->setCurrentIndex(index);
-  ui_->Grid1->scrollTo(index);
+  ui_->Grid1->scrollTo(
+      index, jump ? QAbstractItemView::PositionAtCenter : QAbstractItemView::EnsureVisible);
   model_->SetCurrentRow(row);
   CurrentChanged();
 }
@@ -262,7 +263,7 @@ bool TViewfm::Find(const QString& text) {
                                              static_cast<size_t>(text.size())),
                          255);
   const dbf::NameMatch match = dbf::FindName(names_, name_field_, key);
-  MoveTo(match.recno != 0 ? model_->RowForRecNo(match.recno) : model_->rowCount() - 1);
+  MoveTo(match.recno != 0 ? model_->RowForRecNo(match.recno) : model_->rowCount() - 1, true);
   ShowFindResult(match.begins_with_key);
   return match.begins_with_key;
 }

@@ -80,7 +80,9 @@ class TViewfm : public QWidget {
   void TableOpened();
   void CloseTable();
   void StartMap();
-  void MoveTo(int row);
+  // Makes row current; a jump (Find, a click on the map) puts it in the
+  // middle of the grid.
+  void MoveTo(int row, bool jump = false);
   void ShowRecordNumber();
   void CurrentChanged();
   bool RowPosition(int row, double& lon, double& lat) const;
