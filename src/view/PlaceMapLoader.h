@@ -25,7 +25,6 @@ class PlaceMapLoader : public QObject {
   // Starts building the map of the table file at path (stopping any earlier build).
   void Start(const std::string& path);
   void Stop();
-  bool Running() const { return thread_.joinable(); }
 
  signals:
   // A snapshot or the finished map, on the window's thread; never one of
