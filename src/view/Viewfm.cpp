@@ -55,6 +55,7 @@ TViewfm::TViewfm(dbf::DbfTable& table, Prompter& prompter, QWidget* parent)
   connect(ui_->DBNav1, &TDBNavigator::Clicked, this, &TViewfm::NavigatorClick);
   connect(model_, &QAbstractItemModel::rowsRemoved, this, [this] { CurrentChanged(); });
 
+  find_palette_ = ui_->eFind->palette();
   connect(ui_->eFind, &QLineEdit::textEdited, this, [this](const QString& text) { Find(text); });
   connect(ui_->eFind, &QLineEdit::returnPressed, this, [this] { ui_->Grid1->setFocus(); });
   connect(ui_->Grid1, &TDBGrid::TextTyped, this, &TViewfm::GridTyped);
@@ -269,9 +270,8 @@ bool TViewfm::Find(const QString& text) {
 }
 
 void TViewfm::ShowFindResult(bool found) {
-  QPalette palette = ui_->eFind->palette();
-  const QPalette normal = ui_->eFind->style()->standardPalette();
-  palette.setColor(QPalette::Base, found ? normal.color(QPalette::Base) : QColor(0xFF, 0xDD, 0xDD));
+  QPalette palette = find_palette_;
+  if (!found) palette.setColor(QPalette::Base, QColor(0xFF, 0xDD, 0xDD));
   ui_->eFind->setPalette(palette);
 }
 

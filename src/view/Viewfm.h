@@ -98,6 +98,7 @@ class TViewfm : public QWidget {
   // The Find box reads the table through a handle of its own.
   dbf::RecordFile names_;
   int name_field_ = 0;
+  QPalette find_palette_;  // the Find box's own colours, while it finds
   PlaceMapLoader* loader_;
   bool fitted_ = false;
 };
