@@ -1,25 +1,38 @@
 // toponyx-creator-screens: starts the desktop program's windows as the
 // program does, on the display it is given (scripts/screenshots.sh runs it
-// under Xvfb), walks through a session with the sample downloads and saves
-// what the screen shows of each window as PNG files:
+// under Xvfb), walks through a session with the sample downloads (and a
+// generated table of 400 000 places for the View window's map and Find
+// box) and saves what the screen shows of each window as PNG files:
 //   toponyx-creator-screens <program folder> <output folder>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QScreen>
 #include <QTimer>
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <numbers>
+#include <string>
+#include <vector>
 
+#include "dbf/DbfTable.h"
 #include "geodesy/Datum.h"
 #include "main/AboutBox.h"
 #include "main/Application.h"
 #include "main/Dlgfm.h"
 #include "main/Dlgfm2.h"
 #include "main/DpnlEdit.h"
+#include "main/FolderEdit.h"
 #include "main/HelpWindow.h"
 #include "main/Mainfm.h"
+#include "view/MapPane.h"
 #include "view/Viewfm.h"
 
 using namespace toponyx::desktop;
@@ -73,6 +86,64 @@ class LoggingPrompter final : public Prompter {
     return true;
   }
 };
+
+// The map pane is drawn once the places are read.
+void WaitForMap(TViewfm* view) {
+  QElapsedTimer waited;
+  waited.start();
+  QTimer tick;  // wakes the wait below when nothing else does
+  tick.start(50);
+  for (;;) {
+    const PlaceMap* map = view->MapPane()->Map();
+    if (map && map->Finished()) break;
+    if (waited.elapsed() > 20000) {
+      std::fprintf(stderr, "the map was not finished\n");
+      ++failures;
+      break;
+    }
+    QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+  }
+  Settle();
+}
+
+// A name table of n places "Place <number>" in name order, in clusters
+// of different sizes around the world.
+void WriteGeneratedTable(const std::string& path, uint32_t n) {
+  toponyx::dbf::DbfTable t;
+  t.SetTableName(path);
+  for (const char* field : {"NAME", "FULL_CODE", "MAJOR_CODE"}) t.AddField(field, 'C', 45);
+  t.AddField("LATITUDE", 'C', 10);
+  t.AddField("LONGITUDE", 'C', 10);
+  t.CreateTable();
+  t.Open();
+  uint64_t seed = 42;
+  auto uniform = [&seed] {
+    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<double>(seed >> 11) / 9007199254740992.0;
+  };
+  struct Cluster {
+    double lon, lat, spread;
+  };
+  std::vector<Cluster> clusters(300);
+  for (Cluster& c : clusters)
+    c = {-170 + 340 * uniform(), -50 + 120 * uniform(), 0.3 + 6 * uniform() * uniform()};
+  char text[32];
+  for (uint32_t i = 0; i < n; ++i) {
+    t.Append();
+    std::snprintf(text, sizeof text, "Place %06u", i);
+    t.SetField(0, text);
+    t.SetField(1, "Populated Place");
+    const Cluster& c = clusters[static_cast<size_t>(uniform() * uniform() * clusters.size())];
+    const double r = c.spread * std::sqrt(-2 * std::log(1 - uniform()));
+    const double a = 2 * std::numbers::pi * uniform();
+    std::snprintf(text, sizeof text, "%.5f", std::clamp(c.lat + r * std::sin(a), -90.0, 90.0));
+    t.SetField(3, text);
+    std::snprintf(text, sizeof text, "%.5f", std::clamp(c.lon + r * std::cos(a), -180.0, 180.0));
+    t.SetField(4, text);
+    t.Post();
+  }
+  t.Close();
+}
 
 }  // namespace
 
@@ -138,12 +209,46 @@ int main(int argc, char** argv) {
   Settle();
 
   main->bViewClick();
+  TViewfm* view = forms.Viewfm();
+  WaitForMap(view);
+  Shoot(view, "view-window");
+  view->NavigatorClick(TDBNavigator::nbLast);
   Settle();
-  Shoot(forms.Viewfm(), "view-window");
-  forms.Viewfm()->NavigatorClick(toponyx::desktop::TDBNavigator::nbLast);
+  Shoot(view, "view-window-last");
+  // A bigger table through "Open database…": the map of 400 000 places
+  // as it is drawn from the counts, a name typed into the Find box, and
+  // the map zoomed in on the place found.
+  const QString big = QDir(main->SaveFolder()->text()).filePath("generated.names");
+  WriteGeneratedTable(big.toStdString(), 400000);
+  QObject::connect(view, &TViewfm::DialogOpened, [&big](QFileDialog* dialog) {
+    QTimer::singleShot(300, [dialog, big] {
+      Shoot(dialog, "open-database");
+      // Typed into the file name box, as the user would.
+      if (auto* name = dialog->findChild<QLineEdit*>("fileNameEdit")) {
+        name->setText(QFileInfo(big).fileName());
+      }
+      static_cast<QDialog*>(dialog)->accept();
+      if (dialog->isVisible()) {
+        std::fprintf(stderr, "the file dialog did not take %s\n", qPrintable(big));
+        ++failures;
+        dialog->reject();
+      }
+    });
+  });
+  view->bOpenClick();
+  WaitForMap(view);
+  Shoot(view, "view-map");
+  view->FindBox()->setFocus();
+  view->FindBox()->setText("Place 2345");
+  view->Find(view->FindBox()->text());
   Settle();
-  Shoot(forms.Viewfm(), "view-window-last");
-  forms.Viewfm()->close();
+  Shoot(view, "view-find");
+  TMapPane* map = view->MapPane();
+  double lon, lat;
+  if (map->CurrentPlace(lon, lat)) map->ZoomAt(map->PixelOf(lon, lat), 48);
+  Settle();
+  Shoot(view, "view-map-zoomed");
+  view->close();
 
   QTimer::singleShot(300, [&] {
     Shoot(forms.AboutBox(), "about");

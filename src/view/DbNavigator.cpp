@@ -10,11 +10,9 @@ namespace toponyx::desktop {
 namespace {
 
 // The glyphs are drawn here, 16 by 16, in the colours of the old data
-// navigators: dark arrows, a red cross, a green tick.
-QIcon Glyph(TDBNavigator::Button b) {
-  QPixmap pm(16, 16);
-  pm.fill(Qt::transparent);
-  QPainter p(&pm);
+// navigators: dark arrows, a red cross, a green tick; at twice the pixels
+// too, for screens scaled to 200 %.
+void DrawGlyph(TDBNavigator::Button b, QPainter& p) {
   p.setRenderHint(QPainter::Antialiasing);
   const QColor ink(40, 40, 60);
   auto triangle = [&](double tip, double base) {
@@ -69,7 +67,20 @@ QIcon Glyph(TDBNavigator::Button b) {
       break;
     }
   }
-  return QIcon(pm);
+}
+
+QIcon Glyph(TDBNavigator::Button b) {
+  QIcon icon;
+  for (int scale : {1, 2}) {
+    QPixmap pm(16 * scale, 16 * scale);
+    pm.setDevicePixelRatio(scale);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    DrawGlyph(b, p);
+    p.end();
+    icon.addPixmap(pm);
+  }
+  return icon;
 }
 
 const char* const kNames[] = {"nbFirst",  "nbPrior", "nbNext",   "nbLast",
@@ -89,6 +100,7 @@ TDBNavigator::TDBNavigator(QWidget* parent) : QWidget(parent) {
     button->setObjectName(QLatin1String(kNames[i]));
     button->setIcon(Glyph(b));
     button->setAccessibleName(QLatin1String(kHints[i]));
+    button->setToolTip(QLatin1String(kHints[i]));
     button->setFixedSize(25, 25);
     button->setFocusPolicy(Qt::NoFocus);
     connect(button, &QToolButton::clicked, this, [this, b] { emit Clicked(b); });

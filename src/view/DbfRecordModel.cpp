@@ -137,6 +137,19 @@ uint32_t DbfRecordModel::RecNoForRow(int row) const {
   return 0;
 }
 
+int DbfRecordModel::RowForRecNo(uint32_t recno) const {
+  if (recno == 0) recno = 1;
+  if (recno > record_count_) return reported_rows_;
+  const size_t b = (recno - 1) / kBlockRecords;
+  Scan(b);
+  if (prefix_dirty_) RebuildPrefix();
+  const auto& deleted = blocks_[b].deleted;
+  const auto before = std::lower_bound(deleted.begin(), deleted.end(), recno) - deleted.begin();
+  const uint64_t row =
+      live_before_[b] + (recno - 1 - b * kBlockRecords) - static_cast<uint64_t>(before);
+  return static_cast<int>(std::min<uint64_t>(row, static_cast<uint64_t>(reported_rows_)));
+}
+
 void DbfRecordModel::Fetch(uint32_t recno) const {
   if (recno == fetched_recno_) return;
   fetched_.assign(titles_.size(), QString());

@@ -43,6 +43,9 @@ class DbfRecordModel : public QAbstractTableModel {
 
   // Record number (1-based, file order) shown in a row; 0 when none.
   uint32_t RecNoForRow(int row) const;
+  // The row of the first live record at or after recno (reads the deleted
+  // flags of one block); rowCount() when there is none.
+  int RowForRecNo(uint32_t recno) const;
   // Deletes the record of the row in the table and removes the row.
   // Throws the table's error when the flag cannot be written.
   void DeleteRow(int row);
