@@ -47,12 +47,12 @@ bool ZipKeys::AcceptHeader(uint8_t header[12], uint8_t check_byte) {
   return header[11] == check_byte;
 }
 
-EntryInput::EntryInput(platform::File& archive, uint64_t offset, uint64_t size, BuildUi* breathe,
+EntryInput::EntryInput(platform::File& archive, uint64_t offset, uint64_t size, BuildUi* front_end,
                        std::string archive_path)
     : archive_(archive),
       offset_(offset),
       remaining_(size),
-      breathe_(breathe),
+      front_end_(front_end),
       archive_path_(std::move(archive_path)) {}
 
 std::span<const uint8_t> EntryInput::NextBlock() {
@@ -66,7 +66,7 @@ std::span<const uint8_t> EntryInput::NextBlock() {
   offset_ += n;
   remaining_ -= n;
   if (keys_) keys_->Decrypt(buffer_.data(), n);
-  if (breathe_) breathe_->Breathe();
+  if (front_end_) front_end_->ProcessWindowEvents();
   return {buffer_.data(), n};
 }
 

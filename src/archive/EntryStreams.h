@@ -61,9 +61,9 @@ uint32_t Crc32Update(uint32_t crc, uint8_t byte);
 // (or fails to read) raises the error of the archive.
 class EntryInput {
  public:
-  // `breathe`, when given, is called once per block read; `archive_path`
+  // `front_end`, when given, processes window events once per block read; `archive_path`
   // names the archive in the message of a read error.
-  EntryInput(platform::File& archive, uint64_t offset, uint64_t size, BuildUi* breathe,
+  EntryInput(platform::File& archive, uint64_t offset, uint64_t size, BuildUi* front_end,
              std::string archive_path);
 
   void SetKeys(ZipKeys* keys) { keys_ = keys; }
@@ -78,7 +78,7 @@ class EntryInput {
   platform::File& archive_;
   uint64_t offset_;
   uint64_t remaining_;
-  BuildUi* breathe_;
+  BuildUi* front_end_;
   std::string archive_path_;
   ZipKeys* keys_ = nullptr;
   std::vector<uint8_t> buffer_;

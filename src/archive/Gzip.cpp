@@ -149,7 +149,7 @@ int Gzip::Expand() {
     }
     total += static_cast<uint64_t>(n);
     if ((total & (kCheckEvery - 1)) < static_cast<uint64_t>(n)) {
-      ui_.Breathe();
+      ui_.ProcessWindowEvents();
       if (const std::string bound = CheckGrowth(total, compressed, folder); !bound.empty()) {
         gzclose(gz);
         out->Close();

@@ -52,9 +52,9 @@ class BuildUi {
     (void)total;
   }
 
-  // Lets the window system process pending messages ("let the window
-  // breathe"); called once per block of archive data and at stage changes.
-  virtual void Breathe() {}
+  // Lets the window system process pending messages; called once per
+  // block of archive data, now and then in long loops, and at stage changes.
+  virtual void ProcessWindowEvents() {}
 };
 
 // A front end that shows nothing: for tools and tests that do not care.

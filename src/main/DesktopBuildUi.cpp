@@ -41,7 +41,7 @@ void DesktopBuildUi::InputProgress(uint64_t done, uint64_t total) {
   if (progress_) progress_->InputProgress(done, total);
 }
 
-void DesktopBuildUi::Breathe() {
+void DesktopBuildUi::ProcessWindowEvents() {
   QCoreApplication::processEvents();
 }
 

@@ -28,7 +28,7 @@ class DesktopBuildUi final : public BuildUi {
   void ProgressClosed() override;
   void EnableView() override;
   void InputProgress(uint64_t done, uint64_t total) override;
-  void Breathe() override;
+  void ProcessWindowEvents() override;
 
  private:
   Prompter& prompter_;

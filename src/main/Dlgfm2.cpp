@@ -56,7 +56,7 @@ void TDlgfm2::SetBold(int stage, bool bold) {
   label->setFont(f);
 }
 
-void TDlgfm2::Breathe() {
+void TDlgfm2::ProcessWindowEvents() {
   QCoreApplication::processEvents();
   since_repaint_.start();
 }
@@ -71,7 +71,7 @@ void TDlgfm2::StageStarted(Stage stage) {
   }
   SetBold(s, true);
   if (stage == Stage::kCreatingTemporary) InputBar()->setValue(0);
-  Breathe();
+  ProcessWindowEvents();
 }
 
 void TDlgfm2::StageFinished(Stage stage) {
@@ -80,7 +80,7 @@ void TDlgfm2::StageFinished(Stage stage) {
   // The last stage stays bold until the window closes.
   if (stage != Stage::kSaving) SetBold(s, false);
   if (stage == Stage::kCreatingTemporary) InputBar()->setValue(InputBar()->maximum());
-  Breathe();
+  ProcessWindowEvents();
 }
 
 void TDlgfm2::Finish() {
@@ -91,7 +91,7 @@ void TDlgfm2::Finish() {
     SetBold(s, false);
   }
   InputBar()->setValue(0);
-  Breathe();
+  ProcessWindowEvents();
 }
 
 bool TDlgfm2::InputProgress(uint64_t done, uint64_t total) {
@@ -100,7 +100,7 @@ bool TDlgfm2::InputProgress(uint64_t done, uint64_t total) {
   const int value = static_cast<int>(share * InputBar()->maximum());
   InputBar()->setValue(value);
   if (since_repaint_.isValid() && since_repaint_.elapsed() < kRepaintMs) return false;
-  Breathe();
+  ProcessWindowEvents();
   return true;
 }
 

@@ -46,7 +46,7 @@ class TDlgfm2 : public QDialog {
 
  private:
   void SetBold(int stage, bool bold);
-  void Breathe();
+  void ProcessWindowEvents();
 
   std::unique_ptr<Ui::TDlgfm2> ui_;
   QElapsedTimer since_repaint_;

@@ -59,9 +59,9 @@ class RunUi final : public BuildUi {
     CheckCancelled();
     ui_.InputProgress(done, total);
   }
-  void Breathe() override {
+  void ProcessWindowEvents() override {
     CheckCancelled();
-    ui_.Breathe();
+    ui_.ProcessWindowEvents();
   }
   void CheckCancelled() const {
     if (cancel_.load(std::memory_order_relaxed)) throw Cancelled();
@@ -248,7 +248,7 @@ class Run {
     } else {
       b_.ui.StageFinished(stage);
     }
-    ui_.Breathe();
+    ui_.ProcessWindowEvents();
   }
 
   // Runs after success and failure alike.
@@ -275,7 +275,7 @@ class Run {
 
     b_.ui.EnableView();
     b_.ui.ProgressClosed();
-    b_.ui.Breathe();
+    b_.ui.ProcessWindowEvents();
     if (waypoint_warning) b_.ui.ShowMessage(MessageKind::kWarning, kWaypointDatumWarning);
     if (user_file_warning) b_.ui.ShowMessage(MessageKind::kWarning, kUserFileDatumWarning);
   }

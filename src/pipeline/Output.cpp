@@ -30,7 +30,8 @@ uint64_t CopyInNameOrder(dbf::DbfTable& working, dbf::DbfTable& output, const st
       output.SetField(field, value);
     }
     output.Post();
-    if ((++copied & 0x3FFF) == 0) ui.Breathe();  // the window repaints while a big copy runs
+    if ((++copied & 0x3FFF) == 0)
+      ui.ProcessWindowEvents();  // the window repaints while a big copy runs
     working.Next();
   }
   working.Close();

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "frontend/BuildUi.h"
 #include "dbf/DbfTable.h"
+#include "frontend/BuildUi.h"
 #include "platform/File.h"
 
 namespace toponyx::pipeline {
@@ -17,7 +17,7 @@ void IndexWorkingTable(dbf::DbfTable& working);
 
 // Creates the output table at path with the working table's five fields and
 // copies every live record in index order; closes both tables. Returns the
-// number of records copied. The front end may breathe now and then.
+// number of records copied. The front end processes window events now and then.
 uint64_t CopyInNameOrder(dbf::DbfTable& working, dbf::DbfTable& output, const std::string& path,
                          BuildUi& ui);
 

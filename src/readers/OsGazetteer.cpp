@@ -81,8 +81,8 @@ void ReadOsGazetteer(pipeline::BuildContext& ctx) {
       if (noted_count < 12) noted[noted_count++] = type;
     }
 
-    FormatFormD(lat, lat_text);
-    FormatFormD(lon, lon_text);
+    FormatEightDecimalsLocal(lat, lat_text);
+    FormatEightDecimalsLocal(lon, lon_text);
     ctx.AppendPlace(name, type, {}, lat_text, lon_text);
   }
 }

@@ -90,15 +90,15 @@ void FormatFixed(double value, int precision, int decimals, char separator, std:
 
 }  // namespace
 
-void FormatFormB(double value, std::string& out) {
+void FormatSevenDecimalsLocal(double value, std::string& out) {
   FormatFixed(value, 11, 7, platform::DecimalSeparator(), out);
 }
 
-void FormatFormD(double value, std::string& out) {
+void FormatEightDecimalsLocal(double value, std::string& out) {
   FormatFixed(value, 12, 8, platform::DecimalSeparator(), out);
 }
 
-void FormatFormC(double value, std::string& out) {
+void FormatFiveDecimalsPadded(double value, std::string& out) {
   out.clear();
   if (!std::isfinite(value)) {
     char buf[16];
@@ -113,7 +113,7 @@ void FormatFormC(double value, std::string& out) {
 void PackedDmsToText(std::string_view s, std::string& out) {
   out.clear();
   if (s.empty()) {
-    FormatFormB(0.0, out);
+    FormatSevenDecimalsLocal(0.0, out);
     return;
   }
   const char hemisphere = text::ToUpperAscii(s.back());
@@ -130,7 +130,7 @@ void PackedDmsToText(std::string_view s, std::string& out) {
                             static_cast<long double>(take(min)) / 60.0L +
                             static_cast<long double>(take(sec)) / 3600.0L;
   std::string number;
-  FormatFormB(static_cast<double>(value), number);
+  FormatSevenDecimalsLocal(static_cast<double>(value), number);
   if (hemisphere == 'S' || hemisphere == 'W') out.push_back('-');
   out += number;
 }

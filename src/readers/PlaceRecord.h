@@ -49,13 +49,13 @@ inline std::string_view MajorCodeOfClass(std::string_view feature_class) {
 
 // Form B: 7 decimals after the user's decimal separator, at most 11
 // significant digits ("34.2563889", "-118.5041667").
-void FormatFormB(double value, std::string& out);
+void FormatSevenDecimalsLocal(double value, std::string& out);
 // Form C: exactly 5 decimals with a full stop, right-aligned in at least 9
 // characters (" 12.34568", "-151.20000").
-void FormatFormC(double value, std::string& out);
+void FormatFiveDecimalsPadded(double value, std::string& out);
 // Form D: 8 decimals after the user's decimal separator, at most 12
 // significant digits ("51.50000000").
-void FormatFormD(double value, std::string& out);
+void FormatEightDecimalsLocal(double value, std::string& out);
 // DDMMSSH or DDDMMSSH ("341523N", "1183015w") as decimal degrees in form B,
 // "-" in front for S or W.
 void PackedDmsToText(std::string_view packed, std::string& out);

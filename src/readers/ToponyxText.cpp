@@ -165,8 +165,8 @@ class TpxReader {
       text::ProperCase(code, full_);
       ctx_.full_codes.Note(code);
     }
-    FormatFormC(lat, lat_text_);
-    FormatFormC(lon, lon_text_);
+    FormatFiveDecimalsPadded(lat, lat_text_);
+    FormatFiveDecimalsPadded(lon, lon_text_);
     ctx_.AppendPlace(text::TrimBlanks(f_.Get(kNameField, "")), full_, {}, lat_text_, lon_text_);
   }
 

@@ -61,8 +61,8 @@ void ReadWaypoints(pipeline::BuildContext& ctx) {
     geo::ConvertDatum(from, to, lat, lon);
     // A number text such as "nan" or "inf" gives no place on the map.
     if (!std::isfinite(lat) || !std::isfinite(lon)) continue;
-    FormatFormC(lat, lat_text);
-    FormatFormC(lon, lon_text);
+    FormatFiveDecimalsPadded(lat, lat_text);
+    FormatFiveDecimalsPadded(lon, lon_text);
     ctx.AppendPlace(name, kWaypoint, {}, lat_text, lon_text);
   }
   ctx.waypoint_header = false;

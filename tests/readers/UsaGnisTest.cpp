@@ -122,30 +122,30 @@ TEST(PositionFormsTest, FormsBCAndD) {
   EXPECT_EQ(out, "0.0000000");
   readers::PackedDmsToText("341523N", out);
   EXPECT_EQ(out, "34.2563889");
-  readers::FormatFormC(12.3456789, out);
+  readers::FormatFiveDecimalsPadded(12.3456789, out);
   EXPECT_EQ(out, " 12.34568");
-  readers::FormatFormC(-33.86, out);
+  readers::FormatFiveDecimalsPadded(-33.86, out);
   EXPECT_EQ(out, "-33.86000");
-  readers::FormatFormC(151.2, out);
+  readers::FormatFiveDecimalsPadded(151.2, out);
   EXPECT_EQ(out, "151.20000");
-  readers::FormatFormC(-151.2, out);
+  readers::FormatFiveDecimalsPadded(-151.2, out);
   EXPECT_EQ(out, "-151.20000");
-  readers::FormatFormC(0.0, out);
+  readers::FormatFiveDecimalsPadded(0.0, out);
   EXPECT_EQ(out, "  0.00000");
-  readers::FormatFormD(51.5, out);
+  readers::FormatEightDecimalsLocal(51.5, out);
   EXPECT_EQ(out, "51.50000000");
-  readers::FormatFormD(-3.25, out);
+  readers::FormatEightDecimalsLocal(-3.25, out);
   EXPECT_EQ(out, "-3.25000000");
-  readers::FormatFormB(12345.123456789, out);  // 11 significant digits
+  readers::FormatSevenDecimalsLocal(12345.123456789, out);  // 11 significant digits
   EXPECT_EQ(out, "12345.1234570");
 
   // Forms B and D take the user's separator; form C never does.
   platform::SetDecimalSeparator(',');
   readers::PackedDmsToText("341523N", out);
   EXPECT_EQ(out, "34,2563889");
-  readers::FormatFormD(51.5, out);
+  readers::FormatEightDecimalsLocal(51.5, out);
   EXPECT_EQ(out, "51,50000000");
-  readers::FormatFormC(-33.86, out);
+  readers::FormatFiveDecimalsPadded(-33.86, out);
   EXPECT_EQ(out, "-33.86000");
   platform::SetDecimalSeparator('.');
 }
@@ -227,16 +227,16 @@ TEST(PositionFormsTest, AgreeWithTheGeneralConversion) {
   std::string fast;
   char buf[400];
   for (double v : values) {
-    readers::FormatFormC(v, fast);
+    readers::FormatFiveDecimalsPadded(v, fast);
     auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 5);
     std::string general(buf, r.ptr);
     if (general.size() < 9) general.insert(0, 9 - general.size(), ' ');
     ASSERT_EQ(fast, general) << v;
     if (std::fabs(v) < 1000) {
-      readers::FormatFormD(v, fast);
+      readers::FormatEightDecimalsLocal(v, fast);
       r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 8);
       ASSERT_EQ(fast, std::string(buf, r.ptr)) << v;
-      readers::FormatFormB(v, fast);
+      readers::FormatSevenDecimalsLocal(v, fast);
       r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 7);
       ASSERT_EQ(fast, std::string(buf, r.ptr)) << v;
     }

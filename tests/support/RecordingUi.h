@@ -34,7 +34,7 @@ class RecordingUi final : public BuildUi {
     last_done = done;
     last_total = total;
   }
-  void Breathe() override { ++breaths; }
+  void ProcessWindowEvents() override { ++breaths; }
 
   std::vector<std::string> texts() const {
     std::vector<std::string> t;
