@@ -1,7 +1,6 @@
 #include "main/Dlgfm2.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
@@ -56,11 +55,6 @@ void TDlgfm2::SetBold(int stage, bool bold) {
   label->setFont(f);
 }
 
-void TDlgfm2::ProcessWindowEvents() {
-  QCoreApplication::processEvents();
-  since_repaint_.start();
-}
-
 void TDlgfm2::StageStarted(Stage stage) {
   const int s = static_cast<int>(stage);
   if (stage == Stage::kDecompressing) {
@@ -71,7 +65,6 @@ void TDlgfm2::StageStarted(Stage stage) {
   }
   SetBold(s, true);
   if (stage == Stage::kCreatingTemporary) InputBar()->setValue(0);
-  ProcessWindowEvents();
 }
 
 void TDlgfm2::StageFinished(Stage stage) {
@@ -80,7 +73,6 @@ void TDlgfm2::StageFinished(Stage stage) {
   // The last stage stays bold until the window closes.
   if (stage != Stage::kSaving) SetBold(s, false);
   if (stage == Stage::kCreatingTemporary) InputBar()->setValue(InputBar()->maximum());
-  ProcessWindowEvents();
 }
 
 void TDlgfm2::Finish() {
@@ -91,17 +83,12 @@ void TDlgfm2::Finish() {
     SetBold(s, false);
   }
   InputBar()->setValue(0);
-  ProcessWindowEvents();
 }
 
-bool TDlgfm2::InputProgress(uint64_t done, uint64_t total) {
-  if (total == 0) return false;
+void TDlgfm2::InputProgress(uint64_t done, uint64_t total) {
+  if (total == 0) return;
   const double share = std::min(1.0, static_cast<double>(done) / static_cast<double>(total));
-  const int value = static_cast<int>(share * InputBar()->maximum());
-  InputBar()->setValue(value);
-  if (since_repaint_.isValid() && since_repaint_.elapsed() < kRepaintMs) return false;
-  ProcessWindowEvents();
-  return true;
+  InputBar()->setValue(static_cast<int>(share * InputBar()->maximum()));
 }
 
 void TDlgfm2::keyPressEvent(QKeyEvent* event) {

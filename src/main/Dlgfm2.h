@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QElapsedTimer>
 #include <memory>
 
 #include "frontend/BuildUi.h"
@@ -34,11 +33,8 @@ class TDlgfm2 : public QDialog {
   void StageStarted(Stage stage);
   void StageFinished(Stage stage);
   void Finish();
-  // The bar follows the input; the window repaints when at least the
-  // repaint interval has passed since it last did. True when it repainted.
-  bool InputProgress(uint64_t done, uint64_t total);
-
-  static constexpr int kRepaintMs = 50;
+  // The bar follows the input.
+  void InputProgress(uint64_t done, uint64_t total);
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -46,10 +42,8 @@ class TDlgfm2 : public QDialog {
 
  private:
   void SetBold(int stage, bool bold);
-  void ProcessWindowEvents();
 
   std::unique_ptr<Ui::TDlgfm2> ui_;
-  QElapsedTimer since_repaint_;
   bool running_ = false;
 };
 

@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <exception>
 
-#include "pipeline/FileList.h"
 #include "main/AboutBox.h"
 #include "main/DirLabel.h"
 #include "main/Dlgfm.h"
@@ -22,6 +21,8 @@
 #include "main/FolderEdit.h"
 #include "main/Glyphs.h"
 #include "main/HelpWindow.h"
+#include "main/WorkerRun.h"
+#include "pipeline/FileList.h"
 #include "platform/Paths.h"
 #include "platform/System.h"
 #include "ui_Mainfm.h"
@@ -220,13 +221,7 @@ void TMainfm::bCreateClick() {
   // this guards against a click that was queued before it appeared.
   if (running_) return;
   running_ = true;
-  try {
-    last_outcome_ = builder_->Create(Request());
-  } catch (const std::exception& e) {
-    last_outcome_ = {};
-    last_outcome_.status = pipeline::BuildStatus::kFailed;
-    last_outcome_.error = e.what();
-  }
+  last_outcome_ = CreateOnWorkerThread(*builder_, Request());
   running_ = false;
   if (last_outcome_.status == pipeline::BuildStatus::kFailed) {
     prompter_.Message(this, MessageKind::kError, Q(last_outcome_.error));

@@ -8,9 +8,9 @@
 #include <functional>
 #include <memory>
 
-#include "pipeline/Build.h"
 #include "main/DesktopBuildUi.h"
 #include "main/Settings.h"
+#include "pipeline/Build.h"
 #include "view/Prompter.h"
 
 class QListWidget;
