@@ -13,10 +13,10 @@
 #include <string_view>
 #include <vector>
 
+#include "geodesy/Datum.h"
 #include "pipeline/Build.h"
 #include "pipeline/FileList.h"
 #include "pipeline/SupportFiles.h"
-#include "geodesy/Datum.h"
 #include "platform/File.h"
 #include "platform/Paths.h"
 #include "platform/Signals.h"
@@ -81,7 +81,7 @@ void WriteErr(std::string_view s) {
 }
 
 // The front end on stderr: messages as they stand, the stages as they
-// start, and on a terminal a live bar of the share of input read.
+// start, and on a terminal a live bar of the run.
 class CliUi final : public BuildUi {
  public:
   CliUi(bool quiet, bool live) : quiet_(quiet), live_(live && !quiet) {}
@@ -97,28 +97,30 @@ class CliUi final : public BuildUi {
     ClearBar();
     WriteErr(kStageNames[static_cast<int>(stage)]);
     WriteErr("\n");
-    if (stage == Stage::kCreatingTemporary) read_start_ = Clock::now();
   }
 
   void StageFinished(Stage stage) override {
-    if (stage == Stage::kCreatingTemporary) ClearBar();
+    if (stage == Stage::kGenerating) ClearBar();
   }
 
-  void InputProgress(uint64_t done, uint64_t total) override {
+  // One bar over the reading, the index and the ordered copy, which take
+  // about seven, one and a half and one and a half tenths of a run.
+  void RunProgress(RunPhase phase, uint64_t done, uint64_t total, uint64_t places) override {
     if (!live_ || total == 0) return;
-    auto now = Clock::now();
-    if (bar_shown_ && now - last_draw_ < std::chrono::milliseconds(100) && done < total) return;
+    const auto now = Clock::now();
+    if (bar_shown_ && now - last_draw_ < std::chrono::milliseconds(100)) return;
     last_draw_ = now;
-    double share = static_cast<double>(done) / static_cast<double>(total);
-    if (share > 1) share = 1;
-    double seconds = std::chrono::duration<double>(now - read_start_).count();
-    double rate = seconds > 0 ? static_cast<double>(done) / seconds / 1e6 : 0;
-    char line[128];
-    int filled = static_cast<int>(share * 30);
+    static constexpr double kStart[] = {0.0, 0.7, 0.85};
+    static constexpr double kShare[] = {0.7, 0.15, 0.15};
+    const int p = static_cast<int>(phase);
+    const double part = std::min(1.0, static_cast<double>(done) / static_cast<double>(total));
+    const double share = kStart[p] + kShare[p] * part;
+    const int filled = static_cast<int>(share * 30);
     std::string bar(static_cast<size_t>(filled), '#');
     bar.append(static_cast<size_t>(30 - filled), ' ');
-    std::snprintf(line, sizeof line, "\r[%s] %3d%%  %.1f MB/s", bar.c_str(),
-                  static_cast<int>(share * 100), rate);
+    char line[128];
+    std::snprintf(line, sizeof line, "\r[%s] %3d%%  %llu places", bar.c_str(),
+                  static_cast<int>(share * 100), static_cast<unsigned long long>(places));
     WriteErr(line);
     bar_shown_ = true;
   }
@@ -132,7 +134,6 @@ class CliUi final : public BuildUi {
   bool quiet_;
   bool live_;
   bool bar_shown_ = false;
-  Clock::time_point read_start_ = Clock::now();
   Clock::time_point last_draw_{};
 };
 
@@ -235,7 +236,8 @@ int main(int argc, char** argv) {
   if (!all_folder.empty()) {
     if (!fs.IsDirectory(all_folder)) return Usage("no such folder: " + all_folder);
     request.download_folder = absolute(all_folder);
-    for (std::string& n : pipeline::ListFolder(request.download_folder, pipeline::kAllDataFilesMask)) {
+    for (std::string& n :
+         pipeline::ListFolder(request.download_folder, pipeline::kAllDataFilesMask)) {
       request.files.push_back({std::move(n), true});
     }
   } else {
@@ -250,8 +252,9 @@ int main(int argc, char** argv) {
       }
       names.push_back(p.name);
     }
-    std::sort(names.begin(), names.end(),
-              [](const std::string& a, const std::string& b) { return pipeline::FileListLess(a, b); });
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+      return pipeline::FileListLess(a, b);
+    });
     names.erase(std::unique(names.begin(), names.end()), names.end());
     for (std::string& n : names) request.files.push_back({std::move(n), true});
   }

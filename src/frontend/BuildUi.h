@@ -28,6 +28,14 @@ enum class Stage {
   kSaving,             // "Saving files"
 };
 
+// The parts of a Create run whose amount of work is known, for a progress
+// bar over the whole run.
+enum class RunPhase {
+  kReading,   // the staged files: bytes read of all of them
+  kIndexing,  // the name index: records sorted of all records
+  kCopying,   // the ordered copy: records copied of all records
+};
+
 class BuildUi {
  public:
   virtual ~BuildUi() = default;
@@ -50,6 +58,16 @@ class BuildUi {
   virtual void InputProgress(uint64_t done, uint64_t total) {
     (void)done;
     (void)total;
+  }
+
+  // Where the run stands: done of total in the phase's unit, and the
+  // places appended to the working table so far. Called at most about once
+  // per block read, per sorted run of the index, per 16,384 copied records.
+  virtual void RunProgress(RunPhase phase, uint64_t done, uint64_t total, uint64_t places) {
+    (void)phase;
+    (void)done;
+    (void)total;
+    (void)places;
   }
 
   // Lets the window system process pending messages; called once per

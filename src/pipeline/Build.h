@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "pipeline/BuildContext.h"
-#include "frontend/BuildUi.h"
 #include "dbf/DbfTable.h"
+#include "frontend/BuildUi.h"
+#include "pipeline/BuildContext.h"
 #include "platform/File.h"
 
 namespace toponyx::pipeline {

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "frontend/BuildUi.h"
 #include "dbf/DbfTable.h"
-#include "text/LineReader.h"
+#include "frontend/BuildUi.h"
 #include "readers/PlaceRecord.h"
+#include "text/LineReader.h"
 
 namespace toponyx::pipeline {
 
@@ -63,6 +63,7 @@ struct BuildContext {
   std::vector<StagedFile> staged;
   size_t staged_index = 0;   // the staged file being read
   uint64_t input_bytes = 0;  // sum of the staged files' sizes
+  uint64_t places = 0;       // appended to the working table
   readers::WorldCodeList world_codes;
   readers::FullCodeList full_codes;
 
@@ -102,6 +103,7 @@ struct BuildContext {
     table.SetField(readers::kLatitude, latitude);
     table.SetField(readers::kLongitude, longitude);
     table.Post();
+    ++places;
   }
 };
 

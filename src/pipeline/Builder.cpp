@@ -58,6 +58,11 @@ class RunUi final : public BuildUi {
   void InputProgress(uint64_t done, uint64_t total) override {
     CheckCancelled();
     ui_.InputProgress(done, total);
+    ui_.RunProgress(RunPhase::kReading, done, total, Places());
+  }
+  void RunProgress(RunPhase phase, uint64_t done, uint64_t total, uint64_t places) override {
+    CheckCancelled();
+    ui_.RunProgress(phase, done, total, places);
   }
   void ProcessWindowEvents() override {
     CheckCancelled();
@@ -66,10 +71,14 @@ class RunUi final : public BuildUi {
   void CheckCancelled() const {
     if (cancel_.load(std::memory_order_relaxed)) throw Cancelled();
   }
+  // The places the running run has appended so far (none between runs).
+  void CountPlaces(const uint64_t* places) { places_ = places; }
+  uint64_t Places() const { return places_ ? *places_ : 0; }
 
  private:
   BuildUi& ui_;
   const std::atomic<bool>& cancel_;
+  const uint64_t* places_ = nullptr;
 };
 
 }  // namespace
@@ -139,6 +148,7 @@ class Run {
         waypoint_staged_(waypoint_staged) {
     ctx_.program_folder = b.program_folder;
     ctx_.readers = b.readers;
+    ui_.CountPlaces(&ctx_.places);
     // The run flags start cleared (the context is new); so do the two
     // settings of Toponyx text files that live for one run.
     tpx.grid = TpxGrid::kLatLong;
@@ -194,7 +204,13 @@ class Run {
     Mark(Stage::kCreatingTemporary, true);
     CreateWorkingTable(b_.dbf1, work_->path());
     ReadStagedFiles(ctx_);
-    b_.dbf1.SetIndexProgress([this](uint64_t, uint64_t) { ui_.CheckCancelled(); });
+    b_.dbf1.SetIndexProgress([this](uint64_t done, uint64_t total) {
+      if (total == 0) {
+        ui_.CheckCancelled();  // while runs are merged
+      } else {
+        ui_.RunProgress(RunPhase::kIndexing, done, total, ctx_.places);
+      }
+    });
     IndexWorkingTable(b_.dbf1);
     Mark(Stage::kCreatingTemporary, false);
 
@@ -273,6 +289,7 @@ class Run {
     ctx_.world_codes.Clear();
     ctx_.full_codes.Clear();
 
+    ui_.CountPlaces(nullptr);
     b_.ui.EnableView();
     b_.ui.ProgressClosed();
     b_.ui.ProcessWindowEvents();

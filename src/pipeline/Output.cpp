@@ -21,6 +21,7 @@ uint64_t CopyInNameOrder(dbf::DbfTable& working, dbf::DbfTable& output, const st
   output.Open();
 
   uint64_t copied = 0;
+  const uint64_t total = working.RecordCount();
   std::string value;
   working.First();
   while (!working.Eof()) {
@@ -30,10 +31,13 @@ uint64_t CopyInNameOrder(dbf::DbfTable& working, dbf::DbfTable& output, const st
       output.SetField(field, value);
     }
     output.Post();
-    if ((++copied & 0x3FFF) == 0)
+    if ((++copied & 0x3FFF) == 0) {
+      ui.RunProgress(RunPhase::kCopying, copied, total, total);
       ui.ProcessWindowEvents();  // the window repaints while a big copy runs
+    }
     working.Next();
   }
+  ui.RunProgress(RunPhase::kCopying, copied, total, total);
   working.Close();
   output.Close();
   return copied;

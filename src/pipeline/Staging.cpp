@@ -95,7 +95,8 @@ void Stager::StageZip(BuildContext& ctx, const std::string& path,
   unzip_.SetDestDir(folder);
   unzip_.SetZipName(path);
   unzip_.Extract();
-  for (const std::string& warning : unzip_.Warnings()) ui_.ShowMessage(MessageKind::kWarning, warning);
+  for (const std::string& warning : unzip_.Warnings())
+    ui_.ShowMessage(MessageKind::kWarning, warning);
   const int count = unzip_.Count();
   for (int i = 0; i < count; ++i) {
     const archive::ZipEntry& entry = unzip_.Entry(i);

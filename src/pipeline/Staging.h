@@ -8,8 +8,8 @@
 
 #include "archive/Gzip.h"
 #include "archive/UnZip.h"
-#include "pipeline/BuildContext.h"
 #include "frontend/BuildUi.h"
+#include "pipeline/BuildContext.h"
 #include "platform/File.h"
 
 namespace toponyx::pipeline {
