@@ -78,10 +78,10 @@ void DesktopBuildUi::EnableView() {
   });
 }
 
-void DesktopBuildUi::InputProgress(uint64_t done, uint64_t total) {
+void DesktopBuildUi::RunProgress(RunPhase phase, uint64_t done, uint64_t total, uint64_t places) {
   {
     std::lock_guard lock(progress_mutex_);
-    latest_ = {done, total};
+    latest_ = {phase, done, total, places};
     if (delivery_posted_) return;
     delivery_posted_ = true;
   }
@@ -95,7 +95,7 @@ void DesktopBuildUi::DeliverProgress() {
     report = latest_;
     delivery_posted_ = false;
   }
-  if (progress_) progress_->InputProgress(report.done, report.total);
+  if (progress_) progress_->RunProgress(report.phase, report.done, report.total, report.places);
 }
 
 }  // namespace toponyx::desktop

@@ -39,7 +39,7 @@ class DesktopBuildUi final : public QObject, public BuildUi {
   void StageFinished(Stage stage) override;
   void ProgressClosed() override;
   void EnableView() override;
-  void InputProgress(uint64_t done, uint64_t total) override;
+  void RunProgress(RunPhase phase, uint64_t done, uint64_t total, uint64_t places) override;
   // Nothing to do: the GUI thread runs its own event loop while the run
   // works, and repaints whenever the window changes.
   void ProcessWindowEvents() override {}
@@ -52,8 +52,10 @@ class DesktopBuildUi final : public QObject, public BuildUi {
   void DeliverProgress();
 
   struct ProgressReport {
+    RunPhase phase = RunPhase::kReading;
     uint64_t done = 0;
     uint64_t total = 0;
+    uint64_t places = 0;
   };
 
   Prompter& prompter_;
