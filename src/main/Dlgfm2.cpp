@@ -36,6 +36,8 @@ TDlgfm2::TDlgfm2(QWidget* parent)
   ui_->RunText->setFont(small);
   ui_->bCancel->setFont(small);
   connect(ui_->bCancel, &QPushButton::clicked, this, &TDlgfm2::CancelClick);
+  show_latest_.setSingleShot(true);
+  connect(&show_latest_, &QTimer::timeout, this, &TDlgfm2::ShowWhereTheRunStands);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
   }
@@ -110,16 +112,25 @@ void TDlgfm2::Finish() {
     StageTick(s)->hide();
     SetBold(s, false);
   }
+  show_latest_.stop();
   RunBar()->setValue(0);
   ui_->RunText->clear();
 }
 
 void TDlgfm2::RunProgress(RunPhase phase, uint64_t done, uint64_t total, uint64_t places) {
   meter_.Progress(phase, done, total, places);
-  ShowWhereTheRunStands();
+  if (show_latest_.isActive()) return;
+  const qint64 since = since_shown_.isValid() ? since_shown_.elapsed() : kShowEveryMs;
+  if (since >= kShowEveryMs) {
+    ShowWhereTheRunStands();
+  } else {
+    show_latest_.start(static_cast<int>(kShowEveryMs - since));
+  }
 }
 
 void TDlgfm2::ShowWhereTheRunStands() {
+  show_latest_.stop();
+  since_shown_.start();
   RunBar()->setValue(static_cast<int>(std::floor(meter_.Share() * RunBar()->maximum())));
   if (cancelling_) return;
   QString text;

@@ -6,6 +6,7 @@
 
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QTimer>
 #include <memory>
 
 #include "frontend/BuildUi.h"
@@ -39,8 +40,10 @@ class TDlgfm2 : public QDialog {
   void StageStarted(Stage stage);
   void StageFinished(Stage stage);
   void Finish();
-  // The bar and the text follow the whole run.
+  // The bar and the text follow the whole run, shown at most every
+  // kShowEveryMs (a run reports a block every millisecond or so).
   void RunProgress(RunPhase phase, uint64_t done, uint64_t total, uint64_t places);
+  static constexpr int kShowEveryMs = 40;
 
   // Cancel, Esc or the close box while a run goes: asked once per run.
   void CancelClick();
@@ -60,6 +63,8 @@ class TDlgfm2 : public QDialog {
   std::unique_ptr<Ui::TDlgfm2> ui_;
   RunMeter meter_;
   QElapsedTimer clock_;
+  QElapsedTimer since_shown_;
+  QTimer show_latest_;  // shows what came in while the window waited
   bool running_ = false;
   bool cancelling_ = false;
 };

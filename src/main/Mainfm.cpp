@@ -85,10 +85,15 @@ TMainfm::TMainfm(const StartupEnvironment& env, Prompter& prompter, QByteArray h
   }
   open_url = [](const QString& url) { return QDesktopServices::openUrl(QUrl(url)); };
   web_browser_found = WebBrowserFound;
+  // The result line stands right of the database name's label, to the
+  // group's right edge.
+  {
+    const QLabel* label = ui_->eDBName->EditLabel();
+    const QRect line = ui_->ResultLine->geometry();
+    const int left = label->x() + label->sizeHint().width() + 8;
+    ui_->ResultLine->setGeometry(left, line.y(), line.right() + 1 - left, line.height());
+  }
   setAcceptDrops(true);
-  QFont result_font = ui_->ResultLine->font();
-  result_font.setPixelSize(10);
-  ui_->ResultLine->setFont(result_font);
 
   builder_ = std::make_unique<pipeline::Builder>(build_ui_, env_.program_folder);
   build_ui_.SetEnableView([this] { ui_->bView->setEnabled(true); });

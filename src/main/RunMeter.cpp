@@ -9,7 +9,7 @@ namespace toponyx::desktop {
 namespace {
 // Before this much of the run and this many seconds, a guess is no use.
 constexpr double kShareForEstimate = 0.02;
-constexpr double kSecondsForEstimate = 2.0;
+constexpr double kSecondsForEstimate = 1.0;
 }  // namespace
 
 void RunMeter::Start(double now) {
@@ -83,7 +83,9 @@ QString CountText(uint64_t count) {
 }
 
 QString RunTimeText(double seconds) {
-  if (seconds < 9.95) return QString::number(std::max(0.0, seconds), 'f', 1) + QStringLiteral(" s");
+  if (seconds < 0.095)
+    return QString::number(std::max(0.0, seconds), 'f', 2) + QStringLiteral(" s");
+  if (seconds < 9.95) return QString::number(seconds, 'f', 1) + QStringLiteral(" s");
   const auto whole = static_cast<long long>(std::lround(seconds));
   if (whole < 60) return QStringLiteral("%1 s").arg(whole);
   return QStringLiteral("%1 min %2 s").arg(whole / 60).arg(whole % 60);

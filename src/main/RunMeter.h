@@ -50,7 +50,7 @@ class RunMeter {
 
 // "2,500,000": a count with its thousands grouped, as the run's texts show it.
 QString CountText(uint64_t count);
-// "0.4 s", "38 s", "2 min 5 s": how long a run took.
+// "0.04 s", "0.4 s", "38 s", "2 min 5 s": how long a run took.
 QString RunTimeText(double seconds);
 // "a few seconds left", "about 25 s left", "about 3 min left"; empty for a
 // negative value (no estimate yet).

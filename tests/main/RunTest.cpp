@@ -243,7 +243,7 @@ class RunTest : public QObject {
     m.Progress(RunPhase::kReading, 50, 100, 1234);
     QCOMPARE(m.Share(), (RunMeter::kStagedEnd + RunMeter::kReadEnd) / 2);
     QCOMPARE(m.Places(), uint64_t{1234});
-    QCOMPARE(m.SecondsLeft(101), -1.0);  // too early to tell
+    QCOMPARE(m.SecondsLeft(100.5), -1.0);  // too early to tell
     QCOMPARE(m.SecondsLeft(110), 10 * (1 - m.Share()) / m.Share());
     m.Progress(RunPhase::kIndexing, 1, 2, 2000);
     QCOMPARE(m.Share(), (RunMeter::kReadEnd + RunMeter::kIndexedEnd) / 2);
@@ -265,6 +265,7 @@ class RunTest : public QObject {
 
     QCOMPARE(CountText(2500000), QString("2,500,000"));
     QCOMPARE(CountText(999), QString("999"));
+    QCOMPARE(RunTimeText(0.044), QString("0.04 s"));
     QCOMPARE(RunTimeText(0.44), QString("0.4 s"));
     QCOMPARE(RunTimeText(38.2), QString("38 s"));
     QCOMPARE(RunTimeText(125), QString("2 min 5 s"));
