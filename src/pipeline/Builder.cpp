@@ -101,7 +101,7 @@ struct Builder::Impl {
   dbf::DbfTable dbf1;  // the working table
   dbf::DbfTable dbf2;  // the output table
   Stager staging;      // archive expansion and the staged file list
-  const ReaderTable* readers = &DefaultReaders();
+  const ReaderTable* readers = &readers::DefaultReaders();
 };
 
 void Builder::Cancel() {
@@ -109,7 +109,7 @@ void Builder::Cancel() {
 }
 
 void Builder::set_readers(const ReaderTable* readers) {
-  impl_->readers = readers ? readers : &DefaultReaders();
+  impl_->readers = readers ? readers : &readers::DefaultReaders();
 }
 
 Builder::Builder(BuildUi& ui, std::string program_folder, platform::FileSystem& fs)
@@ -148,7 +148,7 @@ class Run {
         waypoint_staged_(waypoint_staged) {
     ctx_.program_folder = b.program_folder;
     ctx_.readers = b.readers;
-    ui_.CountPlaces(&ctx_.places);
+    ui_.CountPlaces(&ctx_.sink.count());
     // The run flags start cleared (the context is new); so do the two
     // settings of Toponyx text files that live for one run.
     tpx.grid = TpxGrid::kLatLong;
@@ -194,7 +194,7 @@ class Run {
     staging_started_ = true;
     b_.staging.StageAll(ctx_, request_.download_folder, work_->path());
     for (const StagedFile& f : ctx_.staged) {
-      if (LowerExtension(f.name) == ".wpt") waypoint_staged_ = true;
+      if (readers::LowerExtension(f.name) == ".wpt") waypoint_staged_ = true;
       ctx_.input_bytes += f.size;
     }
     outcome.input_bytes = ctx_.input_bytes;
@@ -208,7 +208,7 @@ class Run {
       if (total == 0) {
         ui_.CheckCancelled();  // while runs are merged
       } else {
-        ui_.RunProgress(RunPhase::kIndexing, done, total, ctx_.places);
+        ui_.RunProgress(RunPhase::kIndexing, done, total, ctx_.sink.count());
       }
     });
     IndexWorkingTable(b_.dbf1);
@@ -283,7 +283,7 @@ class Run {
     output_.reset();  // the run's folders, with all they hold
     work_.reset();
     const bool waypoint_warning = ctx_.waypoint_bad_datum;
-    const bool user_file_warning = ctx_.user_file_bad_datum;
+    const bool user_file_warning = ctx_.run.user_file_bad_datum;
     ctx_.staged.clear();
     ctx_.selected.clear();
     ctx_.world_codes.Clear();

@@ -4,17 +4,10 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 #include "pipeline/BuildContext.h"
 
 namespace toponyx::pipeline {
-
-// The text from the last "." of a name to its end, dot included, unless a
-// separator or colon follows the dot; otherwise "".
-std::string_view FileExtension(std::string_view name);
-// The same, with A to Z lower-cased.
-std::string LowerExtension(std::string_view name);
 
 // Sets the table's field list to the five fields of a place record: NAME
 // (45), FULL_CODE (40), MAJOR_CODE (40), LATITUDE (10), LONGITUDE (10).

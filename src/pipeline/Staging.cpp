@@ -18,7 +18,7 @@ bool HasZipSignature(platform::FileSystem& fs, const std::string& path) {
 namespace {
 // The extensions that staging takes; files of any other are ignored.
 bool IsDataFileName(std::string_view name) {
-  const std::string x = LowerExtension(name);
+  const std::string x = readers::LowerExtension(name);
   return x == ".zip" || x == ".gz" || x == ".txt" || x == ".wpt" || x == ".tpx";
 }
 
@@ -61,7 +61,7 @@ void Stager::StageAll(BuildContext& ctx, const std::string& download_folder,
     }
   }
   for (const std::string& name : ctx.selected) {
-    const std::string x = LowerExtension(name);
+    const std::string x = readers::LowerExtension(name);
     const std::string path = platform::JoinPath(download_folder, name);
     if (x == ".zip") {
       StageZip(ctx, path, staging_folder);

@@ -10,16 +10,14 @@
 #include "geodesy/Datum.h"
 #include "geodesy/Grid.h"
 #include "geodesy/Nzmg.h"
-#include "pipeline/BuildContext.h"
 #include "readers/Fields.h"
+#include "readers/FullCodeCache.h"
 #include "readers/PlaceRecord.h"
 #include "readers/Readers.h"
 #include "text/Text.h"
 
 namespace toponyx::readers {
 namespace {
-
-using pipeline::TpxGrid;
 
 constexpr int kNameField = 1;
 constexpr int kFeatureTypeField = 2;
@@ -78,9 +76,9 @@ double Angle(std::string_view t, std::string& buffer) {
 
 class TpxReader {
  public:
-  explicit TpxReader(pipeline::BuildContext& ctx)
-      : ctx_(ctx),
-        s_(ctx.tpx),
+  explicit TpxReader(ReaderRun& run)
+      : run_(run),
+        s_(run.tpx),
         datum_(geo::DatumIndex(s_.datum_name)),
         wgs84_(geo::DatumIndex("WGS 84")) {}
 
@@ -116,7 +114,7 @@ class TpxReader {
       s_.datum_name.assign(name);
     } else {
       s_.datum_name = "WGS 84";
-      ctx_.user_file_bad_datum = true;
+      run_.user_file_bad_datum = true;
     }
     datum_ = geo::DatumIndex(s_.datum_name);
   }
@@ -157,36 +155,32 @@ class TpxReader {
     // "inf", or what the grid conversions make of huge numbers).
     if (!std::isfinite(lat) || !std::isfinite(lon)) return;
 
-    // Feature types repeat from line to line: the last one is kept.
-    const std::string_view code = text::TrimBlanks(f_.Get(kFeatureTypeField, "UNKN"));
-    if (!have_code_ || code != code_) {
-      code_.assign(code);
-      have_code_ = true;
-      text::ProperCase(code, full_);
-      ctx_.full_codes.Note(code);
-    }
+    const std::string_view full = codes_.Get(text::TrimBlanks(f_.Get(kFeatureTypeField, "UNKN")),
+                                             [this](std::string_view code, std::string& out) {
+                                               text::ProperCase(code, out);
+                                               run_.full_codes.Note(code);
+                                             });
     FormatFiveDecimalsPadded(lat, lat_text_);
     FormatFiveDecimalsPadded(lon, lon_text_);
-    ctx_.AppendPlace(text::TrimBlanks(f_.Get(kNameField, "")), full_, {}, lat_text_, lon_text_);
+    run_.places.Add(text::TrimBlanks(f_.Get(kNameField, "")), full, {}, lat_text_, lon_text_);
   }
 
-  pipeline::BuildContext& ctx_;
-  pipeline::TpxSettings& s_;
+  ReaderRun& run_;
+  TpxSettings& s_;
   int32_t datum_;
   const int32_t wgs84_;
   FieldCuts<kSecondField> f_;
   std::string zone_, buffer_, lat_text_, lon_text_;
-  bool have_code_ = false;
-  std::string code_, full_;  // the last feature type and its FULL_CODE
+  FullCodeCache codes_;
 };
 
 }  // namespace
 
-void ReadToponyxText(pipeline::BuildContext& ctx) {
-  TpxReader reader(ctx);
-  while (!ctx.input.Eof()) {
-    ctx.input.ReadLine(ctx.line);
-    reader.Line(ctx.line);
+void ReadToponyxText(ReaderInput& in, ReaderRun& run) {
+  TpxReader reader(run);
+  while (!in.file.Eof()) {
+    in.file.ReadLine(in.line);
+    reader.Line(in.line);
   }
 }
 

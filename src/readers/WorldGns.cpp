@@ -7,8 +7,8 @@
 #include <string_view>
 #include <utility>
 
-#include "pipeline/BuildContext.h"
 #include "readers/Fields.h"
+#include "readers/FullCodeCache.h"
 #include "readers/PlaceRecord.h"
 #include "readers/Readers.h"
 #include "text/CodePage.h"
@@ -66,25 +66,29 @@ std::string_view PlaceName(const FieldCuts<kMaxField>& f, const Layout& layout) 
 
 }  // namespace
 
-void ReadWorldGns(pipeline::BuildContext& ctx) {
-  const Layout layout = ctx.world_gns_current  ? CurrentLayout(ctx.line)
-                        : ctx.world_gns_header ? kLayoutA
-                                               : kLayoutB;
-  std::string& decoded = ctx.scratch[0];
+void ReadWorldGns(ReaderInput& in, ReaderRun& run) {
+  const Layout layout = in.found.gns_layout == GnsLayout::kCurrent ? CurrentLayout(in.line)
+                        : in.found.gns_layout == GnsLayout::kOlder ? kLayoutA
+                                                                   : kLayoutB;
+  std::string decoded;
   FieldCuts<kMaxField> f;
-  // The description of the last code looked up, and whether it has been
-  // noted in the full-code list (which never loses an entry during a run).
-  bool have_last = false;
-  std::string last_code;
-  const std::string* last_description = nullptr;
-  bool last_noted = false;
-  bool not_identified_noted = false;
+  FullCodeCache codes;
+  auto full_code_of = [&run](std::string_view code, std::string& full) {
+    const std::string* description = run.world_codes.Find(code);
+    if (description != nullptr) {
+      full = *description;
+      run.full_codes.Note(full);
+    } else {
+      full = kNotIdentified;
+      if (!run.full_codes.Contains(kNotIdentified)) run.full_codes.Add(kNotIdentified);
+    }
+  };
 
-  while (!ctx.input.Eof()) {
-    ctx.input.ReadTextLine(ctx.line);
-    std::string_view line = ctx.line;
+  while (!in.file.Eof()) {
+    in.file.ReadTextLine(in.line);
+    std::string_view line = in.line;
     if (layout.utf8) {
-      text::Utf8LineToAnsi(ctx.line, decoded);  // a broken line becomes empty
+      text::Utf8LineToAnsi(in.line, decoded);  // a broken line becomes empty
       line = decoded;
     }
     f.Cut(line, '\t');
@@ -93,30 +97,10 @@ void ReadWorldGns(pipeline::BuildContext& ctx) {
     const std::string_view lon = f.Get(layout.longitude, "");
     if (text::IsEmptyText(lat) && text::IsEmptyText(lon)) continue;
 
-    const std::string_view code = text::TrimBlanks(f.Get(layout.designation, ""));
-    if (!have_last || code != last_code) {
-      have_last = true;
-      last_code.assign(code);
-      last_description = ctx.world_codes.Find(code);
-      last_noted = false;
-    }
-    std::string_view full_code;
-    if (last_description != nullptr) {
-      full_code = *last_description;
-      if (!last_noted) {
-        ctx.full_codes.Note(full_code);
-        last_noted = true;
-      }
-    } else {
-      full_code = kNotIdentified;
-      if (!not_identified_noted) {
-        if (!ctx.full_codes.Contains(kNotIdentified)) ctx.full_codes.Add(kNotIdentified);
-        not_identified_noted = true;
-      }
-    }
-
-    ctx.AppendPlace(PlaceName(f, layout), full_code,
-                    MajorCodeOfClass(f.Get(layout.feature_class, "")), lat, lon);
+    const std::string_view full_code =
+        codes.Get(text::TrimBlanks(f.Get(layout.designation, "")), full_code_of);
+    run.places.Add(PlaceName(f, layout), full_code,
+                   MajorCodeOfClass(f.Get(layout.feature_class, "")), lat, lon);
   }
 }
 
