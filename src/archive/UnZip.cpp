@@ -381,10 +381,6 @@ const ZipEntry& UnZip::Entry(int index) {
   return directory_->entries[static_cast<size_t>(index)];
 }
 
-std::string UnZip::EntryFileName(int index) {
-  return Entry(index).file_name;
-}
-
 bool UnZip::Selected(const ZipEntry& e) const {
   if (do_all_) return true;
   for (const std::string& pattern : files_list_) {

@@ -4,8 +4,7 @@
 // Names: an entry name is taken as UTF-8 when the entry says so (general
 // purpose bit 11, or a matching Unicode path extra field), otherwise
 // converted from the OEM code page (CP437); "/" and "\" both separate
-// folders. Files are created with these UTF-8 names, and EntryFileName
-// gives the same name.
+// folders. Files are created with these UTF-8 names.
 //
 // Failures that end the extraction are raised as toponyx::Error with the
 // text shown to the user: "Incomplete Zip File" (no end record, or a central
@@ -56,9 +55,6 @@ struct ZipEntry {
 class UnZip {
  public:
   enum class OverwriteMode { kAlways, kNever };
-  // An archive without an end record is reported as incomplete (it may be
-  // one part of a split archive).
-  enum class IncompleteZipMode { kAssumeMulti };
 
   explicit UnZip(BuildUi& ui, platform::FileSystem& fs = platform::DefaultFileSystem());
   ~UnZip();
@@ -83,7 +79,6 @@ class UnZip {
   // The front end may process pending messages once per block read.
   void SetDoProcessMessages(bool process) { process_messages_ = process; }
   void SetKeepZipOpen(bool keep);
-  void SetIncompleteZipMode(IncompleteZipMode mode) { incomplete_mode_ = mode; }
   // The archive to read. Another name drops the directory read from the
   // previous archive (names are compared exactly: file names on this
   // platform tell letter case apart).
@@ -95,9 +90,6 @@ class UnZip {
   int Extract();
   // Entries in the central directory of ZipName (0 when it cannot be read).
   int Count();
-  // The file name of entry `index` without its folder part; "Index %d is
-  // out of range" as toponyx::Error outside 0 .. Count() - 1.
-  std::string EntryFileName(int index);
   // The whole description of entry `index` (same range rule).
   const ZipEntry& Entry(int index);
 
@@ -136,7 +128,6 @@ class UnZip {
   bool retain_attributes_ = true;
   bool process_messages_ = true;
   bool keep_open_ = false;
-  IncompleteZipMode incomplete_mode_ = IncompleteZipMode::kAssumeMulti;
   std::string zip_name_;
   bool dest_set_ = false;
 

@@ -45,7 +45,6 @@ void Stager::StageAll(BuildContext& ctx, const std::string& download_folder,
   unzip_.SetRetainAttributes(true);
   unzip_.SetDoProcessMessages(true);
   unzip_.SetKeepZipOpen(false);
-  unzip_.SetIncompleteZipMode(archive::UnZip::IncompleteZipMode::kAssumeMulti);
   gzip_.SetDeleteSource(false);
   gzip_.SetWindowOnError(true);
   gzip_.SetProgressStep(0);
