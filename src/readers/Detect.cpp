@@ -101,11 +101,12 @@ Detection DetectWaypointFile(text::TextFile& file, std::string& line) {
 Detection DetectFormat(text::TextFile& file, std::string& line, std::string_view name) {
   line.assign(name);
   const std::string x = LowerExtension(name);
-  if (x.empty() || x == ".usa") return Detection{Format::kUsaGnisPlain};
   if (x == ".txt") return DetectTextFile(file, line, name);
   if (x == ".wpt") return DetectWaypointFile(file, line);
-  if (x == ".tpx") return Detection{Format::kToponyxText};
-  return Detection{};
+  Detection d;
+  if (x.empty() || x == ".usa") d.format = Format::kUsaGnisPlain;
+  if (x == ".tpx") d.format = Format::kToponyxText;
+  return d;
 }
 
 }  // namespace toponyx::readers

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "geodesy/Datum.h"
+#include "readers/Encoding.h"
 #include "readers/Fields.h"
 #include "readers/FullCodeCache.h"
 #include "readers/PlaceRecord.h"
@@ -53,7 +54,7 @@ std::string_view FeatureType(std::string_view code) {
 }  // namespace
 
 void ReadOsGazetteer(ReaderInput& in, ReaderRun& run) {
-  std::string lat_text, lon_text;
+  std::string lat_text, lon_text, decoded;
   FieldCuts<kFeatureCodeField> f;
   FullCodeCache codes;
   auto type_of = [&run](std::string_view code, std::string& type) {
@@ -63,6 +64,7 @@ void ReadOsGazetteer(ReaderInput& in, ReaderRun& run) {
 
   while (!in.file.Eof()) {
     in.file.ReadTextLine(in.line);
+    LineAsAnsi(in.file, in.line, decoded);
     f.Cut(in.line, ':');
     const std::string_view name = f.Get(kNameField, "");
     if (text::IsEmptyText(name)) continue;

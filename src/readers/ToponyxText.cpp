@@ -10,6 +10,7 @@
 #include "geodesy/Datum.h"
 #include "geodesy/Grid.h"
 #include "geodesy/Nzmg.h"
+#include "readers/Encoding.h"
 #include "readers/Fields.h"
 #include "readers/FullCodeCache.h"
 #include "readers/PlaceRecord.h"
@@ -178,8 +179,10 @@ class TpxReader {
 
 void ReadToponyxText(ReaderInput& in, ReaderRun& run) {
   TpxReader reader(run);
+  std::string decoded;
   while (!in.file.Eof()) {
     in.file.ReadLine(in.line);
+    LineAsAnsi(in.file, in.line, decoded);
     reader.Line(in.line);
   }
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "readers/Encoding.h"
 #include "readers/Fields.h"
 #include "readers/FullCodeCache.h"
 #include "readers/PlaceRecord.h"
@@ -32,7 +33,7 @@ class UsaReader {
   // separator, every other line is a data line.
   void ReadDecimalFile() {
     while (!in_.file.Eof()) {
-      in_.file.ReadTextLine(in_.line);
+      ReadLine();
       if (IsHeader()) continue;
       DecimalLine();
     }
@@ -41,7 +42,7 @@ class UsaReader {
   // The plain entry without "DECI": every line is a fixed-layout line.
   void ReadFixedFile() {
     while (!in_.file.Eof()) {
-      in_.file.ReadTextLine(in_.line);
+      ReadLine();
       FixedLine();
     }
   }
@@ -51,7 +52,7 @@ class UsaReader {
   // lines are fixed-layout lines.
   void ReadMixedFile() {
     while (!in_.file.Eof()) {
-      in_.file.ReadTextLine(in_.line);
+      ReadLine();
       if (IsHeader()) continue;
       if (separator_ == '|') {
         DecimalLine();
@@ -62,6 +63,12 @@ class UsaReader {
   }
 
  private:
+  // The next line, in ANSI: today's files are UTF-8, older ones ASCII.
+  void ReadLine() {
+    in_.file.ReadTextLine(in_.line);
+    LineAsAnsi(in_.file, in_.line, decoded_, true);
+  }
+
   // A header line holds "FEATURE_ID" (ignoring case) and sets the separator.
   bool IsHeader() {
     if (!text::ContainsUpperCased(in_.line, "FEATURE_ID")) return false;
@@ -113,7 +120,7 @@ class UsaReader {
   ReaderRun& run_;
   char separator_ = '\t';
   FullCodeCache codes_;
-  std::string name_, lat_, lon_;
+  std::string name_, lat_, lon_, decoded_;
   FieldCuts<11> fields_;
 };
 

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "geodesy/Datum.h"
+#include "readers/Encoding.h"
 #include "readers/Fields.h"
 #include "readers/PlaceRecord.h"
 #include "readers/Readers.h"
@@ -28,11 +29,12 @@ void ReadWaypoints(ReaderInput& in, ReaderRun& run) {
   const int32_t from = geo::DatumIndex(in.found.waypoint_datum);
   const int32_t to = geo::DatumIndex("WGS 84");
 
-  std::string name, part, lat_text, lon_text;
+  std::string name, part, lat_text, lon_text, decoded;
   FieldCuts<kDescriptionField> f;
 
   while (!in.file.Eof()) {
     in.file.ReadLine(in.line);
+    LineAsAnsi(in.file, in.line, decoded);
     f.Cut(in.line, ',');
     const std::string_view lat_field = f.Get(kLatitudeField, "");
     const std::string_view lon_field = f.Get(kLongitudeField, "");

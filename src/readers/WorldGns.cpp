@@ -87,7 +87,7 @@ void ReadWorldGns(ReaderInput& in, ReaderRun& run) {
   while (!in.file.Eof()) {
     in.file.ReadTextLine(in.line);
     std::string_view line = in.line;
-    if (layout.utf8) {
+    if (layout.utf8 || in.file.IsUtf8()) {
       text::Utf8LineToAnsi(in.line, decoded);  // a broken line becomes empty
       line = decoded;
     }
