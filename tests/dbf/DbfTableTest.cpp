@@ -355,7 +355,8 @@ TEST(DbfOpenTest, RandomlyDamagedHeadersNeverCrash) {
 
 TEST(DbfStateTest, OperationsRefusedInTheWrongState) {
   TempDir dir;
-  DbfTable t;
+  // The desktop program's tables take relative folders in the program folder.
+  DbfTable t(nullptr, platform::DefaultFileSystem(), platform::ProgramFolder());
   const std::string closed = "Cannot perform this operation on a closed dataset";
   const std::string open = "Cannot perform this operation on an open dataset";
   EXPECT_EQ(ErrorText([&] { t.First(); }), closed);
@@ -385,6 +386,20 @@ TEST(DbfStateTest, OperationsRefusedInTheWrongState) {
             "Cannot create index based on field \"nosuch\"");
   t.Close();
   EXPECT_EQ(ReadFileBytes(dir.File("t.names")).size(), 194u);
+}
+
+// Without a base folder the table uses its folder texts as given.
+TEST(DbfStateTest, WithoutABaseFolderPathsStayAsGiven) {
+  DbfTable t;
+  EXPECT_EQ(t.FilePath(), "");
+  t.SetTableName("t.names");
+  EXPECT_EQ(t.FullPath(), "t.names");
+  t.SetFilePath("data");
+  EXPECT_EQ(t.FullPath(), "data/t.names");
+  t.SetFilePath("");
+  EXPECT_EQ(t.FullPath(), "t.names");
+  t.SetTableName("../names/t.names");
+  EXPECT_EQ(t.FilePath(), "../names/");
 }
 
 TEST(DbfStateTest, AppendWithoutPostAndCursorMoves) {
