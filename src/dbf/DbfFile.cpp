@@ -1,3 +1,5 @@
+// The table file: header and descriptors, the queue of appended records,
+// the read cache (see DbfFile.h).
 #include "dbf/DbfFile.h"
 
 #include <algorithm>

@@ -1,7 +1,8 @@
 // The cursor of a table: its location and field list, the append state,
-// the walk in file or index order, the field texts (converted between the
-// caller's ANSI and the file's OEM code page here), and its indexes. The
-// file itself is DbfFile's; the sort behind an index is NameIndex's.
+// the walk in file or index order, the field texts (the caller's ANSI
+// converted to and from the file's OEM here, see FieldText.h), and its
+// indexes. The file itself is DbfFile's; the sort behind an index is
+// NameIndex's.
 #include "dbf/DbfTable.h"
 
 #include <algorithm>

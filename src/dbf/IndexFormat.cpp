@@ -1,3 +1,5 @@
+// The name index file format: header, run directory, blocks and entries
+// (see IndexFormat.h).
 #include "dbf/IndexFormat.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// Building a name index: radix-sorted runs from the table, and merges of
+// the shortest runs down to the fan-in (see IndexRunBuilder.h).
 #include "dbf/IndexRunBuilder.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// The name index as its table uses it: the merge cursor over the runs,
+// late insertions and deletions, build, load and close (see NameIndex.h).
 #include "dbf/NameIndex.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// A read-only reader of a table file's raw records, on DbfFile.
 #include "dbf/RecordFile.h"
 
 #include "platform/Ascii.h"
