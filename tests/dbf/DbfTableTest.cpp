@@ -5,6 +5,7 @@
 #include <random>
 
 #include "TableTestUtil.h"
+#include "dbf/RecordFile.h"
 #include "platform/System.h"
 #include "support/FaultFileSystem.h"
 #include "support/TempDir.h"
@@ -308,6 +309,9 @@ TEST(DbfOpenTest, DamagedHeadersFailWithTheFileName) {
     EXPECT_EQ(text.rfind("Cannot open file " + path + ": damaged table header (", 0), 0u) << text;
     EXPECT_NE(text.find(c.text), std::string::npos) << text;
     EXPECT_FALSE(t.Active());
+    dbf::RecordFile reader;  // the View window's reader checks the header alike
+    EXPECT_EQ(ErrorText([&] { reader.Open(path); }), text);
+    EXPECT_FALSE(reader.IsOpen());
   }
   WriteFileBytes(dir.File("none.names"), with_u16(8, 40));  // room for no descriptor
   DbfTable t;
