@@ -359,7 +359,7 @@ TEST(DbfOpenTest, RandomlyDamagedHeadersNeverCrash) {
 
 TEST(DbfStateTest, OperationsRefusedInTheWrongState) {
   TempDir dir;
-  // The desktop program's tables take relative folders in the program folder.
+  // Given the program folder as its base, as the Create command gives it.
   DbfTable t(nullptr, platform::DefaultFileSystem(), platform::ProgramFolder());
   const std::string closed = "Cannot perform this operation on a closed dataset";
   const std::string open = "Cannot perform this operation on an open dataset";
