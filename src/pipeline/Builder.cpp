@@ -89,8 +89,8 @@ struct Builder::Impl {
         run_ui(front_end, cancel),
         program_folder(std::move(folder)),
         fs(file_system),
-        dbf1(&run_ui, file_system),
-        dbf2(&run_ui, file_system),
+        dbf1(&run_ui, file_system, program_folder),
+        dbf2(&run_ui, file_system, program_folder),
         staging(run_ui, file_system) {}
 
   BuildUi& ui;
