@@ -129,7 +129,7 @@ void RecogniseWaypointFile(BuildContext& ctx) {
   if (!text::Contains(ctx.line, "Carthovista Waypoint File")) return;
   ctx.waypoint_header = true;
   ctx.input.ReadLine(ctx.line);
-  if (geo::DatumKnown(ctx.line)) {
+  if (geo::DefaultDatumTable().DatumKnown(ctx.line)) {
     ctx.waypoint_datum = std::string(text::TrimBlanks(ctx.line));
   } else {
     ctx.waypoint_datum = "WGS 84";

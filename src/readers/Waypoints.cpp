@@ -26,8 +26,8 @@ constexpr std::string_view kWaypoint = "Waypoint";
 
 void ReadWaypoints(pipeline::BuildContext& ctx) {
   if (!ctx.full_codes.Contains(kWaypoint)) ctx.full_codes.Add(kWaypoint);
-  const int32_t from = geo::DatumIndex(ctx.waypoint_datum);
-  const int32_t to = geo::DatumIndex("WGS 84");
+  const int32_t from = geo::DefaultDatumTable().DatumIndex(ctx.waypoint_datum);
+  const int32_t to = geo::DefaultDatumTable().DatumIndex("WGS 84");
 
   std::string& name = ctx.scratch[0];
   std::string& part = ctx.scratch[1];
@@ -56,9 +56,8 @@ void ReadWaypoints(pipeline::BuildContext& ctx) {
       name += part;
     }
 
-    double lat = Decimal(lat_field);
-    double lon = Decimal(lon_field);
-    geo::ConvertDatum(from, to, lat, lon);
+    const auto [lat, lon] = geo::ConvertDatum(geo::DefaultDatumTable(), from, to,
+                                              Decimal(lat_field), Decimal(lon_field));
     // A number text such as "nan" or "inf" gives no place on the map.
     if (!std::isfinite(lat) || !std::isfinite(lon)) continue;
     FormatFiveDecimalsPadded(lat, lat_text);
