@@ -53,7 +53,7 @@ struct BuildContext {
   BuildContext(dbf::DbfTable& working_table, TpxSettings& tpx_settings, BuildUi& front_end)
       : table(working_table),
         sink(working_table),
-        run{sink, full_codes, world_codes, tpx_settings},
+        run{geo::DefaultDatumTable(), sink, full_codes, world_codes, tpx_settings},
         ui(front_end) {}
 
   dbf::DbfTable& table;  // the working table temp.names, open for appending

@@ -48,7 +48,7 @@ void ReadStagedFile(BuildContext& ctx, size_t i) {
   const std::string path = platform::JoinPath(file.folder, file.name);
   if (!ctx.input.Open(path)) throw Error("Cannot open file " + path);
 
-  const readers::Detection found = readers::DetectFormat(ctx.input, ctx.line, file.name);
+  const readers::Detection found = readers::DetectFormat(ctx.input, ctx.line, file.name, ctx.run.datums);
   // The list is loaded once per run; later world files find it loaded,
   // which gives every code the same description as loading it again.
   if (found.format == readers::Format::kWorldGns && ctx.world_codes.empty()) LoadWorldCodes(ctx);

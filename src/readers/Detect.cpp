@@ -79,13 +79,14 @@ Detection DetectTextFile(text::TextFile& file, std::string& line, std::string_vi
 
 // A waypoint file begins with its marker line, then the datum name; lines
 // 3 and 4 are passed over.
-Detection DetectWaypointFile(text::TextFile& file, std::string& line) {
+Detection DetectWaypointFile(text::TextFile& file, std::string& line,
+                             const geo::DatumTable& datums) {
   Detection d;
   file.ReadLine(line);
   if (!text::Contains(line, "Carthovista Waypoint File")) return d;
   d.format = Format::kWaypoints;
   file.ReadLine(line);
-  if (geo::DatumKnown(line)) {
+  if (datums.DatumKnown(line)) {
     d.waypoint_datum = std::string(text::TrimBlanks(line));
   } else {
     d.waypoint_datum = "WGS 84";
@@ -98,11 +99,12 @@ Detection DetectWaypointFile(text::TextFile& file, std::string& line) {
 
 }  // namespace
 
-Detection DetectFormat(text::TextFile& file, std::string& line, std::string_view name) {
+Detection DetectFormat(text::TextFile& file, std::string& line, std::string_view name,
+                       const geo::DatumTable& datums) {
   line.assign(name);
   const std::string x = LowerExtension(name);
   if (x == ".txt") return DetectTextFile(file, line, name);
-  if (x == ".wpt") return DetectWaypointFile(file, line);
+  if (x == ".wpt") return DetectWaypointFile(file, line, datums);
   Detection d;
   if (x.empty() || x == ".usa") d.format = Format::kUsaGnisPlain;
   if (x == ".tpx") d.format = Format::kToponyxText;

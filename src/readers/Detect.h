@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "geodesy/Datum.h"
 #include "text/LineReader.h"
 
 namespace toponyx::readers {
@@ -45,6 +46,7 @@ struct Detection {
 
 // Recognises the open file of that name; `line` (the current-line buffer)
 // first gets the name, then every line the detection reads.
-Detection DetectFormat(text::TextFile& file, std::string& line, std::string_view name);
+Detection DetectFormat(text::TextFile& file, std::string& line, std::string_view name,
+                       const geo::DatumTable& datums);
 
 }  // namespace toponyx::readers

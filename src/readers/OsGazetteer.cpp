@@ -69,10 +69,11 @@ void ReadOsGazetteer(ReaderInput& in, ReaderRun& run) {
     const std::string_view name = f.Get(kNameField, "");
     if (text::IsEmptyText(name)) continue;
 
-    double lat = f.Int(kLatDegreesField, 0) + f.Float(kLatMinutesField, 0) / 60;
-    double lon = f.Int(kLonDegreesField, 0) + f.Float(kLonMinutesField, 0) / 60;
-    if (f.Get(kLonSideField, "W") == "W") lon = -lon;
-    geo::ConvertDatum(geo::kOrdnanceSurveyDatum, geo::kWgs84Datum, lat, lon);
+    const double os_lat = f.Int(kLatDegreesField, 0) + f.Float(kLatMinutesField, 0) / 60;
+    double os_lon = f.Int(kLonDegreesField, 0) + f.Float(kLonMinutesField, 0) / 60;
+    if (f.Get(kLonSideField, "W") == "W") os_lon = -os_lon;
+    const auto [lat, lon] = geo::ConvertDatum(run.datums, geo::kOrdnanceSurveyDatum,
+                                              geo::kWgs84Datum, os_lat, os_lon);
 
     const std::string_view type = codes.Get(f.Get(kFeatureCodeField, ""), type_of);
     FormatEightDecimalsLocal(lat, lat_text);

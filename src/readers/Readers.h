@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "geodesy/Datum.h"
 #include "readers/Detect.h"
 #include "readers/PlaceRecord.h"
 #include "text/LineReader.h"
@@ -46,6 +47,7 @@ struct ReaderInput {
 
 // What the readers of one run share.
 struct ReaderRun {
+  const geo::DatumTable& datums;
   PlaceSink& places;
   FullCodeList& full_codes;
   const WorldCodeList& world_codes;

@@ -4,6 +4,7 @@
 // datum lines ("#2") that set how the following lines are read. The grid,
 // zone, hemisphere and datum carry over from one file of a run to the next.
 #include <cmath>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -80,8 +81,8 @@ class TpxReader {
   explicit TpxReader(ReaderRun& run)
       : run_(run),
         s_(run.tpx),
-        datum_(geo::DatumIndex(s_.datum_name)),
-        wgs84_(geo::DatumIndex("WGS 84")) {}
+        datum_(run.datums.DatumIndex(s_.datum_name)),
+        wgs84_(run.datums.DatumIndex("WGS 84")) {}
 
   void Line(std::string_view line) {
     if (text::IsEmptyText(line) || line[0] == ';') return;
@@ -111,13 +112,13 @@ class TpxReader {
   // gives WGS 84 and the warning at the end of the run.
   void DatumLine(std::string_view line) {
     const std::string_view name = text::GetField(line, 2, "", ',');
-    if (geo::DatumKnown(name)) {
+    if (run_.datums.DatumKnown(name)) {
       s_.datum_name.assign(name);
     } else {
       s_.datum_name = "WGS 84";
       run_.user_file_bad_datum = true;
     }
-    datum_ = geo::DatumIndex(s_.datum_name);
+    datum_ = run_.datums.DatumIndex(s_.datum_name);
   }
 
   void DataLine(std::string_view line) {
@@ -130,28 +131,32 @@ class TpxReader {
       return;
     }
 
-    double lat = 0;
-    double lon = 0;
+    geo::LatLong position{0, 0};
     switch (s_.grid) {
       case TpxGrid::kUtm: {
         zone_.assign(zone_field);
         text::UpperCaseAscii(zone_);
         if (zone_.empty()) zone_ = s_.default_zone;
-        geo::UtmToLatLong(zone_, s_.hemisphere, lat, Decimal(first), Decimal(second), lon, datum_);
+        position = geo::UtmToLatLong(run_.datums, zone_, s_.hemisphere, Decimal(first),
+                                     Decimal(second), datum_);
         break;
       }
-      case TpxGrid::kNzmg:
-        geo::NzmgToLatLong(lat, lon, Decimal(second), Decimal(first));
+      case TpxGrid::kNzmg: {
+        const std::optional<geo::LatLong> grid_position =
+            geo::NzmgToLatLong(Decimal(second), Decimal(first));
         // A grid position the conversion cannot resolve has no place on
         // the map: the line is passed over.
-        if (geo::NzmgFailed(lat, lon)) return;
+        if (!grid_position) return;
+        position = *grid_position;
         break;
+      }
       case TpxGrid::kLatLong:
-        lat = Angle(first, buffer_);
-        lon = Angle(second, buffer_);
+        position.lat = Angle(first, buffer_);
+        position.lon = Angle(second, buffer_);
         break;
     }
-    geo::ConvertDatum(datum_, wgs84_, lat, lon);
+    const auto [lat, lon] =
+        geo::ConvertDatum(run_.datums, datum_, wgs84_, position.lat, position.lon);
     // So is a position that is no finite number (a number text "nan" or
     // "inf", or what the grid conversions make of huge numbers).
     if (!std::isfinite(lat) || !std::isfinite(lon)) return;

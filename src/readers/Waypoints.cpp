@@ -26,8 +26,8 @@ constexpr std::string_view kWaypoint = "Waypoint";
 
 void ReadWaypoints(ReaderInput& in, ReaderRun& run) {
   if (!run.full_codes.Contains(kWaypoint)) run.full_codes.Add(kWaypoint);
-  const int32_t from = geo::DatumIndex(in.found.waypoint_datum);
-  const int32_t to = geo::DatumIndex("WGS 84");
+  const int32_t from = run.datums.DatumIndex(in.found.waypoint_datum);
+  const int32_t to = run.datums.DatumIndex("WGS 84");
 
   std::string name, part, lat_text, lon_text, decoded;
   FieldCuts<kDescriptionField> f;
@@ -54,9 +54,8 @@ void ReadWaypoints(ReaderInput& in, ReaderRun& run) {
       name += part;
     }
 
-    double lat = Decimal(lat_field);
-    double lon = Decimal(lon_field);
-    geo::ConvertDatum(from, to, lat, lon);
+    const auto [lat, lon] = geo::ConvertDatum(run.datums, from, to,
+                                              Decimal(lat_field), Decimal(lon_field));
     // A number text such as "nan" or "inf" gives no place on the map.
     if (!std::isfinite(lat) || !std::isfinite(lon)) continue;
     FormatFiveDecimalsPadded(lat, lat_text);
