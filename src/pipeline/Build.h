@@ -40,7 +40,15 @@ struct BuildOutcome {
   std::string error;
   uint64_t places = 0;       // records written into <name>.names
   uint64_t input_bytes = 0;  // bytes of the staged files
+  // What each staged file gave, and one line for each that gave no place
+  // ("<file>: layout not recognised" or "<file>: no usable lines").
+  std::vector<FileResult> files;
+  std::vector<std::string> warnings;
 };
+
+// The warning the front ends show after a run for the files that gave no
+// place: a first line, then the lines of the outcome's warnings.
+std::string NoPlacesWarning(const std::vector<std::string>& warnings);
 
 // Lives as long as the program: it owns the working table, the output table,
 // and the settings of Toponyx text files that outlive a run.

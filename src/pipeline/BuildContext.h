@@ -19,9 +19,18 @@ using readers::TpxGrid;
 using readers::TpxSettings;
 
 struct StagedFile {
-  std::string name;    // as the readers see it (decides the format)
-  std::string folder;  // folder that holds it
-  uint64_t size = 0;   // bytes, when staged
+  std::string name;     // as the readers see it (decides the format)
+  std::string folder;   // folder that holds it
+  uint64_t size = 0;    // bytes, when staged
+  std::string archive = {};  // the ticked archive it came from ("" for a plain file)
+};
+
+// What one staged file gave.
+struct FileResult {
+  std::string name;  // as the user knows it: "<archive>: <member>" for a member
+  uint64_t places = 0;
+  // Why a file gave no place (kNone when it gave some, or gives none by design).
+  enum class Problem { kNone, kLayoutNotRecognised, kNoUsableLines } problem = Problem::kNone;
 };
 
 // The readers' places go into the working table: Append, the fields by
@@ -76,6 +85,9 @@ struct BuildContext {
 
   // Set when a waypoint file of the run names a datum the table lacks.
   bool waypoint_bad_datum = false;
+
+  // What each staged file gave, in list order.
+  std::vector<FileResult> results;
 };
 
 }  // namespace toponyx::pipeline

@@ -168,6 +168,14 @@ class Run {
       outcome.status = BuildStatus::kFailed;
       outcome.error = e.what();
     }
+    outcome.files = std::move(ctx_.results);
+    for (const FileResult& f : outcome.files) {
+      if (f.problem == FileResult::Problem::kLayoutNotRecognised) {
+        outcome.warnings.push_back(f.name + ": layout not recognised");
+      } else if (f.problem == FileResult::Problem::kNoUsableLines) {
+        outcome.warnings.push_back(f.name + ": no usable lines");
+      }
+    }
     Finish();
     return outcome;
   }
@@ -318,6 +326,12 @@ class Run {
 };
 
 }  // namespace
+
+std::string NoPlacesWarning(const std::vector<std::string>& warnings) {
+  std::string text = warnings.size() == 1 ? "This file gave no places:" : "These files gave no places:";
+  for (const std::string& line : warnings) text += "\n" + line;
+  return text;
+}
 
 BuildOutcome Builder::Create(const BuildRequest& request) {
   BuildOutcome refused;

@@ -53,11 +53,22 @@ void ReadStagedFile(BuildContext& ctx, size_t i) {
   // which gives every code the same description as loading it again.
   if (found.format == readers::Format::kWorldGns && ctx.world_codes.empty()) LoadWorldCodes(ctx);
   if (found.waypoint_datum_unknown) ctx.waypoint_bad_datum = true;
+  const uint64_t before = ctx.sink.count();
   if (const readers::Reader reader = ctx.readers->For(found.format)) {
     readers::ReaderInput in{ctx.input, ctx.line, file.name, found};
     reader(in, ctx.run);
   }
   ctx.input.Close();
+
+  FileResult result;
+  result.name = file.archive.empty() ? file.name : file.archive + ": " + file.name;
+  result.places = ctx.sink.count() - before;
+  if (result.places == 0 && found.format != readers::Format::kOsOpenNamesHeader) {
+    const bool known = found.format != readers::Format::kNone && !found.usa_by_default;
+    result.problem = known ? FileResult::Problem::kNoUsableLines
+                           : FileResult::Problem::kLayoutNotRecognised;
+  }
+  ctx.results.push_back(std::move(result));
 }
 
 void ReadStagedFiles(BuildContext& ctx) {

@@ -19,7 +19,8 @@ namespace {
 // The extensions that staging takes; files of any other are ignored.
 bool IsDataFileName(std::string_view name) {
   const std::string x = readers::LowerExtension(name);
-  return x == ".zip" || x == ".gz" || x == ".txt" || x == ".wpt" || x == ".tpx";
+  return x == ".zip" || x == ".gz" || x == ".txt" || x == ".wpt" || x == ".tpx" || x == ".csv" ||
+         x == ".gpx";
 }
 
 uint64_t SizeOf(platform::FileSystem& fs, const std::string& path) {
@@ -62,11 +63,14 @@ void Stager::StageAll(BuildContext& ctx, const std::string& download_folder,
   for (const std::string& name : ctx.selected) {
     const std::string x = readers::LowerExtension(name);
     const std::string path = platform::JoinPath(download_folder, name);
+    const size_t first = ctx.staged.size();
     if (x == ".zip") {
       StageZip(ctx, path, staging_folder);
     } else if (x == ".gz") {
       StageGzip(ctx, path, staging_folder);
-    } else if (x == ".txt" || x == ".wpt" || x == ".tpx") {
+    }
+    for (size_t i = first; i < ctx.staged.size(); ++i) ctx.staged[i].archive = name;
+    if (x != ".zip" && x != ".gz" && IsDataFileName(name)) {
       ctx.staged.push_back(StagedFile{name, download_folder, SizeOf(fs_, path)});
     }
   }

@@ -26,6 +26,13 @@ enum class Format {
   kOsGazetteer,   // nothing read
   kWaypoints,     // lines 1 to 4 consumed
   kToponyxText,   // nothing read
+  // Today's downloads, recognised where the detection of the formats above
+  // finds nothing or what their readers would turn into garbage:
+  kUsaGnisColumns,  // USA GNIS with named columns (DomesticNames "|", the
+                    // gazetteer CSV); line 1, the header, consumed
+  kOsOpenNames,     // OS Open Names CSV; line 1 consumed: the reader takes it first
+  kOsOpenNamesHeader,  // the header file that comes with OS Open Names: no places
+  kGpx,             // GPX waypoints; nothing read
 };
 
 // The column layouts of world GNS files.
@@ -35,8 +42,23 @@ enum class GnsLayout {
   kCurrent,  // the current download: lower-case column names ("lat_dd", ...)
 };
 
+// Where a USA GNIS file with a header of column names has its fields.
+struct UsaColumns {
+  int name = 0;  // from 1; 0 when the header lacks the column
+  int feature_class = 0;
+  int latitude = 0;
+  int longitude = 0;
+  char separator = '|';
+  bool quoted = false;  // fields may be quoted (RFC 4180)
+};
+
 struct Detection {
   Format format = Format::kNone;
+  // The USA text-file entry was chosen because nothing else fitted line 1
+  // (neither "LAT" nor "LONG" in it): such a file that gives no place is
+  // most likely of a layout the program does not know.
+  bool usa_by_default = false;
+  UsaColumns usa_columns;  // for kUsaGnisColumns
   GnsLayout gns_layout = GnsLayout::kNewer;  // for kWorldGns
   // For kWaypoints: line 2 as a known datum name (blanks around it
   // removed), or "WGS 84" when line 2 is no datum name as read.

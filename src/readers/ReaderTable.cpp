@@ -26,6 +26,13 @@ Reader ReaderTable::For(Format format) const {
       return waypoints;
     case Format::kToponyxText:
       return toponyx_text;
+    case Format::kUsaGnisColumns:
+      return usa_gnis_columns;
+    case Format::kOsOpenNames:
+      return os_open_names;
+    case Format::kGpx:
+      return gpx;
+    case Format::kOsOpenNamesHeader:
     case Format::kNone:
       break;
   }

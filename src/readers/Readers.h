@@ -58,27 +58,17 @@ struct ReaderRun {
 
 using Reader = void (*)(ReaderInput& in, ReaderRun& run);
 
-// The readers the format dispatch calls, one per detected format (tests
-// put recorders in their place).
-struct ReaderTable {
-  Reader usa_gnis_text_file;
-  Reader usa_gnis_plain;
-  Reader world_gns;
-  Reader geonames;
-  Reader os_gazetteer;
-  Reader waypoints;
-  Reader toponyx_text;
-
-  // The reader of a detected format; null for kNone.
-  Reader For(Format format) const;
-};
-// The program's readers.
-const ReaderTable& DefaultReaders();
-
 // USA GNIS: the text-file entry (a ".txt" file recognised by its first line,
 // reopened at line 1) and the plain entry (".usa" or no extension).
 void ReadUsaGnisTextFile(ReaderInput& in, ReaderRun& run);
 void ReadUsaGnisPlain(ReaderInput& in, ReaderRun& run);
+// USA GNIS with named columns (DomesticNames, the gazetteer CSV), after the
+// header line.
+void ReadUsaGnisColumns(ReaderInput& in, ReaderRun& run);
+// OS Open Names, from line 1 (in in.line).
+void ReadOsOpenNames(ReaderInput& in, ReaderRun& run);
+// GPX waypoints.
+void ReadGpx(ReaderInput& in, ReaderRun& run);
 // World GNS, after line 1 (the header, in in.line).
 void ReadWorldGns(ReaderInput& in, ReaderRun& run);
 // GeoNames: the line in in.line first, then the rest.
@@ -89,5 +79,25 @@ void ReadOsGazetteer(ReaderInput& in, ReaderRun& run);
 void ReadWaypoints(ReaderInput& in, ReaderRun& run);
 // Toponyx text file, from line 1.
 void ReadToponyxText(ReaderInput& in, ReaderRun& run);
+
+// The readers the format dispatch calls, one per detected format (tests
+// put recorders in their place).
+struct ReaderTable {
+  Reader usa_gnis_text_file;
+  Reader usa_gnis_plain;
+  Reader world_gns;
+  Reader geonames;
+  Reader os_gazetteer;
+  Reader waypoints;
+  Reader toponyx_text;
+  Reader usa_gnis_columns = ReadUsaGnisColumns;
+  Reader os_open_names = ReadOsOpenNames;
+  Reader gpx = ReadGpx;
+
+  // The reader of a detected format; null for kNone.
+  Reader For(Format format) const;
+};
+// The program's readers.
+const ReaderTable& DefaultReaders();
 
 }  // namespace toponyx::readers

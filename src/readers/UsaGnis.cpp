@@ -39,6 +39,16 @@ class UsaReader {
     }
   }
 
+  // Today's files with a header of column names: the header is read (by
+  // the format detection), the columns are found by their names, and the
+  // rules of the "|" layout apply to every line after it.
+  void ReadNamedColumnsFile(const UsaColumns& columns) {
+    while (!in_.file.Eof()) {
+      ReadLine();
+      ColumnsLine(columns);
+    }
+  }
+
   // The plain entry without "DECI": every line is a fixed-layout line.
   void ReadFixedFile() {
     while (!in_.file.Eof()) {
@@ -93,6 +103,21 @@ class UsaReader {
     Append(text::TrimBlanks(name), code, fields_.Get(10, "UNKNOWN"), fields_.Get(11, "UNKNOWN"));
   }
 
+  void ColumnsLine(const UsaColumns& c) {
+    if (c.quoted) {
+      wide_.CutQuoted(in_.line, c.separator, unquoted_);
+    } else {
+      wide_.Cut(in_.line, c.separator);
+    }
+    if (wide_.Get(c.latitude, "0") == "0" || wide_.Get(c.longitude, "0") == "0") return;
+    name_.assign(wide_.Get(c.name, "UNKNOWN"));
+    for (char& ch : name_) {
+      if (ch == ',') ch = ' ';
+    }
+    Append(text::TrimBlanks(name_), text::TrimBlanks(wide_.Get(c.feature_class, "UNKN")),
+           wide_.Get(c.latitude, "UNKNOWN"), wide_.Get(c.longitude, "UNKNOWN"));
+  }
+
   void FixedLine() {
     const std::string_view line = in_.line;
     const std::string_view lat_test = Columns(line, kLatColumn, kLatWidth);
@@ -120,8 +145,9 @@ class UsaReader {
   ReaderRun& run_;
   char separator_ = '\t';
   FullCodeCache codes_;
-  std::string name_, lat_, lon_, decoded_;
+  std::string name_, lat_, lon_, decoded_, unquoted_;
   FieldCuts<11> fields_;
+  FieldCuts<64> wide_;  // the named columns of today's files
 };
 
 bool NameSaysDecimal(const ReaderInput& in) {
@@ -137,6 +163,10 @@ void ReadUsaGnisTextFile(ReaderInput& in, ReaderRun& run) {
   } else {
     reader.ReadMixedFile();
   }
+}
+
+void ReadUsaGnisColumns(ReaderInput& in, ReaderRun& run) {
+  UsaReader(in, run).ReadNamedColumnsFile(in.found.usa_columns);
 }
 
 void ReadUsaGnisPlain(ReaderInput& in, ReaderRun& run) {

@@ -24,19 +24,20 @@ struct Layout {
   int designation;
   int names[3];  // tried in this order; 0 ends the list
   bool utf8;
+  int script = 0;  // the current layout's writing system of the name ("Latn", "Cyrl", ...)
 };
 constexpr int kMaxField = 40;
 
 // Header without "DATE".
-constexpr Layout kLayoutA{4, 5, 11, 12, {25, 24, 0}, false};
+constexpr Layout kLayoutA{4, 5, 11, 12, {25, 24, 0}, false, 0};
 // Header with "DATE".
-constexpr Layout kLayoutB{4, 5, 10, 11, {24, 23, 25}, true};
+constexpr Layout kLayoutB{4, 5, 10, 11, {24, 23, 25}, true, 0};
 
 // The current layout: columns by the names of the header line; the name is
 // "full_name", else "full_nm_nd" (the same without diacritics). A column
 // the header lacks reads as missing.
 Layout CurrentLayout(std::string_view header) {
-  Layout layout{0, 0, 0, 0, {0, 0, 0}, true};
+  Layout layout{0, 0, 0, 0, {0, 0, 0}, true, 0};
   FieldCuts<kMaxField> columns;
   columns.Cut(header, '\t');
   for (int n = 1; n <= kMaxField; ++n) {
@@ -47,6 +48,7 @@ Layout CurrentLayout(std::string_view header) {
     if (column == "desig_cd") layout.designation = n;
     if (column == "full_name") layout.names[0] = n;
     if (column == "full_nm_nd") layout.names[1] = n;
+    if (column == "script_cd") layout.script = n;
   }
   if (layout.names[0] == 0) std::swap(layout.names[0], layout.names[1]);
   return layout;
@@ -62,6 +64,21 @@ std::string_view PlaceName(const FieldCuts<kMaxField>& f, const Layout& layout) 
     name = f.Get(layout.names[i], kNotIdentified);
   }
   return text::IsEmptyText(name) ? kNotIdentified : name;
+}
+
+// A name that the code page could not write at all: only "?" (what the
+// conversion leaves of a character it has no byte for) and blanks. GNS
+// carries the romanised form of such a name as a row of its own.
+bool Unwritable(std::string_view name) {
+  bool question = false;
+  for (char c : name) {
+    if (c == '?') {
+      question = true;
+    } else if (c != ' ') {
+      return false;
+    }
+  }
+  return question;
 }
 
 }  // namespace
@@ -97,9 +114,16 @@ void ReadWorldGns(ReaderInput& in, ReaderRun& run) {
     const std::string_view lon = f.Get(layout.longitude, "");
     if (text::IsEmptyText(lat) && text::IsEmptyText(lon)) continue;
 
+    // Rows in a non-Roman script are passed over: their romanised forms
+    // are rows of their own.
+    const std::string_view script = f.Get(layout.script, "");
+    if (!script.empty() && !text::EqualsIgnoreCase(script, "Latn")) continue;
+    const std::string_view name = PlaceName(f, layout);
+    if (Unwritable(name)) continue;
+
     const std::string_view full_code =
         codes.Get(text::TrimBlanks(f.Get(layout.designation, "")), full_code_of);
-    run.places.Add(PlaceName(f, layout), full_code,
+    run.places.Add(name, full_code,
                    MajorCodeOfClass(f.Get(layout.feature_class, "")), lat, lon);
   }
 }
