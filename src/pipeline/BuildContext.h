@@ -19,9 +19,9 @@ using readers::TpxGrid;
 using readers::TpxSettings;
 
 struct StagedFile {
-  std::string name;     // as the readers see it (decides the format)
-  std::string folder;   // folder that holds it
-  uint64_t size = 0;    // bytes, when staged
+  std::string name;          // as the readers see it (decides the format)
+  std::string folder;        // folder that holds it
+  uint64_t size = 0;         // bytes, when staged
   std::string archive = {};  // the ticked archive it came from ("" for a plain file)
 };
 

@@ -328,7 +328,8 @@ class Run {
 }  // namespace
 
 std::string NoPlacesWarning(const std::vector<std::string>& warnings) {
-  std::string text = warnings.size() == 1 ? "This file gave no places:" : "These files gave no places:";
+  std::string text =
+      warnings.size() == 1 ? "This file gave no places:" : "These files gave no places:";
   for (const std::string& line : warnings) text += "\n" + line;
   return text;
 }

@@ -48,7 +48,8 @@ void ReadStagedFile(BuildContext& ctx, size_t i) {
   const std::string path = platform::JoinPath(file.folder, file.name);
   if (!ctx.input.Open(path)) throw Error("Cannot open file " + path);
 
-  const readers::Detection found = readers::DetectFormat(ctx.input, ctx.line, file.name, ctx.run.datums);
+  const readers::Detection found =
+      readers::DetectFormat(ctx.input, ctx.line, file.name, ctx.run.datums);
   // The list is loaded once per run; later world files find it loaded,
   // which gives every code the same description as loading it again.
   if (found.format == readers::Format::kWorldGns && ctx.world_codes.empty()) LoadWorldCodes(ctx);
@@ -65,8 +66,8 @@ void ReadStagedFile(BuildContext& ctx, size_t i) {
   result.places = ctx.sink.count() - before;
   if (result.places == 0 && found.format != readers::Format::kOsOpenNamesHeader) {
     const bool known = found.format != readers::Format::kNone && !found.usa_by_default;
-    result.problem = known ? FileResult::Problem::kNoUsableLines
-                           : FileResult::Problem::kLayoutNotRecognised;
+    result.problem =
+        known ? FileResult::Problem::kNoUsableLines : FileResult::Problem::kLayoutNotRecognised;
   }
   ctx.results.push_back(std::move(result));
 }

@@ -28,11 +28,11 @@ enum class Format {
   kToponyxText,   // nothing read
   // Today's downloads, recognised where the detection of the formats above
   // finds nothing or what their readers would turn into garbage:
-  kUsaGnisColumns,  // USA GNIS with named columns (DomesticNames "|", the
-                    // gazetteer CSV); line 1, the header, consumed
-  kOsOpenNames,     // OS Open Names CSV; line 1 consumed: the reader takes it first
+  kUsaGnisColumns,     // USA GNIS with named columns (DomesticNames "|", the
+                       // gazetteer CSV); line 1, the header, consumed
+  kOsOpenNames,        // OS Open Names CSV; line 1 consumed: the reader takes it first
   kOsOpenNamesHeader,  // the header file that comes with OS Open Names: no places
-  kGpx,             // GPX waypoints; nothing read
+  kGpx,                // GPX waypoints; nothing read
 };
 
 // The column layouts of world GNS files.
@@ -58,7 +58,7 @@ struct Detection {
   // (neither "LAT" nor "LONG" in it): such a file that gives no place is
   // most likely of a layout the program does not know.
   bool usa_by_default = false;
-  UsaColumns usa_columns;  // for kUsaGnisColumns
+  UsaColumns usa_columns;                    // for kUsaGnisColumns
   GnsLayout gns_layout = GnsLayout::kNewer;  // for kWorldGns
   // For kWaypoints: line 2 as a known datum name (blanks around it
   // removed), or "WGS 84" when line 2 is no datum name as read.

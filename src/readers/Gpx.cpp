@@ -62,8 +62,8 @@ class GpxReader {
   static void Text(void* self, const XML_Char* s, int len) {
     auto* r = static_cast<GpxReader*>(self);
     if (r->capture_ != nullptr && r->capture_->size() < kMaxText) {
-      r->capture_->append(s, std::min<size_t>(static_cast<size_t>(len),
-                                              kMaxText - r->capture_->size()));
+      r->capture_->append(
+          s, std::min<size_t>(static_cast<size_t>(len), kMaxText - r->capture_->size()));
     }
   }
 
@@ -82,9 +82,10 @@ class GpxReader {
         if (attribute == "lon") lon_.assign(attributes[i + 1]);
       }
     } else if (waypoint_depth_ != 0 && depth_ == waypoint_depth_ + 1) {
-      capture_ = element == "name" ? &name_ : element == "type" ? &type_
-                                            : element == "sym"  ? &sym_
-                                                                : nullptr;
+      capture_ = element == "name"   ? &name_
+                 : element == "type" ? &type_
+                 : element == "sym"  ? &sym_
+                                     : nullptr;
     }
   }
 

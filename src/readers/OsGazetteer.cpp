@@ -72,8 +72,8 @@ void ReadOsGazetteer(ReaderInput& in, ReaderRun& run) {
     const double os_lat = f.Int(kLatDegreesField, 0) + f.Float(kLatMinutesField, 0) / 60;
     double os_lon = f.Int(kLonDegreesField, 0) + f.Float(kLonMinutesField, 0) / 60;
     if (f.Get(kLonSideField, "W") == "W") os_lon = -os_lon;
-    const auto [lat, lon] = geo::ConvertDatum(run.datums, geo::kOrdnanceSurveyDatum,
-                                              geo::kWgs84Datum, os_lat, os_lon);
+    const auto [lat, lon] =
+        geo::ConvertDatum(run.datums, geo::kOrdnanceSurveyDatum, geo::kWgs84Datum, os_lat, os_lon);
 
     const std::string_view type = codes.Get(f.Get(kFeatureCodeField, ""), type_of);
     FormatEightDecimalsLocal(lat, lat_text);

@@ -54,8 +54,8 @@ void ReadWaypoints(ReaderInput& in, ReaderRun& run) {
       name += part;
     }
 
-    const auto [lat, lon] = geo::ConvertDatum(run.datums, from, to,
-                                              Decimal(lat_field), Decimal(lon_field));
+    const auto [lat, lon] =
+        geo::ConvertDatum(run.datums, from, to, Decimal(lat_field), Decimal(lon_field));
     // A number text such as "nan" or "inf" gives no place on the map.
     if (!std::isfinite(lat) || !std::isfinite(lon)) continue;
     FormatFiveDecimalsPadded(lat, lat_text);

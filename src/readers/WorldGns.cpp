@@ -123,8 +123,7 @@ void ReadWorldGns(ReaderInput& in, ReaderRun& run) {
 
     const std::string_view full_code =
         codes.Get(text::TrimBlanks(f.Get(layout.designation, "")), full_code_of);
-    run.places.Add(name, full_code,
-                   MajorCodeOfClass(f.Get(layout.feature_class, "")), lat, lon);
+    run.places.Add(name, full_code, MajorCodeOfClass(f.Get(layout.feature_class, "")), lat, lon);
   }
 }
 
