@@ -25,7 +25,8 @@ tab=$(printf '\t')
 echo "== each reader alone ($READER_LINES lines, best of 3)"
 # Each entry is a generator format and the name of the file it writes.
 for kind in geonames:XX.txt gns:sk.txt gns-old:ei.txt os:50kgaz2008.txt wpt:alps.wpt \
-            tpx:lookouts.tpx tpx-utm:sydney.tpx tpx-nzmg:wellington.tpx; do
+            tpx:lookouts.tpx tpx-utm:sydney.tpx tpx-nzmg:wellington.tpx \
+            domestic:DomesticNames_VA.txt gaz-csv:HI.csv osnames:SN.csv gpx:hike.gpx; do
   format=${kind%%:*}
   file="$work/${kind#*:}"
   "$bin/gen_gazetteer" "$format" "$READER_LINES" > "$file"

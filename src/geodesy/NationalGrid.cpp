@@ -5,42 +5,42 @@
 namespace toponyx::geo {
 namespace {
 
-constexpr long double kDegree = 0.017453292519943295769L;  // radians per degree
-constexpr long double kArcSecond = kDegree / 3600;
+constexpr double kDegree = 0.017453292519943295769;  // radians per degree
+constexpr double kArcSecond = kDegree / 3600;
 
 // Airy 1830 and the National Grid's projection.
-constexpr long double kAiryA = 6377563.396L;
-constexpr long double kAiryB = 6356256.909L;
-constexpr long double kScale = 0.9996012717L;  // F0, on the central meridian
-constexpr long double kPhi0 = 49 * kDegree;
-constexpr long double kLambda0 = -2 * kDegree;
-constexpr long double kEasting0 = 400000.0L;
-constexpr long double kNorthing0 = -100000.0L;
+constexpr double kAiryA = 6377563.396;
+constexpr double kAiryB = 6356256.909;
+constexpr double kScale = 0.9996012717;  // F0, on the central meridian
+constexpr double kPhi0 = 49 * kDegree;
+constexpr double kLambda0 = -2 * kDegree;
+constexpr double kEasting0 = 400000.0;
+constexpr double kNorthing0 = -100000.0;
 
 // WGS 84.
-constexpr long double kWgsA = 6378137.0L;
-constexpr long double kWgsF = 1 / 298.257223563L;
+constexpr double kWgsA = 6378137.0;
+constexpr double kWgsF = 1 / 298.257223563;
 
 // OSGB36 to WGS 84, position-vector convention: translations in metres,
 // rotations in arc seconds, scale in parts per million.
-constexpr long double kTx = 446.448L, kTy = -125.157L, kTz = 542.060L;
-constexpr long double kRx = 0.1502L * kArcSecond, kRy = 0.2470L * kArcSecond,
-                      kRz = 0.8421L * kArcSecond;
-constexpr long double kS = -20.4894e-6L;
+constexpr double kTx = 446.448, kTy = -125.157, kTz = 542.060;
+constexpr double kRx = 0.1502 * kArcSecond, kRy = 0.2470 * kArcSecond,
+                      kRz = 0.8421 * kArcSecond;
+constexpr double kS = -20.4894e-6;
 
 // The meridian arc from the true origin's latitude to phi, scaled:
 //   M = b F0 [ (1 + n + 5/4 n^2 + 5/4 n^3)(phi - phi0)
 //              - (3n + 3n^2 + 21/8 n^3) sin(phi - phi0) cos(phi + phi0)
 //              + (15/8 n^2 + 15/8 n^3) sin 2(phi - phi0) cos 2(phi + phi0)
 //              - 35/24 n^3 sin 3(phi - phi0) cos 3(phi + phi0) ]
-long double MeridianArc(long double phi, long double n) {
-  const long double d = phi - kPhi0, s = phi + kPhi0;
-  const long double n2 = n * n, n3 = n2 * n;
+double MeridianArc(double phi, double n) {
+  const double d = phi - kPhi0, s = phi + kPhi0;
+  const double n2 = n * n, n3 = n2 * n;
   return kAiryB * kScale *
-         ((1 + n + 1.25L * n2 + 1.25L * n3) * d -
-          (3 * n + 3 * n2 + 2.625L * n3) * std::sin(d) * std::cos(s) +
-          (1.875L * n2 + 1.875L * n3) * std::sin(2 * d) * std::cos(2 * s) -
-          (35.0L / 24) * n3 * std::sin(3 * d) * std::cos(3 * s));
+         ((1 + n + 1.25 * n2 + 1.25 * n3) * d -
+          (3 * n + 3 * n2 + 2.625 * n3) * std::sin(d) * std::cos(s) +
+          (1.875 * n2 + 1.875 * n3) * std::sin(2 * d) * std::cos(2 * s) -
+          (35.0 / 24) * n3 * std::sin(3 * d) * std::cos(3 * s));
 }
 
 }  // namespace
@@ -56,39 +56,39 @@ long double MeridianArc(long double phi, long double n) {
 // XI = sec phi' / (6 nu^3) (nu / rho + 2 t^2), XII = sec phi' / (120 nu^5) (5 + 28 t^2 + 24 t^4),
 // XIIA = sec phi' / (5040 nu^7) (61 + 662 t^2 + 1320 t^4 + 720 t^6).
 LatLong NationalGridToOsgb36(double easting, double northing) {
-  const long double a = kAiryA, b = kAiryB;
-  const long double e2 = (a * a - b * b) / (a * a);
-  const long double n = (a - b) / (a + b);
-  const long double north = northing - kNorthing0;
+  const double a = kAiryA, b = kAiryB;
+  const double e2 = (a * a - b * b) / (a * a);
+  const double n = (a - b) / (a + b);
+  const double north = northing - kNorthing0;
 
-  long double phi = north / (a * kScale) + kPhi0;
-  long double m = MeridianArc(phi, n);
-  for (int i = 0; i < 20 && std::fabs(north - m) >= 1e-5L; ++i) {  // 0.01 mm
+  double phi = north / (a * kScale) + kPhi0;
+  double m = MeridianArc(phi, n);
+  for (int i = 0; i < 20 && std::fabs(north - m) >= 1e-5; ++i) {  // 0.01 mm
     phi += (north - m) / (a * kScale);
     m = MeridianArc(phi, n);
   }
 
-  const long double sin_phi = std::sin(phi);
-  const long double w = 1 - e2 * sin_phi * sin_phi;
-  const long double nu = a * kScale / std::sqrt(w);
-  const long double rho = a * kScale * (1 - e2) / (w * std::sqrt(w));
-  const long double eta2 = nu / rho - 1;
-  const long double t = std::tan(phi), t2 = t * t, t4 = t2 * t2;
-  const long double sec = 1 / std::cos(phi);
-  const long double nu3 = nu * nu * nu, nu5 = nu3 * nu * nu, nu7 = nu5 * nu * nu;
+  const double sin_phi = std::sin(phi);
+  const double w = 1 - e2 * sin_phi * sin_phi;
+  const double nu = a * kScale / std::sqrt(w);
+  const double rho = a * kScale * (1 - e2) / (w * std::sqrt(w));
+  const double eta2 = nu / rho - 1;
+  const double t = std::tan(phi), t2 = t * t, t4 = t2 * t2;
+  const double sec = 1 / std::cos(phi);
+  const double nu3 = nu * nu * nu, nu5 = nu3 * nu * nu, nu7 = nu5 * nu * nu;
 
-  const long double vii = t / (2 * rho * nu);
-  const long double viii = t / (24 * rho * nu3) * (5 + 3 * t2 + eta2 - 9 * t2 * eta2);
-  const long double ix = t / (720 * rho * nu5) * (61 + 90 * t2 + 45 * t4);
-  const long double x = sec / nu;
-  const long double xi = sec / (6 * nu3) * (nu / rho + 2 * t2);
-  const long double xii = sec / (120 * nu5) * (5 + 28 * t2 + 24 * t4);
-  const long double xiia = sec / (5040 * nu7) * (61 + 662 * t2 + 1320 * t4 + 720 * t4 * t2);
+  const double vii = t / (2 * rho * nu);
+  const double viii = t / (24 * rho * nu3) * (5 + 3 * t2 + eta2 - 9 * t2 * eta2);
+  const double ix = t / (720 * rho * nu5) * (61 + 90 * t2 + 45 * t4);
+  const double x = sec / nu;
+  const double xi = sec / (6 * nu3) * (nu / rho + 2 * t2);
+  const double xii = sec / (120 * nu5) * (5 + 28 * t2 + 24 * t4);
+  const double xiia = sec / (5040 * nu7) * (61 + 662 * t2 + 1320 * t4 + 720 * t4 * t2);
 
-  const long double de = easting - kEasting0;
-  const long double de2 = de * de;
-  const long double lat = phi - de2 * (vii - de2 * (viii - de2 * ix));
-  const long double lon = kLambda0 + de * (x - de2 * (xi - de2 * (xii - de2 * xiia)));
+  const double de = easting - kEasting0;
+  const double de2 = de * de;
+  const double lat = phi - de2 * (vii - de2 * (viii - de2 * ix));
+  const double lon = kLambda0 + de * (x - de2 * (xi - de2 * (xii - de2 * xiia)));
   return {static_cast<double>(lat / kDegree), static_cast<double>(lon / kDegree)};
 }
 
@@ -99,27 +99,27 @@ LatLong NationalGridToOsgb36(double easting, double northing) {
 // and back to geodetic on WGS 84 (latitude by iteration on
 // tan phi = (Z + e^2 nu sin phi) / p).
 LatLong Osgb36ToWgs84(LatLong osgb36) {
-  const long double a = kAiryA, b = kAiryB;
-  const long double e2 = (a * a - b * b) / (a * a);
-  const long double phi = osgb36.lat * kDegree, lambda = osgb36.lon * kDegree;
-  const long double sin_phi = std::sin(phi), cos_phi = std::cos(phi);
-  const long double nu = a / std::sqrt(1 - e2 * sin_phi * sin_phi);
-  const long double x = nu * cos_phi * std::cos(lambda);
-  const long double y = nu * cos_phi * std::sin(lambda);
-  const long double z = (1 - e2) * nu * sin_phi;
+  const double a = kAiryA, b = kAiryB;
+  const double e2 = (a * a - b * b) / (a * a);
+  const double phi = osgb36.lat * kDegree, lambda = osgb36.lon * kDegree;
+  const double sin_phi = std::sin(phi), cos_phi = std::cos(phi);
+  const double nu = a / std::sqrt(1 - e2 * sin_phi * sin_phi);
+  const double x = nu * cos_phi * std::cos(lambda);
+  const double y = nu * cos_phi * std::sin(lambda);
+  const double z = (1 - e2) * nu * sin_phi;
 
-  const long double x2 = kTx + (1 + kS) * (x - kRz * y + kRy * z);
-  const long double y2 = kTy + (1 + kS) * (kRz * x + y - kRx * z);
-  const long double z2 = kTz + (1 + kS) * (-kRy * x + kRx * y + z);
+  const double x2 = kTx + (1 + kS) * (x - kRz * y + kRy * z);
+  const double y2 = kTy + (1 + kS) * (kRz * x + y - kRx * z);
+  const double z2 = kTz + (1 + kS) * (-kRy * x + kRx * y + z);
 
-  const long double we2 = kWgsF * (2 - kWgsF);
-  const long double p = std::sqrt(x2 * x2 + y2 * y2);
-  long double lat = std::atan2(z2, p * (1 - we2));
+  const double we2 = kWgsF * (2 - kWgsF);
+  const double p = std::sqrt(x2 * x2 + y2 * y2);
+  double lat = std::atan2(z2, p * (1 - we2));
   for (int i = 0; i < 10; ++i) {
-    const long double s = std::sin(lat);
-    const long double wnu = kWgsA / std::sqrt(1 - we2 * s * s);
-    const long double next = std::atan2(z2 + we2 * wnu * s, p);
-    if (std::fabs(next - lat) < 1e-15L) {
+    const double s = std::sin(lat);
+    const double wnu = kWgsA / std::sqrt(1 - we2 * s * s);
+    const double next = std::atan2(z2 + we2 * wnu * s, p);
+    if (std::fabs(next - lat) < 1e-15) {
       lat = next;
       break;
     }
