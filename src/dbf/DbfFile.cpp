@@ -244,6 +244,13 @@ void DbfFile::AppendRecord(const char* record) {
   ++record_count_;
 }
 
+void DbfFile::SetWriteBuffer(size_t bytes) {
+  WriteQueued();
+  queued_.clear();
+  queue_capacity_ =
+      static_cast<uint32_t>(std::max<size_t>(1, bytes / std::max<uint32_t>(record_length_, 1)));
+}
+
 void DbfFile::WriteQueued() {
   if (queued_count_ == 0) return;
   if (!file_->WriteAt(Offset(queued_first_), queued_.data(),

@@ -72,6 +72,8 @@ class DbfFile {
   // is thrown as "Cannot write file <path>: <reason>" and leaves the record
   // unqueued; the records queued before stay queued for the next attempt.
   void AppendRecord(const char* record);
+  // The bytes of records queued before they are written (256 KiB unless set).
+  void SetWriteBuffer(size_t bytes);
   // Writes the queued records; on a failure they stay queued.
   void WriteQueued();
   // Writes the deleted flag of record recno at once.

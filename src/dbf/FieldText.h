@@ -68,4 +68,20 @@ inline void ReadFieldText(const char* stored, size_t n, std::string& out) {
   }
 }
 
+// What ReadFieldText and then StoreFieldText make of n stored bytes, put
+// into a field of length bytes, without the way through ANSI: the bytes
+// without leading and trailing ones of code 32 or less, each high byte as
+// it comes back from ANSI, blank-filled.
+inline void CopyFieldText(const char* stored, size_t n, char* field, size_t length) {
+  n = WithoutTrailingBlanks(stored, n);
+  while (n > 0 && static_cast<unsigned char>(stored[0]) <= 32) ++stored, --n;
+  n = std::min(n, length);
+  if (HasHighBytes(stored, n)) {
+    for (size_t i = 0; i < n; ++i) field[i] = codepage::AnsiToOem(codepage::OemToAnsi(stored[i]));
+  } else {
+    std::memcpy(field, stored, n);
+  }
+  std::memset(field + n, ' ', length - n);
+}
+
 }  // namespace toponyx::dbf

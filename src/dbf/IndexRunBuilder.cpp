@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace toponyx::dbf {
@@ -102,28 +103,34 @@ IndexOptions EffectiveOptions(const IndexOptions& options) {
   return o;
 }
 
-void WriteSortedRuns(IndexFile& file, RecordSource& source, uint32_t record_count,
-                     const IndexOptions& options, const IndexProgress& progress) {
-  if (record_count == 0) return;
-  const IndexLayout& layout = file.format().layout();
-  const size_t length = layout.record_length;
+size_t RecordsPerRun(const IndexFile& file, const IndexOptions& options) {
+  if (options.run_records > 0) return options.run_records;
+  // The block writer takes its share of the budget.
+  const size_t length = file.format().layout().record_length;
   const size_t block_bytes = file.block_bytes();
-  size_t per_run = options.run_records;
-  if (per_run == 0) {  // the block writer takes its share of the budget
-    const size_t budget = options.memory_budget > 2 * block_bytes
-                              ? options.memory_budget - block_bytes
-                              : options.memory_budget / 2;
-    per_run = std::max<size_t>(1, budget / (length + 2 * sizeof(SortItem)));
-  }
-  per_run = std::min<size_t>(per_run, record_count);
+  const size_t budget = options.memory_budget > 2 * block_bytes
+                            ? options.memory_budget - block_bytes
+                            : options.memory_budget / 2;
+  return std::max<size_t>(1, budget / (length + 2 * sizeof(SortItem)));
+}
 
-  std::vector<char> block(per_run * length + EntryFormat::kChunk);
+struct RunSorter::Items {
   std::vector<SortItem> items;
-  items.reserve(per_run);
-  std::vector<SortItem> scratch(per_run);
+  std::vector<SortItem> scratch;
+};
+
+RunSorter::RunSorter(IndexFile& file, size_t capacity)
+    : file_(file), items_(std::make_unique<Items>()) {
+  items_->items.reserve(capacity);
+  items_->scratch.resize(capacity);
+}
+RunSorter::~RunSorter() = default;
+
+void RunSorter::SortAndWrite(const char* base, uint32_t n, uint32_t first) {
+  const IndexLayout& layout = file_.format().layout();
+  const size_t length = layout.record_length;
   const size_t key_offset = layout.key_offset;
   const size_t key_length = layout.key_length;
-  const char* base = block.data();
   auto less = [base, length, key_offset, key_length](const SortItem& a, const SortItem& b) {
     if (a.prefix != b.prefix) return a.prefix < b.prefix;
     if (a.second != b.second) return a.second < b.second;
@@ -134,7 +141,6 @@ void WriteSortedRuns(IndexFile& file, RecordSource& source, uint32_t record_coun
     }
     return a.index < b.index;
   };
-
   // Key byte `byte` of an item, folded: from the prefixes for the first
   // sixteen, from the record for the rest.
   auto digit = [base, length, key_offset](const SortItem& item, int byte) -> unsigned {
@@ -143,28 +149,39 @@ void WriteSortedRuns(IndexFile& file, RecordSource& source, uint32_t record_coun
         base[size_t{item.index} * length + key_offset + static_cast<size_t>(byte)]));
   };
 
-  const EntryFormat& format = file.format();
+  std::vector<SortItem>& items = items_->items;
+  if (items_->scratch.size() < n) items_->scratch.resize(n);
+  items.clear();
+  for (uint32_t i = 0; i < n; ++i) {
+    const char* record = base + size_t{i} * length;
+    if (record[0] != ' ') continue;  // deleted: the walk would pass over it anyway
+    const char* key = record + key_offset;
+    const uint64_t second =
+        key_length > 8 ? FoldedPrefix(key + 8, key_length - 8, key_length - 8) : 0;
+    items.push_back(SortItem{FoldedPrefix(key, key_length, key_length), second, i});
+  }
+  if (items.empty()) return;
+  RadixSort(items.data(), items_->scratch.data(), items.size(), 0, static_cast<int>(key_length),
+            digit, less);
+  const EntryFormat& format = file_.format();
+  IndexFile::RunWriter out(file_);
+  for (const SortItem& item : items) {
+    out.Commit(format.Encode(base + size_t{item.index} * length, first + item.index, out.Room()));
+  }
+  file_.runs().push_back(out.Finish());
+}
+
+void WriteSortedRuns(IndexFile& file, RecordSource& source, uint32_t record_count,
+                     const IndexOptions& options, const IndexProgress& progress) {
+  if (record_count == 0) return;
+  const size_t length = file.format().layout().record_length;
+  const size_t per_run = std::min<size_t>(RecordsPerRun(file, options), record_count);
+  std::vector<char> block(per_run * length + EntryFormat::kChunk);
+  RunSorter sorter(file, per_run);
   for (uint64_t first = 1; first <= record_count; first += per_run) {
     const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(per_run, record_count - first + 1));
     source.ReadRecords(static_cast<uint32_t>(first), n, block.data());
-    items.clear();
-    for (uint32_t i = 0; i < n; ++i) {
-      const char* record = base + size_t{i} * length;
-      if (record[0] != ' ') continue;  // deleted: the walk would pass over it anyway
-      const char* key = record + key_offset;
-      const uint64_t second =
-          key_length > 8 ? FoldedPrefix(key + 8, key_length - 8, key_length - 8) : 0;
-      items.push_back(SortItem{FoldedPrefix(key, key_length, key_length), second, i});
-    }
-    if (items.empty()) continue;
-    RadixSort(items.data(), scratch.data(), items.size(), 0, static_cast<int>(key_length), digit,
-              less);
-    IndexFile::RunWriter out(file);
-    for (const SortItem& item : items) {
-      out.Commit(format.Encode(base + size_t{item.index} * length,
-                               static_cast<uint32_t>(first + item.index), out.Room()));
-    }
-    file.runs().push_back(out.Finish());
+    sorter.SortAndWrite(block.data(), n, static_cast<uint32_t>(first));
     if (progress) progress(first + n - 1, record_count);
   }
 }

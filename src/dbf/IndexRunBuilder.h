@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "dbf/IndexFormat.h"
 
@@ -41,6 +42,26 @@ class RecordSource {
   // Reads n records from record number first (1-based) into out, which holds
   // n times the record length. Throws a TableError when it cannot.
   virtual void ReadRecords(uint32_t first, uint32_t n, char* out) = 0;
+};
+
+// How many records a sorted run takes under the options' memory budget.
+size_t RecordsPerRun(const IndexFile& file, const IndexOptions& options);
+
+// Sorts blocks of records and appends each to the file as a run.
+class RunSorter {
+ public:
+  // capacity: the most records of a block (the sort's arrays are sized once).
+  RunSorter(IndexFile& file, size_t capacity);
+  ~RunSorter();
+  // The live records of the block of n records at base (record numbers
+  // first onwards), sorted by key and record number, as one run. base must
+  // have EntryFormat::kChunk spare bytes behind its last record.
+  void SortAndWrite(const char* base, uint32_t n, uint32_t first);
+
+ private:
+  struct Items;
+  IndexFile& file_;
+  std::unique_ptr<Items> items_;
 };
 
 // Appends to file one sorted run per block of the live records 1 to

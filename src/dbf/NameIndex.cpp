@@ -48,6 +48,10 @@ std::unique_ptr<NameIndex> NameIndex::Build(platform::FileSystem& fs, const std:
   return std::unique_ptr<NameIndex>(new NameIndex(std::move(file), effective, false));
 }
 
+std::unique_ptr<NameIndex> NameIndex::FromFile(IndexFile file, const IndexOptions& options) {
+  return std::unique_ptr<NameIndex>(new NameIndex(std::move(file), options, false));
+}
+
 std::unique_ptr<NameIndex> NameIndex::Load(platform::FileSystem& fs, const std::string& path,
                                            const std::vector<uint32_t>& field_lengths,
                                            const IndexOptions& options) {

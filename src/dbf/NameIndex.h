@@ -41,6 +41,10 @@ class NameIndex {
                                          const std::vector<uint32_t>& field_lengths,
                                          const IndexOptions& options);
 
+  // The cursor over an index file whose runs are complete (a streaming
+  // build's).
+  static std::unique_ptr<NameIndex> FromFile(IndexFile file, const IndexOptions& options);
+
   ~NameIndex();
   NameIndex(const NameIndex&) = delete;
   NameIndex& operator=(const NameIndex&) = delete;

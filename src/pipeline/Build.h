@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dbf/DbfTable.h"
+#include "dbf/IndexRunBuilder.h"
 #include "frontend/BuildUi.h"
 #include "pipeline/BuildContext.h"
 #include "platform/File.h"
@@ -80,6 +81,12 @@ class Builder {
 
   // The readers the dispatch calls (tests put recorders in their place).
   void set_readers(const ReaderTable* readers);
+  // Whether the name index's runs are sorted on a thread of their own while
+  // the files are read (the default), and the index's memory and fan-in
+  // (tests make them small to get many runs and merges); every way gives
+  // the same bytes.
+  void set_sort_thread(bool on);
+  void set_index_options(const dbf::IndexOptions& options);
 
   struct Impl;  // the tables and components the builder owns
 

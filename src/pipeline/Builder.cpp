@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <optional>
 
 #include "pipeline/Build.h"
 #include "pipeline/Dispatch.h"
@@ -102,7 +103,17 @@ struct Builder::Impl {
   dbf::DbfTable dbf2;  // the output table
   Stager staging;      // archive expansion and the staged file list
   const ReaderTable* readers = &readers::DefaultReaders();
+  bool sort_thread = true;  // the index's runs sorted beside the reading
+  std::optional<dbf::IndexOptions> index_options;
 };
+
+void Builder::set_sort_thread(bool on) {
+  impl_->sort_thread = on;
+}
+
+void Builder::set_index_options(const dbf::IndexOptions& options) {
+  impl_->index_options = options;
+}
 
 void Builder::Cancel() {
   impl_->cancel.store(true, std::memory_order_relaxed);
@@ -211,15 +222,15 @@ class Run {
     // Stage 2: the working table, every file read, the name index.
     Mark(Stage::kCreatingTemporary, true);
     CreateWorkingTable(b_.dbf1, work_->path());
-    ReadStagedFiles(ctx_);
-    b_.dbf1.SetIndexProgress([this](uint64_t done, uint64_t total) {
-      if (total == 0) {
-        ui_.CheckCancelled();  // while runs are merged
-      } else {
-        ui_.RunProgress(RunPhase::kIndexing, done, total, ctx_.sink.count());
-      }
-    });
-    IndexWorkingTable(b_.dbf1);
+    {
+      const std::unique_ptr<dbf::StreamingIndex> building =
+          StartWorkingIndex(b_.fs, work_->path(), b_.sort_thread, b_.index_options);
+      ctx_.sink.Attach(building.get());
+      ReadStagedFiles(ctx_);
+      ctx_.sink.Attach(nullptr);
+      names_ = building->Finish([this](uint64_t, uint64_t) { ui_.CheckCancelled(); });
+    }
+    ui_.RunProgress(RunPhase::kIndexing, 1, 1, ctx_.sink.count());
     Mark(Stage::kCreatingTemporary, false);
 
     // Stage 3: the ordered copy, under a temporary name.
@@ -227,7 +238,9 @@ class Run {
     view_holds_output_ = b_.dbf2.Active();
     const std::string names_temp = platform::JoinPath(output_->path(), name_ + ".names.part");
     try {
-      outcome.places = CopyInNameOrder(b_.dbf1, b_.dbf2, names_temp, ui_);
+      outcome.places = CopyInNameOrder(*names_, b_.dbf2, names_temp, ui_, b_.fs);
+      names_->Close();
+      names_.reset();
     } catch (const Error& e) {
       throw Error(Retarget(e.what(), names_temp, names_path_));
     }
@@ -277,9 +290,10 @@ class Run {
 
   // Runs after success and failure alike.
   void Finish() {
-    // Tables still open after a failure are closed before their files go.
+    // Tables and the index still open after a failure are closed before
+    // their files go.
+    names_.reset();
     CloseQuietly(b_.dbf1);
-    b_.dbf1.SetIndexProgress(nullptr);
     if (!view_holds_output_) CloseQuietly(b_.dbf2);
     if (!b_.dbf2.Active() && !names_path_.empty()) {
       try {
@@ -321,6 +335,7 @@ class Run {
   bool staging_started_ = false;
   bool view_holds_output_ = false;  // the View window has the output table open
   std::string names_path_, types_path_;
+  std::unique_ptr<dbf::NameIndex> names_;        // the working table's index
   std::unique_ptr<platform::RunFolder> work_;    // in the staging folder
   std::unique_ptr<platform::RunFolder> output_;  // in the save folder
 };

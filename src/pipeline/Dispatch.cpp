@@ -22,7 +22,6 @@ void CreateWorkingTable(dbf::DbfTable& table, const std::string& folder) {
   table.SetTableName("temp.names");
   DefinePlaceFields(table);
   table.CreateTable();
-  table.Open();
 }
 
 namespace {

@@ -13,8 +13,9 @@ namespace toponyx::pipeline {
 // (45), FULL_CODE (40), MAJOR_CODE (40), LATITUDE (10), LONGITUDE (10).
 void DefinePlaceFields(dbf::DbfTable& table);
 
-// Creates temp.names in the folder, empty, with the five place fields, and
-// opens it.
+// Creates temp.names in the folder, empty, with the five place fields. The
+// places go into the name index as they are read (StartWorkingIndex): the
+// table stays empty, since nobody would read its records.
 void CreateWorkingTable(dbf::DbfTable& table, const std::string& folder);
 
 // Reads every staged file of the context, in list order, into the working

@@ -1,45 +1,64 @@
 #include "pipeline/Output.h"
 
+#include "pipeline/BuildContext.h"
 #include "pipeline/Dispatch.h"
 #include "readers/PlaceRecord.h"
 
 #include "platform/Error.h"
+#include "platform/System.h"
 
 namespace toponyx::pipeline {
 
-void IndexWorkingTable(dbf::DbfTable& working) {
-  working.AddIndex("temp.ndx", "name");
-  working.OpenIndexFile("temp.ndx");
-  working.SetIndexName("temp.ndx");
+std::unique_ptr<dbf::StreamingIndex> StartWorkingIndex(
+    platform::FileSystem& fs, const std::string& folder, bool threaded,
+    const std::optional<dbf::IndexOptions>& chosen) {
+  dbf::IndexLayout layout;
+  layout.record_length = kPlaceRecordLength;
+  for (size_t length : kPlaceFieldLengths)
+    layout.field_lengths.push_back(static_cast<uint32_t>(length));
+  layout.key_field = readers::kName;
+  layout.key_name = "NAME";
+  dbf::IndexOptions options;
+  // Two blocks of records are in memory while the runs are sorted beside
+  // the reading: each gets a little under the single block's budget. The
+  // merge takes every run at once up to a size of about 50 M places.
+  options.memory_budget = threaded ? size_t{40} << 20 : size_t{48} << 20;
+  options.merge_fan_in = 256;
+  if (chosen) options = *chosen;
+  return std::make_unique<dbf::StreamingIndex>(fs, platform::JoinPath(folder, "temp.ndx"), layout,
+                                               options, threaded);
 }
 
-uint64_t CopyInNameOrder(dbf::DbfTable& working, dbf::DbfTable& output, const std::string& path,
-                         BuildUi& ui) {
-  output.SetTableName(path);
+uint64_t CopyInNameOrder(dbf::NameIndex& index, dbf::DbfTable& output, const std::string& path,
+                         BuildUi& ui, platform::FileSystem& fs) {
+  output.SetTableName(path);  // refused while the View window holds the table
   DefinePlaceFields(output);
   output.CreateTable();
-  output.Open();
+  dbf::DbfFile file(fs);
+  file.Open(path, platform::OpenMode::kReadWrite, nullptr);
+  file.SetWriteBuffer(size_t{4} << 20);
 
+  char record[kPlaceRecordLength];
+  const uint64_t total = index.size();
   uint64_t copied = 0;
-  const uint64_t total = working.RecordCount();
-  std::string value;
-  working.First();
-  while (!working.Eof()) {
-    output.Append();
-    for (int field = 0; field < 5; ++field) {
-      working.GetField(field, value);
-      output.SetField(field, value);
+  for (bool more = index.First(); more; more = index.Next()) {
+    const char* entry = index.Entry();
+    record[0] = dbf::DbfFile::kLive;
+    size_t at = 1;
+    for (uint32_t field = 0; field < 5; ++field) {
+      size_t length = 0;
+      const char* stored = index.FieldInEntry(entry, field, length);
+      dbf::CopyFieldText(stored, length, record + at, kPlaceFieldLengths[field]);
+      at += kPlaceFieldLengths[field];
     }
-    output.Post();
+    file.AppendRecord(record);
     if ((++copied & 0x3FFF) == 0) {
       ui.RunProgress(RunPhase::kCopying, copied, total, total);
       ui.ProcessWindowEvents();  // the window repaints while a big copy runs
     }
-    working.Next();
   }
   ui.RunProgress(RunPhase::kCopying, copied, total, total);
-  working.Close();
-  output.Close();
+  file.Close();
   return copied;
 }
 
