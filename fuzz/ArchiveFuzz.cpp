@@ -105,7 +105,7 @@ void FuzzZip(const std::string& bytes, bool recreate) {
     unzip.Extract();
   } catch (const toponyx::Error&) {
   }
-  for (int i = 0; i < unzip.Count(); ++i) unzip.EntryFileName(i);
+  for (int i = 0; i < unzip.Count(); ++i) unzip.Entry(i).file_name;
 }
 
 void FuzzGzip(const std::string& bytes) {

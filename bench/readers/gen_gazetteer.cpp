@@ -12,6 +12,13 @@
 //   wpt       waypoint file (four header lines, then one waypoint a line)
 //   tpx       Toponyx text file in latitude and longitude (degrees, minutes
 //             and seconds), tpx-utm and tpx-nzmg in the two grids
+//   domestic  USA GNIS DomesticNames: a byte-order mark, 21 "|" columns
+//             named in a lower-case header, CRLF
+//   gaz-csv   USA GNIS gazetteer CSV ("Gaz ID,Feature Name,..."), some
+//             names quoted
+//   osnames   OS Open Names: 34 comma-separated fields without a header,
+//             a Welsh second name now and then
+//   gpx       GPX 1.1 waypoints with name, type or symbol
 // Output is deterministic (a fixed seed).
 #include <cmath>
 #include <cstdio>
@@ -246,12 +253,98 @@ void Tpx(long lines, const char* grid) {
   }
 }
 
+const char* const kUsaClasses[] = {"Stream",   "Populated Place", "Church", "Summit",
+                                   "School",   "Locale",          "Lake",   "Valley",
+                                   "Cemetery", "Building"};
+
+void Domestic(long lines) {
+  std::printf(
+      "\xEF\xBB\xBF"
+      "feature_id|feature_name|feature_class|state_name|state_numeric|county_name|county_numeric|"
+      "map_name|date_created|date_edited|bgn_type|bgn_authority|bgn_date|prim_lat_dms|"
+      "prim_long_dms|prim_lat_dec|prim_long_dec|source_lat_dms|source_long_dms|source_lat_dec|"
+      "source_long_dec\r\n");
+  std::string name, ascii;
+  for (long i = 0; i < lines; ++i) {
+    MakeName(name, ascii);
+    const double lat = Uniform() * 25 + 24, lon = -(Uniform() * 57 + 67);
+    std::printf(
+        "%ld|%s|%s|Virginia|51|Bath|017|Warm Springs|09/12/1979|||||%02d%02d%02dN|%03d%02d%02dW|"
+        "%.7f|%.7f|||||\r\n",
+        1000000 + i, name.c_str(), OneOf(kUsaClasses), static_cast<int>(lat),
+        static_cast<int>(Pick(60)), static_cast<int>(Pick(60)), static_cast<int>(-lon),
+        static_cast<int>(Pick(60)), static_cast<int>(Pick(60)), lat, lon);
+  }
+}
+
+void GazCsv(long lines) {
+  std::printf(
+      "Gaz ID,Feature Name,Class,County,State,Map,Elevation,Latitude,Longitude,Bgn Decision "
+      "Date,Entry Date,Census Code,Census Classification Code,GSA Code,OPM Code,County FIPS "
+      "Code,State FIPS Code\r\n");
+  std::string name, ascii;
+  for (long i = 0; i < lines; ++i) {
+    MakeName(name, ascii);
+    const bool quoted = Pick(10) == 0;
+    std::printf(
+        "%ld,%s%s%s%s,%s,Hawaii County,Hawaii,Mauna Loa,%zu,%.7f,%.7f,None,2/6/1981,null,"
+        "null,null,null,15001,15\r\n",
+        365000 + i, quoted ? "\"" : "", name.c_str(), quoted ? ", The" : "", quoted ? "\"" : "",
+        OneOf(kUsaClasses), Pick(4000), Uniform() * 3 + 19, -(Uniform() * 5 + 155));
+  }
+}
+
+void OsNames(long lines) {
+  const char* const types[][2] = {{"populatedPlace", "Town"},
+                                  {"populatedPlace", "Village"},
+                                  {"hydrography", "River"},
+                                  {"landform", "Hill Or Mountain"},
+                                  {"landcover", "Woodland Or Forest"},
+                                  {"other", "Hospital"},
+                                  {"transportNetwork", "Named Road"}};
+  std::string name, ascii, welsh, welsh_ascii;
+  for (long i = 0; i < lines; ++i) {
+    MakeName(name, ascii);
+    const bool two = Pick(6) == 0;
+    if (two) MakeName(welsh, welsh_ascii);
+    const auto& t = types[Pick(7)];
+    const long e = 100000 + static_cast<long>(Pick(500000)),
+               n = 50000 + static_cast<long>(Pick(900000));
+    std::printf(
+        "osgb%ld,http://data.ordnancesurvey.co.uk/id/%ld,%s,eng,%s,%s,%s,%s,%ld,%ld,1000,25000,"
+        "%ld,%ld,%ld,%ld,SY23,http://data.ordnancesurvey.co.uk/id/postcodedistrict/SY23,,,,"
+        "Ceredigion,http://data.ordnancesurvey.co.uk/id/7000000000025498,UnitaryAuthority,,,,"
+        "Wales,http://data.ordnancesurvey.co.uk/id/7000000000041425,Wales,"
+        "http://www.geonames.org/6269131/,,,\r\n",
+        4000000000000 + i, 4000000000000 + i, ascii.c_str(), two ? welsh_ascii.c_str() : "",
+        two ? "cym" : "", t[0], t[1], e, n, e - 200, n - 200, e + 200, n + 200);
+  }
+}
+
+void Gpx(long lines) {
+  std::printf(
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<gpx version=\"1.1\" creator=\"bench\" "
+      "xmlns=\"http://www.topografix.com/GPX/1/1\">\n");
+  std::string name, ascii;
+  for (long i = 0; i < lines; ++i) {
+    MakeName(name, ascii);
+    const char* tag = Pick(2) ? "sym" : "type";
+    std::printf(
+        "  <wpt lat=\"%.6f\" lon=\"%.6f\">\n    <ele>%zu.0</ele>\n    <name>%s</name>\n"
+        "    <%s>%s</%s>\n  </wpt>\n",
+        Uniform() * 20 + 36, Uniform() * 30 - 5, Pick(3000), name.c_str(), tag,
+        Pick(2) ? "Summit" : "Flag, Blue", tag);
+  }
+  std::printf("</gpx>\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) {
     std::fprintf(stderr,
-                 "usage: gen_gazetteer geonames|gns|gns-old|os|wpt|tpx|tpx-utm|tpx-nzmg LINES\n");
+                 "usage: gen_gazetteer geonames|gns|gns-old|os|wpt|tpx|tpx-utm|tpx-nzmg|domestic|"
+                 "gaz-csv|osnames|gpx LINES\n");
     return 2;
   }
   const std::string format = argv[1];
@@ -274,6 +367,14 @@ int main(int argc, char** argv) {
     Tpx(lines, "utm");
   } else if (format == "tpx-nzmg") {
     Tpx(lines, "nzmg");
+  } else if (format == "domestic") {
+    Domestic(lines);
+  } else if (format == "gaz-csv") {
+    GazCsv(lines);
+  } else if (format == "osnames") {
+    OsNames(lines);
+  } else if (format == "gpx") {
+    Gpx(lines);
   } else {
     std::fprintf(stderr, "unknown format %s\n", format.c_str());
     return 2;

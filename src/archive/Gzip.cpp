@@ -51,6 +51,12 @@ class HeaderReader {
   }
   // Bytes up to a zero byte (kept up to kMaxHeaderText); false when the
   // file ends first.
+  bool SkipText() {
+    for (int c = Next(); c != 0; c = Next()) {
+      if (c < 0) return false;
+    }
+    return true;
+  }
   bool ReadText(std::string& out) {
     for (;;) {
       const int c = Next();
@@ -77,7 +83,6 @@ void Gzip::Show(const std::string& text) {
 
 int Gzip::ReadHeader() {
   stored_name_.clear();
-  comment_.clear();
   std::unique_ptr<platform::File> file = fs_.Open(source_, platform::OpenMode::kRead);
   if (!file) {
     Show("Can't open: " + source_);
@@ -98,7 +103,7 @@ int Gzip::ReadHeader() {
     }
   }
   if ((flags & kFlagName) && !in.ReadText(stored_name_)) throw SilentAbort();
-  if ((flags & kFlagComment) && !in.ReadText(comment_)) throw SilentAbort();
+  if ((flags & kFlagComment) && !in.SkipText()) throw SilentAbort();
   return 0;
 }
 

@@ -40,7 +40,6 @@ class Gzip {
   // From the last header read; empty when the header holds none. The bytes
   // stand as stored (up to 64 KiB of each is kept).
   const std::string& StoredName() const { return stored_name_; }
-  const std::string& Comment() const { return comment_; }
 
   // Expands FileSource into FileDestination: 1 when the source cannot be
   // opened, 2 when the destination cannot be created, 0 otherwise. Damaged
@@ -62,7 +61,6 @@ class Gzip {
   bool window_on_error_ = true;
   uint64_t progress_step_ = 0;
   std::string stored_name_;
-  std::string comment_;
 };
 
 // A safe file name made of a gzip header's stored name: only its last path

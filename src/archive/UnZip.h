@@ -4,8 +4,7 @@
 // Names: an entry name is taken as UTF-8 when the entry says so (general
 // purpose bit 11, or a matching Unicode path extra field), otherwise
 // converted from the OEM code page (CP437); "/" and "\" both separate
-// folders. Files are created with these UTF-8 names, and EntryFileName
-// gives the same name.
+// folders. Files are created with these UTF-8 names.
 //
 // Failures that end the extraction are raised as toponyx::Error with the
 // text shown to the user: "Incomplete Zip File" (no end record, or a central
@@ -25,40 +24,15 @@
 #include <unordered_map>
 #include <vector>
 
+#include "archive/ZipDirectory.h"
 #include "frontend/BuildUi.h"
 #include "platform/File.h"
 
 namespace toponyx::archive {
 
-// One file of the archive, from its central directory record.
-struct ZipEntry {
-  std::string name;              // UTF-8, folders separated by "/"
-  std::string folder;            // up to and including the last "/" ("" when none)
-  std::string file_name;         // the rest; "" for folder entries and for names
-                                 // that cannot be a file name ("." and "..")
-  uint16_t version_made_by = 0;  // upper byte: host system of the attributes
-  uint16_t flags = 0;            // general purpose bit flag
-  uint16_t method = 0;
-  uint16_t dos_time = 0;
-  uint16_t dos_date = 0;
-  uint32_t crc32 = 0;
-  uint64_t compressed_size = 0;
-  uint64_t uncompressed_size = 0;
-  uint32_t external_attributes = 0;
-  uint64_t local_header_offset = 0;  // as corrected for data in front of the archive
-  bool encrypted = false;
-
-  // Outcome of the last extraction: the output was written, passed its
-  // CRC check and still stands (a later entry of the same name replaces it).
-  bool kept = false;
-};
-
 class UnZip {
  public:
   enum class OverwriteMode { kAlways, kNever };
-  // An archive without an end record is reported as incomplete (it may be
-  // one part of a split archive).
-  enum class IncompleteZipMode { kAssumeMulti };
 
   explicit UnZip(BuildUi& ui, platform::FileSystem& fs = platform::DefaultFileSystem());
   ~UnZip();
@@ -83,7 +57,6 @@ class UnZip {
   // The front end may process pending messages once per block read.
   void SetDoProcessMessages(bool process) { process_messages_ = process; }
   void SetKeepZipOpen(bool keep);
-  void SetIncompleteZipMode(IncompleteZipMode mode) { incomplete_mode_ = mode; }
   // The archive to read. Another name drops the directory read from the
   // previous archive (names are compared exactly: file names on this
   // platform tell letter case apart).
@@ -95,9 +68,6 @@ class UnZip {
   int Extract();
   // Entries in the central directory of ZipName (0 when it cannot be read).
   int Count();
-  // The file name of entry `index` without its folder part; "Index %d is
-  // out of range" as toponyx::Error outside 0 .. Count() - 1.
-  std::string EntryFileName(int index);
   // The whole description of entry `index` (same range rule).
   const ZipEntry& Entry(int index);
 
@@ -136,7 +106,6 @@ class UnZip {
   bool retain_attributes_ = true;
   bool process_messages_ = true;
   bool keep_open_ = false;
-  IncompleteZipMode incomplete_mode_ = IncompleteZipMode::kAssumeMulti;
   std::string zip_name_;
   bool dest_set_ = false;
 

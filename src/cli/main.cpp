@@ -48,7 +48,8 @@ constexpr const char* kHelp =
     "      --save DIR     folder for the database (default: the current folder)\n"
     "      --temp DIR     folder for the temporary files (default: a private folder\n"
     "                     in the system's temporary folder, removed afterwards)\n"
-    "      --all DIR      read every data file of DIR (*.zip *.gz *.txt *.wpt *.tpx)\n"
+    "      --all DIR      read every data file of DIR (*.zip *.gz *.txt *.wpt *.tpx\n"
+    "                     *.csv *.gpx)\n"
     "  -q, --quiet        write nothing to stderr but the messages of the run\n"
     "      --require-places\n"
     "                     exit with status 1 when no place was read (the empty\n"
@@ -237,7 +238,7 @@ int main(int argc, char** argv) {
     if (!fs.IsDirectory(all_folder)) return Usage("no such folder: " + all_folder);
     request.download_folder = absolute(all_folder);
     for (std::string& n :
-         pipeline::ListFolder(request.download_folder, pipeline::kAllDataFilesMask)) {
+         pipeline::ListFolder(request.download_folder, pipeline::kAllInputFilesMask)) {
       request.files.push_back({std::move(n), true});
     }
   } else {
@@ -295,10 +296,19 @@ int main(int argc, char** argv) {
   }
   const std::string base = platform::JoinPath(request.save_folder, text::TrimBlanks(name));
   if (!quiet) {
+    // The files that gave no place, as the window's warning says it; then
+    // the summary with what each file gave.
+    if (!outcome.warnings.empty())
+      ui.ShowMessage(MessageKind::kWarning, pipeline::NoPlacesWarning(outcome.warnings));
     char summary[160];
     std::snprintf(summary, sizeof summary, "%llu places written in %.2f s\n",
                   static_cast<unsigned long long>(outcome.places), seconds);
     WriteErr(summary);
+    for (const pipeline::FileResult& file : outcome.files) {
+      std::snprintf(summary, sizeof summary, "%12llu  ",
+                    static_cast<unsigned long long>(file.places));
+      WriteErr(summary + file.name + "\n");
+    }
   }
   std::printf("%s.names\n%s.types\n", base.c_str(), base.c_str());
   if (require_places && outcome.places == 0) {

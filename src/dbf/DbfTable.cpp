@@ -1,101 +1,35 @@
+// The cursor of a table: its location and field list, the append state,
+// the walk in file or index order, the field texts (the caller's ANSI
+// converted to and from the file's OEM here, see FieldText.h), and its
+// indexes. The file itself is DbfFile's; the sort behind an index is
+// NameIndex's.
 #include "dbf/DbfTable.h"
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 
+#include "dbf/FieldText.h"
 #include "dbf/NameIndex.h"
+#include "platform/Ascii.h"
 #include "platform/System.h"
-#include "text/CodePage.h"
-#include "text/Text.h"
 
 namespace toponyx::dbf {
 namespace {
-
-constexpr uint8_t kVersion = 0x03;
-constexpr uint8_t kTerminator = 0x0D;
-constexpr char kEndMarker = 0x1A;
-constexpr char kLive = ' ';
-constexpr char kDeleted = '*';
-constexpr size_t kHeaderSize = 32;
-constexpr size_t kDescriptorSize = 32;
-constexpr size_t kNameBytes = 11;
-constexpr uint32_t kMaxFieldCount = 4095;
-constexpr size_t kMaxHeaderValue = 0xFFFF;  // header and record length are 16-bit
-constexpr size_t kWriteBufferBytes = size_t{256} << 10;
-constexpr size_t kReadCacheBytes = size_t{128} << 10;
 
 constexpr char kOpenDataset[] = "Cannot perform this operation on an open dataset";
 constexpr char kClosedDataset[] = "Cannot perform this operation on a closed dataset";
 constexpr char kEmptyDataset[] = "Cannot perform this operation on an empty dataset";
 constexpr char kNotAppending[] = "Cannot perform this operation: no record is being appended";
 
-uint16_t LoadU16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-uint32_t LoadU32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-void StoreU16(uint8_t* p, size_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-void StoreU32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-void StoreDate(uint8_t* header) {
-  const platform::LocalDate today = platform::Today();
-  header[1] = static_cast<uint8_t>((today.year - 1900) & 0xFF);
-  header[2] = static_cast<uint8_t>(today.month);
-  header[3] = static_cast<uint8_t>(today.day);
-}
-
-enum class Direction { kForward, kBackward, kAround };
-
-// Both code pages hold ASCII unchanged, so text without a byte above 127
-// needs no conversion.
-inline bool HasHighBytes(const char* p, size_t n) {
-  uint64_t any = 0;
-  size_t i = 0;
-  for (; i + 8 <= n; i += 8) {
-    uint64_t word;
-    std::memcpy(&word, p + i, 8);
-    any |= word;
-  }
-  for (; i < n; ++i) any |= static_cast<unsigned char>(p[i]);
-  return (any & 0x8080808080808080ULL) != 0;
-}
-
-// The length of p without its trailing bytes of code 32 or less, eight
-// bytes a step over the blank fill.
-inline size_t WithoutTrailingBlanks(const char* p, size_t n) {
-  constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
-  constexpr uint64_t kHigh = 0x8080808080808080ULL;
-  while (n >= 8) {
-    uint64_t word;
-    std::memcpy(&word, p + n - 8, 8);
-    // A byte above 32 has its high bit set, or reaches it when 0x5F is added.
-    if ((((word & kLow7) + 0x5F5F5F5F5F5F5F5FULL) | word) & kHigh) break;
-    n -= 8;
-  }
-  while (n > 0 && static_cast<unsigned char>(p[n - 1]) <= 32) --n;
-  return n;
-}
+using ReadAhead = DbfFile::ReadAhead;
 
 }  // namespace
 
 struct DbfTable::Impl final : RecordSource {
-  explicit Impl(DbfTable& owner) : t(owner) {}
+  Impl(DbfTable& owner, platform::FileSystem& fs) : t(owner), file(fs) {}
 
   DbfTable& t;
-  std::unique_ptr<platform::File> file;
-  std::string path;
-  std::vector<uint8_t> header;  // header length bytes, descriptors included
-  uint32_t header_length = 0;
-  uint32_t record_length = 0;
-  uint32_t record_count = 0;
+  DbfFile file;
 
   enum class State { kClosed, kBrowse, kAppend } state = State::kClosed;
   std::vector<char> current;  // the current record, unless entry_index is set
@@ -109,18 +43,6 @@ struct DbfTable::Impl final : RecordSource {
   bool bof = true;
   bool eof = true;
 
-  // Posted records not yet written: records pending_first onwards.
-  std::vector<char> pending;
-  uint32_t pending_first = 0;
-  uint32_t pending_count = 0;
-  uint32_t pending_capacity = 0;
-
-  // A block of records as read from the file.
-  std::vector<char> cache;
-  uint32_t cache_first = 0;
-  uint32_t cache_count = 0;
-  uint32_t cache_capacity = 0;
-
   struct OpenIndex {
     std::string name;
     std::unique_ptr<NameIndex> index;
@@ -130,15 +52,6 @@ struct DbfTable::Impl final : RecordSource {
   IndexOptions options;
   IndexProgress index_progress;
 
-  uint64_t Offset(uint32_t n) const { return header_length + uint64_t{n - 1} * record_length; }
-
-  [[noreturn]] void ThrowWrite() const {
-    throw TableError("Cannot write file " + path + ": " + t.fs_.LastError());
-  }
-  [[noreturn]] void ThrowRead(int64_t got) const {
-    throw TableError("Cannot read file " + path + ": " +
-                     (got < 0 ? t.fs_.LastError() : std::string("unexpected end of file")));
-  }
   void RequireOpen() const {
     if (state == State::kClosed) throw TableError(kClosedDataset);
   }
@@ -149,59 +62,12 @@ struct DbfTable::Impl final : RecordSource {
     return t.fields_[static_cast<size_t>(position)];
   }
 
-  void OpenFile();
-  void ReadHeader();
-  void Release();
-
-  // Writing: records are collected and written in blocks, always before
-  // anything is read, a record is changed in place or the table is closed.
-  void QueueRecord(const char* record) {
-    if (pending.empty()) pending.resize(size_t{pending_capacity} * record_length);
-    if (pending_count == pending_capacity) FlushPending();
-    if (pending_count == 0) pending_first = record_count + 1;
-    std::memcpy(pending.data() + size_t{pending_count} * record_length, record, record_length);
-    ++pending_count;
-    ++record_count;
-  }
-  // On a failure the records stay queued, so that a later flush may still
-  // write them; the error is raised to the caller.
-  void FlushPending() {
-    if (pending_count == 0) return;
-    if (!file->WriteAt(Offset(pending_first), pending.data(),
-                       size_t{pending_count} * record_length)) {
-      ThrowWrite();
-    }
-    pending_count = 0;
-  }
-
   void ReadRecords(uint32_t first, uint32_t n, char* out) override {
-    FlushPending();
-    const size_t bytes = size_t{n} * record_length;
-    const int64_t got = file->ReadAt(Offset(first), out, bytes);
-    if (got != static_cast<int64_t>(bytes)) ThrowRead(got);
-  }
-
-  const char* Record(uint32_t n, Direction direction) {
-    if (n >= cache_first && n < cache_first + cache_count) {
-      return cache.data() + size_t{n - cache_first} * record_length;
-    }
-    uint32_t start = n;
-    if (direction == Direction::kBackward) {
-      start = n > cache_capacity ? n - cache_capacity + 1 : 1;
-    } else if (direction == Direction::kAround) {
-      start = n > cache_capacity / 2 ? n - cache_capacity / 2 : 1;
-    }
-    const uint32_t count = std::min(cache_capacity, record_count - start + 1);
-    if (cache.empty()) cache.resize(size_t{cache_capacity} * record_length);
-    cache_count = 0;
-    ReadRecords(start, count, cache.data());
-    cache_first = start;
-    cache_count = count;
-    return cache.data() + size_t{n - start} * record_length;
+    file.ReadRecords(first, n, out);
   }
 
   void Take(uint32_t n, const char* record) {
-    std::memcpy(current.data(), record, record_length);
+    std::memcpy(current.data(), record, file.RecordLength());
     recno = n;
     entry_index = nullptr;
   }
@@ -239,21 +105,23 @@ struct DbfTable::Impl final : RecordSource {
     }
   }
   void Post();
+  void Release();
 
   // File order.
   bool FileStep(uint32_t from, bool forward) {
+    const uint32_t count = file.RecordCount();
     if (forward) {
-      for (uint32_t n = from; n >= 1 && n <= record_count; ++n) {
-        const char* r = Record(n, Direction::kForward);
-        if (r[0] == kLive) {
+      for (uint32_t n = from; n >= 1 && n <= count; ++n) {
+        const char* r = file.CachedRecord(n, ReadAhead::kForward);
+        if (r[0] == DbfFile::kLive) {
           Take(n, r);
           return true;
         }
       }
     } else {
-      for (uint32_t n = from; n >= 1 && n <= record_count; --n) {
-        const char* r = Record(n, Direction::kBackward);
-        if (r[0] == kLive) {
+      for (uint32_t n = from; n >= 1 && n <= count; --n) {
+        const char* r = file.CachedRecord(n, ReadAhead::kBackward);
+        if (r[0] == DbfFile::kLive) {
           Take(n, r);
           return true;
         }
@@ -268,10 +136,10 @@ struct DbfTable::Impl final : RecordSource {
   // file may be stale, so its records are read from the table.
   bool Accept(NameIndex& index) {
     const uint32_t n = index.RecNo();
-    if (n == 0 || n > record_count) return false;
+    if (n == 0 || n > file.RecordCount()) return false;
     if (index.detached()) {
-      const char* r = Record(n, Direction::kAround);
-      if (r[0] != kLive) return false;
+      const char* r = file.CachedRecord(n, ReadAhead::kAround);
+      if (r[0] != DbfFile::kLive) return false;
       Take(n, r);
       return true;
     }
@@ -307,13 +175,37 @@ struct DbfTable::Impl final : RecordSource {
     return false;
   }
 
+  // First or Last.
+  void GoToEnd(Move move) {
+    RequireOpen();
+    CheckBrowse();
+    if (Step(move)) {
+      bof = eof = false;
+    } else {
+      Empty();
+    }
+  }
+  // Next or Prior: from the end already reached nothing moves.
+  void StepOn(Move move) {
+    RequireOpen();
+    CheckBrowse();
+    const bool forward = move == Move::kNext;
+    if (forward ? eof : bof) return;
+    if (recno == 0) return GoToEnd(forward ? Move::kFirst : Move::kLast);
+    if (Step(move)) {
+      (forward ? bof : eof) = false;
+    } else {
+      (forward ? eof : bof) = true;
+    }
+  }
+
   bool Step(Move move) {
     if (active) return IndexStep(move);
     switch (move) {
       case Move::kFirst:
         return FileStep(1, true);
       case Move::kLast:
-        return FileStep(record_count, false);
+        return FileStep(file.RecordCount(), false);
       case Move::kNext:
         return FileStep(recno + 1, true);
       case Move::kPrior:
@@ -334,14 +226,21 @@ struct DbfTable::Impl final : RecordSource {
     }
     return nullptr;
   }
+  std::vector<uint32_t> FieldLengths() const {
+    std::vector<uint32_t> lengths;
+    for (const FieldDef& f : t.fields_) lengths.push_back(static_cast<uint32_t>(f.length));
+    return lengths;
+  }
 };
 
 // ------------------------------------------------------------ location
 
-DbfTable::DbfTable(BuildUi* ui, platform::FileSystem& fs)
-    : impl_(std::make_unique<Impl>(*this)), ui_(ui), fs_(fs) {
-  file_path_ = platform::ProgramFolder();
-  file_path_.push_back(platform::kPathSeparator);
+DbfTable::DbfTable(BuildUi* ui, platform::FileSystem& fs, std::string base_folder)
+    : impl_(std::make_unique<Impl>(*this, fs)),
+      ui_(ui),
+      fs_(fs),
+      base_folder_(std::move(base_folder)) {
+  file_path_ = FolderPath("");
 }
 
 DbfTable::~DbfTable() {
@@ -352,16 +251,22 @@ DbfTable::~DbfTable() {
   }
 }
 
-void DbfTable::SetFilePath(std::string_view folder) {
-  if (Active()) throw TableError(kOpenDataset);
+std::string DbfTable::FolderPath(std::string_view folder) const {
   std::string path;
-  if (folder.empty() || folder.front() != platform::kPathSeparator) {
-    path = platform::JoinPath(platform::ProgramFolder(), folder);
+  if (!base_folder_.empty() && (folder.empty() || folder.front() != platform::kPathSeparator)) {
+    path = platform::JoinPath(base_folder_, folder);
   } else {
     path = std::string(folder);
   }
-  if (path.back() != platform::kPathSeparator) path.push_back(platform::kPathSeparator);
-  file_path_ = std::move(path);
+  if (!path.empty() && path.back() != platform::kPathSeparator) {
+    path.push_back(platform::kPathSeparator);
+  }
+  return path;
+}
+
+void DbfTable::SetFilePath(std::string_view folder) {
+  if (Active()) throw TableError(kOpenDataset);
+  file_path_ = FolderPath(folder);
 }
 
 void DbfTable::SetTableName(std::string_view name) {
@@ -386,7 +291,7 @@ void DbfTable::AddField(std::string_view name, char type, int length, bool requi
   if (Active()) throw TableError(kOpenDataset);
   FieldDef f;
   f.name = std::string(name);
-  f.type = text::ToUpperAscii(type);
+  f.type = platform::ToUpperAscii(type);
   f.length = std::clamp(length, 1, 254);
   f.decimals = 0;
   f.required = required;
@@ -395,173 +300,36 @@ void DbfTable::AddField(std::string_view name, char type, int length, bool requi
 
 int DbfTable::FieldIndex(std::string_view name) const {
   for (size_t i = 0; i < fields_.size(); ++i) {
-    if (text::EqualsIgnoreCase(fields_[i].name, name)) return static_cast<int>(i);
+    if (platform::EqualsIgnoreCase(fields_[i].name, name)) return static_cast<int>(i);
   }
   return -1;
 }
 
-// -------------------------------------------------------------- create
+// ------------------------------------------------------ open and close
 
 void DbfTable::CreateTable() {
   if (Active()) throw TableError(kOpenDataset);
-  const std::string path = FullPath();
-  if (fields_.empty()) {
-    throw TableError("Invalid field count : 0 (must be between 1 and " +
-                     std::to_string(kMaxFieldCount) + ")");
-  }
-  const size_t header_length = kHeaderSize + kDescriptorSize * fields_.size() + 1;
-  size_t record_length = 1;
-  for (const FieldDef& f : fields_) record_length += static_cast<size_t>(f.length);
-  if (header_length > kMaxHeaderValue || record_length > kMaxHeaderValue) {
-    throw TableError("Cannot create file " + path + ": " + std::to_string(fields_.size()) +
-                     " fields of " + std::to_string(record_length - 1) +
-                     " bytes do not fit in a table header");
-  }
-
-  std::vector<uint8_t> bytes(header_length + 1, 0);
-  bytes[0] = kVersion;
-  StoreU32(&bytes[4], 0);
-  StoreU16(&bytes[8], header_length);
-  StoreU16(&bytes[10], record_length);
-  int offset = 1;
-  for (size_t i = 0; i < fields_.size(); ++i) {
-    FieldDef& f = fields_[i];
-    uint8_t* d = &bytes[kHeaderSize + kDescriptorSize * i];
-    std::memcpy(d, f.name.data(), std::min(f.name.size(), kNameBytes - 1));
-    d[11] = static_cast<uint8_t>(f.type);
-    d[16] = static_cast<uint8_t>(f.length);
-    d[17] = static_cast<uint8_t>(f.decimals);
-    f.offset = offset;
-    offset += f.length;
-  }
-  bytes[header_length - 1] = kTerminator;
-  StoreDate(bytes.data());
-  bytes[header_length] = static_cast<uint8_t>(kEndMarker);
-
-  auto file = fs_.Open(path, platform::OpenMode::kCreate);
-  if (!file) throw TableError("Cannot create file " + path);
-  if (!file->Write(bytes.data(), bytes.size())) {
-    const std::string reason = fs_.LastError();
-    file->Close();
-    throw TableError("Cannot write file " + path + ": " + reason);
-  }
-  if (!file->Close()) throw TableError("Cannot write file " + path + ": " + fs_.LastError());
+  DbfFile::Create(fs_, FullPath(), fields_);
 }
-
-// ---------------------------------------------------------------- open
 
 void DbfTable::Open() {
   if (Active()) return;
   if (!fs_.Exists(FullPath())) CreateTable();
-  impl_->OpenFile();
+  Impl& m = *impl_;
+  m.file.Open(FullPath(), platform::OpenMode::kReadWrite, ui_);
+  fields_ = m.file.Fields();
+  m.state = Impl::State::kBrowse;
+  m.current.assign(m.file.RecordLength(), ' ');
+  m.append.assign(m.file.RecordLength(), ' ');
+  m.recno = 0;
+  m.bof = m.eof = true;
+  m.modified = false;
   First();
-}
-
-void DbfTable::Impl::OpenFile() {
-  path = t.FullPath();
-  file = t.fs_.Open(path, platform::OpenMode::kReadWrite);
-  if (!file) throw TableError("Cannot open file " + path);
-  try {
-    ReadHeader();
-  } catch (...) {
-    file->Close();
-    file.reset();
-    throw;
-  }
-  state = State::kBrowse;
-  current.assign(record_length, ' ');
-  append.assign(record_length, ' ');
-  pending_capacity = static_cast<uint32_t>(std::max<size_t>(1, kWriteBufferBytes / record_length));
-  pending = {};  // both buffers are allocated when first needed
-  pending_count = 0;
-  cache_capacity = static_cast<uint32_t>(std::max<size_t>(1, kReadCacheBytes / record_length));
-  cache = {};
-  cache_first = cache_count = 0;
-  recno = 0;
-  bof = eof = true;
-  modified = false;
-}
-
-// Every length and offset in the header is checked against the file before
-// it is used; a header that cannot describe the file fails with the file's
-// name instead of being trusted.
-void DbfTable::Impl::ReadHeader() {
-  const int64_t size = file->Size();
-  if (size < 0) ThrowRead(size);
-  auto damaged = [this](const std::string& why) {
-    return TableError("Cannot open file " + path + ": damaged table header (" + why + ")");
-  };
-  if (size < static_cast<int64_t>(kHeaderSize)) throw damaged("file shorter than a header");
-  uint8_t head[kHeaderSize];
-  int64_t got = file->ReadAt(0, head, kHeaderSize);
-  if (got != static_cast<int64_t>(kHeaderSize)) ThrowRead(got);
-
-  const uint32_t stored_count = LoadU32(head + 4);
-  const uint32_t stored_header_length = LoadU16(head + 8);
-  const uint32_t stored_record_length = LoadU16(head + 10);
-  if (stored_header_length <= kHeaderSize) {
-    throw damaged("header length " + std::to_string(stored_header_length));
-  }
-  if (stored_header_length > static_cast<uint64_t>(size)) {
-    throw damaged("header length " + std::to_string(stored_header_length) +
-                  " beyond the end of the file");
-  }
-  if (stored_record_length == 0) throw damaged("record length 0");
-  const uint32_t field_count = (stored_header_length - kHeaderSize) / kDescriptorSize;
-  if (field_count < 1 || field_count > kMaxFieldCount) {
-    throw TableError("Invalid field count : " + std::to_string(field_count) +
-                     " (must be between 1 and " + std::to_string(kMaxFieldCount) + ")");
-  }
-
-  std::vector<uint8_t> bytes(stored_header_length);
-  got = file->ReadAt(0, bytes.data(), bytes.size());
-  if (got != static_cast<int64_t>(bytes.size())) ThrowRead(got);
-
-  std::vector<FieldDef> fields(field_count);
-  uint32_t length = 1;
-  for (uint32_t i = 0; i < field_count; ++i) {
-    const uint8_t* d = &bytes[kHeaderSize + kDescriptorSize * i];
-    FieldDef& f = fields[i];
-    const char* name = reinterpret_cast<const char*>(d);
-    f.name.assign(name, strnlen(name, kNameBytes));
-    for (char& c : f.name) c = text::ToUpperAscii(c);
-    f.type = text::ToUpperAscii(static_cast<char>(d[11]));
-    f.length = d[16];
-    f.decimals = d[17];
-    f.offset = static_cast<int>(length);
-    length += d[16];
-  }
-  if (length > stored_record_length) {
-    throw damaged("fields of " + std::to_string(length - 1) + " bytes in a record of " +
-                  std::to_string(stored_record_length));
-  }
-  const uint64_t records = (static_cast<uint64_t>(size) - stored_header_length) / length;
-  if (records > std::numeric_limits<uint32_t>::max()) throw damaged("too many records");
-
-  // The record count follows from the file size at the record length in
-  // use, so that every record counted lies within the file.
-  if (stored_count != records && t.ui_) {
-    t.ui_->ShowMessage(MessageKind::kPlain, "Invalid Record Count,\rRecordCount in Hdr : " +
-                                                std::to_string(stored_count) + "\r" +
-                                                "expected : " + std::to_string(records));
-  }
-  if (length != stored_record_length && t.ui_) {
-    t.ui_->ShowMessage(MessageKind::kPlain, "Invalid Record Size,\rRecord Size in Hdr : " +
-                                                std::to_string(stored_record_length) + "\r" +
-                                                "Expected : " + std::to_string(length));
-  }
-  header = std::move(bytes);
-  header_length = stored_header_length;
-  record_length = length;
-  record_count = static_cast<uint32_t>(records);
-  t.fields_ = std::move(fields);
 }
 
 bool DbfTable::Active() const {
   return impl_->state != Impl::State::kClosed;
 }
-
-// --------------------------------------------------------------- close
 
 void DbfTable::Close() {
   Impl& m = *impl_;
@@ -569,24 +337,9 @@ void DbfTable::Close() {
   m.state = Impl::State::kBrowse;  // an unposted record is dropped
   std::string error;
   try {
-    m.FlushPending();
+    m.file.Close();
   } catch (const TableError& e) {
     error = e.what();
-    // Keep the header true to what is on disk.
-    m.record_count -= m.pending_count;
-    m.pending_count = 0;
-    m.file->Truncate(m.Offset(m.record_count + 1));
-  }
-  StoreDate(m.header.data());
-  StoreU32(&m.header[4], m.record_count);
-  StoreU16(&m.header[10], m.record_length);
-  const char marker = kEndMarker;
-  if (!m.file->WriteAt(0, m.header.data(), m.header.size()) ||
-      !m.file->WriteAt(m.Offset(m.record_count + 1), &marker, 1)) {
-    if (error.empty()) error = "Cannot write file " + m.path + ": " + fs_.LastError();
-  }
-  if (!m.file->Close() && error.empty()) {
-    error = "Cannot write file " + m.path + ": " + fs_.LastError();
   }
   for (Impl::OpenIndex& i : m.indexes) {
     try {
@@ -602,18 +355,12 @@ void DbfTable::Close() {
 
 void DbfTable::Impl::Release() {
   entry_index = nullptr;
-  file.reset();
+  file.Release();
   indexes.clear();
   active = nullptr;
   state = State::kClosed;
-  header.clear();
-  record_count = record_length = header_length = 0;
   recno = 0;
   bof = eof = true;
-  pending_count = 0;
-  cache_count = 0;
-  pending = {};
-  cache = {};
 }
 
 // ----------------------------------------------------------- appending
@@ -632,15 +379,7 @@ void DbfTable::SetField(int position, std::string_view ansi_text) {
   m.RequireOpen();
   if (m.state != Impl::State::kAppend) throw TableError(kNotAppending);
   const FieldDef& f = m.Field(position);
-  const size_t length = static_cast<size_t>(f.length);
-  const size_t n = std::min(ansi_text.size(), length);
-  char* out = m.append.data() + f.offset;
-  if (HasHighBytes(ansi_text.data(), n)) {
-    codepage::AnsiToOem(ansi_text.data(), out, n);
-  } else {
-    std::memcpy(out, ansi_text.data(), n);
-  }
-  std::memset(out + n, ' ', length - n);
+  StoreFieldText(ansi_text, m.append.data() + f.offset, static_cast<size_t>(f.length));
   m.modified = true;
 }
 
@@ -658,12 +397,9 @@ void DbfTable::Post() {
 }
 
 void DbfTable::Impl::Post() {
-  if (record_count == std::numeric_limits<uint32_t>::max()) {
-    throw TableError("Cannot write file " + path + ": the table holds the most records it can");
-  }
-  append[0] = kLive;
-  QueueRecord(append.data());
-  const uint32_t n = record_count;
+  append[0] = DbfFile::kLive;
+  file.AppendRecord(append.data());
+  const uint32_t n = file.RecordCount();
   for (OpenIndex& i : indexes) i.index->Insert(append.data(), n);
   entry_index = nullptr;
   current.swap(append);
@@ -677,51 +413,19 @@ void DbfTable::Impl::Post() {
 // ------------------------------------------------------------- walking
 
 void DbfTable::First() {
-  Impl& m = *impl_;
-  m.RequireOpen();
-  m.CheckBrowse();
-  if (m.Step(Impl::Move::kFirst)) {
-    m.bof = m.eof = false;
-  } else {
-    m.Empty();
-  }
+  impl_->GoToEnd(Impl::Move::kFirst);
 }
 
 void DbfTable::Last() {
-  Impl& m = *impl_;
-  m.RequireOpen();
-  m.CheckBrowse();
-  if (m.Step(Impl::Move::kLast)) {
-    m.bof = m.eof = false;
-  } else {
-    m.Empty();
-  }
+  impl_->GoToEnd(Impl::Move::kLast);
 }
 
 void DbfTable::Next() {
-  Impl& m = *impl_;
-  m.RequireOpen();
-  m.CheckBrowse();
-  if (m.eof) return;
-  if (m.recno == 0) return First();
-  if (m.Step(Impl::Move::kNext)) {
-    m.bof = false;
-  } else {
-    m.eof = true;
-  }
+  impl_->StepOn(Impl::Move::kNext);
 }
 
 void DbfTable::Prior() {
-  Impl& m = *impl_;
-  m.RequireOpen();
-  m.CheckBrowse();
-  if (m.bof) return;
-  if (m.recno == 0) return Last();
-  if (m.Step(Impl::Move::kPrior)) {
-    m.eof = false;
-  } else {
-    m.bof = true;
-  }
+  impl_->StepOn(Impl::Move::kPrior);
 }
 
 bool DbfTable::Eof() const {
@@ -752,14 +456,7 @@ void DbfTable::GetField(int position, std::string& out) const {
     p = m.current.data() + f.offset;
     n = static_cast<size_t>(f.length);
   }
-  n = WithoutTrailingBlanks(p, n);
-  while (n > 0 && static_cast<unsigned char>(p[0]) <= 32) ++p, --n;
-  out.resize(n);
-  if (HasHighBytes(p, n)) {
-    codepage::OemToAnsi(p, out.data(), n);
-  } else {
-    std::memcpy(out.data(), p, n);
-  }
+  ReadFieldText(p, n, out);
 }
 
 std::string DbfTable::GetField(std::string_view name) const {
@@ -777,14 +474,9 @@ void DbfTable::Delete() {
     return;
   }
   if (m.recno == 0) throw TableError(kEmptyDataset);
-  m.FlushPending();
-  const char flag = kDeleted;
-  if (!m.file->WriteAt(m.Offset(m.recno), &flag, 1)) m.ThrowWrite();
+  m.file.MarkDeleted(m.recno);
   m.Current();
-  m.current[0] = kDeleted;
-  if (m.recno >= m.cache_first && m.recno < m.cache_first + m.cache_count) {
-    m.cache[size_t{m.recno - m.cache_first} * m.record_length] = kDeleted;
-  }
+  m.current[0] = DbfFile::kDeleted;
   for (Impl::OpenIndex& i : m.indexes) i.index->MarkDeleted(m.recno);
 }
 
@@ -793,26 +485,26 @@ uint32_t DbfTable::RecNo() const {
 }
 
 uint32_t DbfTable::RecordCount() const {
-  return impl_->record_count;
+  return impl_->file.RecordCount();
 }
 
 bool DbfTable::GoToRecord(uint32_t recno) {
   Impl& m = *impl_;
   m.RequireOpen();
   m.CheckBrowse();
-  if (recno == 0 || recno > m.record_count) return false;
-  const char* r = m.Record(recno, Direction::kAround);
+  if (recno == 0 || recno > m.file.RecordCount()) return false;
+  const char* r = m.file.CachedRecord(recno, ReadAhead::kAround);
   m.Take(recno, r);
   m.bof = m.eof = false;
   if (m.active) m.active->Seek(m.Current(), recno);
-  return r[0] == kLive;
+  return r[0] == DbfFile::kLive;
 }
 
 bool DbfTable::IsDeleted(uint32_t recno) {
   Impl& m = *impl_;
   m.RequireOpen();
-  if (recno == 0 || recno > m.record_count) return false;
-  return m.Record(recno, Direction::kAround)[0] != kLive;
+  if (recno == 0 || recno > m.file.RecordCount()) return false;
+  return m.file.CachedRecord(recno, ReadAhead::kAround)[0] != DbfFile::kLive;
 }
 
 // ------------------------------------------------------------- indexes
@@ -833,9 +525,9 @@ void DbfTable::AddIndex(std::string_view index_file, std::string_view key_expres
   if (key < 0) {
     throw TableError("Cannot create index based on field \"" + std::string(key_expression) + "\"");
   }
-  NameIndex::Layout layout;
-  layout.record_length = m.record_length;
-  for (const FieldDef& f : fields_) layout.field_lengths.push_back(static_cast<uint32_t>(f.length));
+  IndexLayout layout;
+  layout.record_length = m.file.RecordLength();
+  layout.field_lengths = m.FieldLengths();
   layout.key_field = static_cast<uint32_t>(key);
   layout.key_name = fields_[static_cast<size_t>(key)].name;
 
@@ -846,8 +538,8 @@ void DbfTable::AddIndex(std::string_view index_file, std::string_view key_expres
     if (was_active) m.active = nullptr;
     m.indexes.erase(m.indexes.begin() + (old - m.indexes.data()));
   }
-  auto index = NameIndex::Build(fs_, m.IndexPath(index_file), layout, m.options, m, m.record_count,
-                                m.index_progress);
+  auto index = NameIndex::Build(fs_, m.IndexPath(index_file), layout, m.options, m,
+                                m.file.RecordCount(), m.index_progress);
   m.indexes.push_back(Impl::OpenIndex{std::string(index_file), std::move(index)});
   if (was_active) {
     m.active = m.indexes.back().index.get();
@@ -862,11 +554,9 @@ void DbfTable::OpenIndexFile(std::string_view index_file) {
   m.RequireOpen();
   if (m.FindIndex(index_file)) return;
   const std::string path = m.IndexPath(index_file);
-  std::vector<uint32_t> lengths;
-  for (const FieldDef& f : fields_) lengths.push_back(static_cast<uint32_t>(f.length));
-  auto index = NameIndex::Load(fs_, path, lengths, m.options);
-  const NameIndex::Layout& layout = index->layout();
-  if (!text::EqualsIgnoreCase(fields_[layout.key_field].name, layout.key_name)) {
+  auto index = NameIndex::Load(fs_, path, m.FieldLengths(), m.options);
+  const IndexLayout& layout = index->layout();
+  if (!platform::EqualsIgnoreCase(fields_[layout.key_field].name, layout.key_name)) {
     throw TableError("Cannot open file " + path + ": the index does not belong to this table");
   }
   m.indexes.push_back(Impl::OpenIndex{std::string(index_file), std::move(index)});

@@ -1,5 +1,7 @@
-// A dBASE III table file (version 0x03, character fields, no memo), as the
-// program writes and reads it, with a name index for ordered traversal.
+// A table as the program uses it: the cursor over a table file. Records
+// are appended field by field and posted, walked in file order or in the
+// order of a name index, read field by field; field texts are ANSI here
+// and OEM in the file (see DbfFile.h for the file itself).
 #pragma once
 
 #include <cstdint>
@@ -9,26 +11,12 @@
 #include <string_view>
 #include <vector>
 
+#include "dbf/DbfFile.h"
+#include "dbf/TableError.h"
 #include "frontend/BuildUi.h"
-#include "platform/Error.h"
 #include "platform/File.h"
 
 namespace toponyx::dbf {
-
-// A table failure; its text is shown to the user as it stands.
-class TableError : public Error {
- public:
-  using Error::Error;
-};
-
-struct FieldDef {
-  std::string name;  // at most 10 characters are stored
-  char type = 'C';
-  int length = 1;  // 1 to 254
-  int decimals = 0;
-  bool required = false;
-  int offset = 0;  // in the record, set when the table is created or opened
-};
 
 class NameIndex;  // the sort behind an index; see NameIndex.h
 struct IndexOptions;
@@ -36,15 +24,19 @@ struct IndexOptions;
 class DbfTable {
  public:
   // ui receives the plain messages of Open; it may be null (no messages).
-  explicit DbfTable(BuildUi* ui = nullptr,
-                    platform::FileSystem& fs = platform::DefaultFileSystem());
+  // base_folder (without a trailing separator), when given, is the folder
+  // in which relative folders are taken and the first FilePath; without it
+  // FilePath starts empty and folders are used as given.
+  explicit DbfTable(BuildUi* ui = nullptr, platform::FileSystem& fs = platform::DefaultFileSystem(),
+                    std::string base_folder = {});
   ~DbfTable();
   DbfTable(const DbfTable&) = delete;
   DbfTable& operator=(const DbfTable&) = delete;
 
   // Location. Allowed only while the table is closed ("Cannot perform this
-  // operation on an open dataset"). A relative folder is taken relative to
-  // the program folder; a trailing separator is added if missing.
+  // operation on an open dataset"). A relative folder is taken in the base
+  // folder when there is one; a trailing separator is added to a folder
+  // that is not empty. An empty FilePath leaves the table name as the path.
   void SetFilePath(std::string_view folder);
   const std::string& FilePath() const { return file_path_; }
   // A name with a folder part sets FilePath from that part. Refused while
@@ -134,9 +126,13 @@ class DbfTable {
 
  private:
   struct Impl;
+  // A folder text as FilePath keeps it.
+  std::string FolderPath(std::string_view folder) const;
+
   std::unique_ptr<Impl> impl_;
   BuildUi* ui_;
   platform::FileSystem& fs_;
+  std::string base_folder_;
   std::string file_path_;
   std::string table_name_;
   std::string index_name_;

@@ -1,6 +1,6 @@
 #include "dbf/NameSearch.h"
 
-#include "dbf/NameIndex.h"
+#include "dbf/IndexKey.h"
 #include "text/CodePage.h"
 
 namespace toponyx::dbf {

@@ -4,9 +4,8 @@
 //
 // A record file has a handle of its own on the file, so it may be used on
 // another thread than the DbfTable that has the file open; it never writes.
-// It lays the file out as the table's Open does: the fields from the
-// descriptors (names in capitals), the record length from the field
-// lengths, the record count from the file size.
+// It reads the file as the table does (DbfFile: the same header checks and
+// layout), one read of the file per call.
 #pragma once
 
 #include <cstdint>
@@ -15,14 +14,15 @@
 #include <string_view>
 #include <vector>
 
-#include "dbf/DbfTable.h"
+#include "dbf/DbfFile.h"
+#include "dbf/TableError.h"
 #include "platform/File.h"
 
 namespace toponyx::dbf {
 
 class RecordFile {
  public:
-  static constexpr char kLive = ' ';  // the flag byte of a live record
+  static constexpr char kLive = DbfFile::kLive;  // the flag byte of a live record
 
   explicit RecordFile(platform::FileSystem& fs = platform::DefaultFileSystem());
   ~RecordFile();
@@ -33,11 +33,11 @@ class RecordFile {
   // text of the table) when the file cannot be read as a table.
   void Open(const std::string& path);
   void Close();
-  bool IsOpen() const { return file_ != nullptr; }
+  bool IsOpen() const { return file_.IsOpen(); }
 
-  uint32_t RecordCount() const { return record_count_; }
-  size_t RecordLength() const { return record_length_; }
-  const std::vector<FieldDef>& Fields() const { return fields_; }
+  uint32_t RecordCount() const { return file_.RecordCount(); }
+  size_t RecordLength() const { return file_.RecordLength(); }
+  const std::vector<FieldDef>& Fields() const { return file_.Fields(); }
   // Position of the field of that name (letter case ignored), -1 when none.
   int FieldIndex(std::string_view name) const;
 
@@ -53,13 +53,8 @@ class RecordFile {
   uint64_t RecordsRead() const { return records_read_; }
 
  private:
-  platform::FileSystem& fs_;
-  std::unique_ptr<platform::File> file_;
-  std::vector<FieldDef> fields_;
+  DbfFile file_;
   std::vector<char> record_;
-  uint64_t header_length_ = 0;
-  size_t record_length_ = 0;
-  uint32_t record_count_ = 0;
   uint64_t records_read_ = 0;
 };
 

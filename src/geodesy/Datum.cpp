@@ -1,11 +1,10 @@
-// The process-wide datum table, its look-ups, datums.dat and the datum shift.
+// The datum table, its look-ups, datums.dat and the datum shift.
 #include "geodesy/Datum.h"
 #include "geodesy/Trig.h"
 
-#include <array>
 #include <cmath>
 
-#include "geodesy/DatumTables.h"
+#include "geodesy/BuiltInTables.h"
 #include "platform/Error.h"
 #include "platform/File.h"
 #include "platform/System.h"
@@ -15,37 +14,56 @@
 namespace toponyx::geo {
 namespace {
 
-// Angles inside the shift are radians, with this fixed degree factor (π/180
-// with π taken as 3.141592653589793).
-constexpr long double kDegree = 0.017453292519943295L;  // radians per degree
-
 constexpr std::string_view kWgs84Name = "WGS 84";
 constexpr std::string_view kDatumFileName = "datums.dat";
 constexpr size_t kMaxNameLength = 40;
+
+// Angles inside the shift are radians, with this fixed degree factor (π/180
+// with π taken as 3.141592653589793).
+constexpr long double kDegree = 0.017453292519943295L;  // radians per degree
 
 // ConvertDatum leaves positions beyond these bounds alone.
 constexpr double kMaxShiftLatitude = 85.0;
 constexpr double kMaxShiftLongitude = 179.0;
 
-struct DatumTable {
-  std::array<Datum, kMaxDatums> entries;
-  int32_t last = -1;
-  // The index DatumIndex gives for "WGS 84": the table changes only while
-  // it is filled, so the walk is done once per filling.
-  int32_t wgs84 = kWgs84Datum;
+// Semi-major axis a and flattening f of a datum's ellipsoid.
+struct AxisAndFlattening {
+  long double a;
+  long double f;
 };
 
-int32_t FirstMatch(const DatumTable& table, std::string_view name, bool ignore_case) {
-  for (int32_t i = 0; i <= table.last; ++i) {
-    const std::string& entry = table.entries[static_cast<size_t>(i)].name;
-    if (ignore_case ? text::EqualsIgnoreCase(entry, name) : entry == name) return i;
+AxisAndFlattening AxisAndFlatteningOf(const DatumTable& table, int32_t datum) {
+  const Ellipsoid& e = EllipsoidAt(table.DatumAt(datum).ellipsoid);
+  return {e.a, 1.0L / static_cast<long double>(e.inverse_f)};
+}
+
+// The first of the used entries (0 to last) whose name equals name; -1 when
+// there is none. The comparison is fixed at compile time: the look-ups are
+// walks over the whole table.
+template <bool kIgnoreCase>
+int32_t FirstMatch(const std::array<Datum, kMaxDatums>& entries, int32_t last,
+                   std::string_view name) {
+  for (int32_t i = 0; i <= last; ++i) {
+    const std::string& entry = entries[static_cast<size_t>(i)].name;
+    if (kIgnoreCase ? text::EqualsIgnoreCase(entry, name) : entry == name) return i;
   }
   return -1;
 }
 
-void FillBuiltIn(DatumTable& table) {
+}  // namespace
+
+const Ellipsoid& EllipsoidAt(int32_t index) {
+  if (index < 0 || index >= kEllipsoidCount) index = kWgs84Ellipsoid;
+  return tables::kEllipsoids[index];
+}
+
+DatumTable::DatumTable() {
+  FillBuiltIn();
+}
+
+void DatumTable::FillBuiltIn() {
   for (int32_t i = 0; i < kMaxDatums; ++i) {
-    Datum& d = table.entries[static_cast<size_t>(i)];
+    Datum& d = entries_[static_cast<size_t>(i)];
     if (i < kBuiltInDatums) {
       const tables::BuiltInDatum& b = tables::kBuiltInDatumTable[i];
       d = Datum{b.name, b.ellipsoid, b.dx, b.dy, b.dz};
@@ -53,27 +71,18 @@ void FillBuiltIn(DatumTable& table) {
       d = Datum{std::string(), kWgs84Ellipsoid, 0, 0, 0};
     }
   }
-  table.last = kBuiltInDatums - 1;
-  table.wgs84 = FirstMatch(table, kWgs84Name, true);
-}
-
-DatumTable& Table() {
-  static DatumTable table = [] {
-    DatumTable t;
-    FillBuiltIn(t);
-    return t;
-  }();
-  return table;
+  last_ = kBuiltInDatums - 1;
+  wgs84_ = FirstMatch<true>(entries_, last_, kWgs84Name);
 }
 
 // One line of datums.dat: name, ellipsoid index, dX, dY, dZ, separated by
 // commas. The name is field 1 trimmed of spaces; an empty name skips the
 // line. Integer fields take their default when missing, empty or no integer.
-void AddDatumLine(DatumTable& table, std::string_view line) {
+void DatumTable::AddDatumLine(std::string_view line) {
   std::string_view name = text::GetField(line, 1, std::string_view(), ',');
   if (name.empty()) return;
-  if (table.last >= kMaxDatums - 1) return;
-  Datum& d = table.entries[static_cast<size_t>(++table.last)];
+  if (last_ >= kMaxDatums - 1) return;
+  Datum& d = entries_[static_cast<size_t>(++last_)];
   d.name.assign(name.substr(0, kMaxNameLength));
   d.ellipsoid = text::GetIntField(line, 2, kWgs84Ellipsoid, ',');
   // There is no ellipsoid outside the table: such an entry uses WGS 84's.
@@ -83,10 +92,55 @@ void AddDatumLine(DatumTable& table, std::string_view line) {
   d.dz = text::GetIntField(line, 5, 0, ',');
 }
 
-}  // namespace
+int32_t DatumTable::LoadDatumFile(const std::string& program_folder) {
+  return LoadDatumFile(program_folder, platform::DefaultFileSystem());
+}
 
-void ResetDatumTable() {
-  FillBuiltIn(Table());
+int32_t DatumTable::LoadDatumFile(const std::string& program_folder, platform::FileSystem& fs) {
+  FillBuiltIn();
+  text::TextFile file(fs);
+  if (!file.Open(platform::JoinPath(program_folder, kDatumFileName))) return last_;
+  try {
+    std::string line;
+    // Once the table is full every further line would be skipped.
+    while (last_ < kMaxDatums - 1 && !file.Eof()) {
+      file.ReadLine(line);
+      AddDatumLine(line);
+    }
+  } catch (const Error&) {
+    // A file that breaks off while it is read adds nothing, so the table
+    // never depends on where the read failed.
+    FillBuiltIn();
+    return last_;
+  }
+  wgs84_ = FirstMatch<true>(entries_, last_, kWgs84Name);
+  return last_;
+}
+
+const Datum& DatumTable::DatumAt(int32_t index) const {
+  if (index < 0 || index > last_) index = wgs84_;
+  return entries_[static_cast<size_t>(index)];
+}
+
+int32_t DatumTable::DatumIndex(std::string_view name) const {
+  const int32_t i = FirstMatch<true>(entries_, last_, name);
+  return i >= 0 ? i : wgs84_;
+}
+
+bool DatumTable::DatumKnown(std::string_view name) const {
+  return FirstMatch<false>(entries_, last_, name) >= 0;
+}
+
+// e² = 2f − f², with f the reciprocal of the table's 1/f.
+EllipsoidShape DatumTable::EllipsoidOf(int32_t datum) const {
+  const Ellipsoid& e = EllipsoidAt(DatumAt(datum).ellipsoid);
+  const long double f = 1.0L / static_cast<long double>(e.inverse_f);
+  return {e.a, static_cast<double>(2.0L * f - f * f)};
+}
+
+DatumTable& DefaultDatumTable() {
+  static DatumTable table;
+  return table;
 }
 
 int32_t LoadDatumFile() {
@@ -94,85 +148,18 @@ int32_t LoadDatumFile() {
 }
 
 int32_t LoadDatumFile(const std::string& program_folder) {
-  return LoadDatumFile(program_folder, platform::DefaultFileSystem());
-}
-
-int32_t LoadDatumFile(const std::string& program_folder, platform::FileSystem& fs) {
-  DatumTable& table = Table();
-  FillBuiltIn(table);
-  text::TextFile file(fs);
-  if (!file.Open(platform::JoinPath(program_folder, kDatumFileName))) return table.last;
-  try {
-    std::string line;
-    // Once the table is full every further line would be skipped.
-    while (table.last < kMaxDatums - 1 && !file.Eof()) {
-      file.ReadLine(line);
-      AddDatumLine(table, line);
-    }
-  } catch (const Error&) {
-    // A file that breaks off while it is read adds nothing, so the table
-    // never depends on where the read failed.
-    FillBuiltIn(table);
-    return table.last;
-  }
-  table.wgs84 = FirstMatch(table, kWgs84Name, true);
-  return table.last;
-}
-
-int32_t LastDatumIndex() {
-  return Table().last;
-}
-
-const Datum& DatumAt(int32_t index) {
-  const DatumTable& table = Table();
-  if (index < 0 || index > table.last) index = table.wgs84;
-  return table.entries[static_cast<size_t>(index)];
-}
-
-const Ellipsoid& EllipsoidAt(int32_t index) {
-  if (index < 0 || index >= kEllipsoidCount) index = kWgs84Ellipsoid;
-  return tables::kEllipsoids[index];
-}
-
-int32_t DatumIndex(std::string_view name) {
-  const DatumTable& table = Table();
-  int32_t i = FirstMatch(table, name, true);
-  return i >= 0 ? i : table.wgs84;
-}
-
-bool DatumKnown(std::string_view name) {
-  return FirstMatch(Table(), name, false) >= 0;
-}
-
-namespace {
-
-// Semi-major axis a and flattening f of a datum's ellipsoid.
-void AxisAndFlattening(int32_t datum, long double& a, long double& f) {
-  const Ellipsoid& e = EllipsoidAt(DatumAt(datum).ellipsoid);
-  a = e.a;
-  f = 1.0L / static_cast<long double>(e.inverse_f);
-}
-
-}  // namespace
-
-// e² = 2f − f², with f the reciprocal of the table's 1/f.
-void EllipsoidOf(int32_t datum, double& a, double& e2) {
-  long double a_l;
-  long double f;
-  AxisAndFlattening(datum, a_l, f);
-  a = static_cast<double>(a_l);
-  e2 = static_cast<double>(2.0L * f - f * f);
+  return DefaultDatumTable().LoadDatumFile(program_folder);
 }
 
 // Positions at (0, 0), beyond ±85° latitude or ±179° longitude, or between
 // equal datums stay as they are; the bounds themselves are converted.
-void ConvertDatum(int32_t from, int32_t to, double& lat, double& lon) {
-  if (lat == 0.0 && lon == 0.0) return;
-  if (from == to) return;
-  if (lat > kMaxShiftLatitude || lat < -kMaxShiftLatitude) return;
-  if (lon > kMaxShiftLongitude || lon < -kMaxShiftLongitude) return;
-  ShiftDatum(true, lat, lon, from);
-  ShiftDatum(false, lat, lon, to);
+LatLong ConvertDatum(const DatumTable& table, int32_t from, int32_t to, double lat, double lon) {
+  if (lat == 0.0 && lon == 0.0) return {lat, lon};
+  if (from == to) return {lat, lon};
+  if (lat > kMaxShiftLatitude || lat < -kMaxShiftLatitude) return {lat, lon};
+  if (lon > kMaxShiftLongitude || lon < -kMaxShiftLongitude) return {lat, lon};
+  const LatLong wgs84 = ShiftDatum(table, ShiftDirection::kToWgs84, lat, lon, from);
+  return ShiftDatum(table, ShiftDirection::kFromWgs84, wgs84.lat, wgs84.lon, to);
 }
 
 // One step of the shift, through geocentric coordinates. The point lies on
@@ -190,27 +177,24 @@ void ConvertDatum(int32_t from, int32_t to, double& lat, double& lon) {
 //
 // Exact poles, the equator and the ±90° meridians are taken apart, where
 // tan would be unbounded or ψ = φ exactly.
-void ShiftDatum(bool to_wgs84, double& lat, double& lon, int32_t datum) {
+LatLong ShiftDatum(const DatumTable& table, ShiftDirection direction, double lat, double lon,
+                   int32_t datum) {
   // An index outside the table stands for WGS 84, as DatumAt has it.
-  const DatumTable& table = Table();
-  if (datum < 0 || datum > table.last || datum == table.wgs84) return;
-  const Datum& d = DatumAt(datum);
+  const int32_t wgs84 = table.Wgs84Index();
+  if (datum < 0 || datum > table.LastDatumIndex() || datum == wgs84) return {lat, lon};
+  const Datum& d = table.DatumAt(datum);
 
-  long double a_s, f_s, a_t, f_t;
-  long double tX, tY, tZ;
-  if (to_wgs84) {
-    AxisAndFlattening(datum, a_s, f_s);
-    AxisAndFlattening(table.wgs84, a_t, f_t);
-    tX = -d.dx;
-    tY = -d.dy;
-    tZ = -d.dz;
-  } else {
-    AxisAndFlattening(table.wgs84, a_s, f_s);
-    AxisAndFlattening(datum, a_t, f_t);
-    tX = d.dx;
-    tY = d.dy;
-    tZ = d.dz;
-  }
+  const bool to_wgs84 = direction == ShiftDirection::kToWgs84;
+  const AxisAndFlattening source = AxisAndFlatteningOf(table, to_wgs84 ? datum : wgs84);
+  const AxisAndFlattening target = AxisAndFlatteningOf(table, to_wgs84 ? wgs84 : datum);
+  const long double a_s = source.a, f_s = source.f, f_t = target.f;
+  // The translation from the source datum to the target one, turned in
+  // whole numbers: a zero stays +0, and the most negative 32-bit value has
+  // its opposite.
+  const int64_t sign = to_wgs84 ? -1 : 1;
+  const long double tX = static_cast<long double>(sign * d.dx);
+  const long double tY = static_cast<long double>(sign * d.dy);
+  const long double tZ = static_cast<long double>(sign * d.dz);
 
   const long double b_s = a_s * (1.0L - f_s);
   const long double e2_s = 2.0L * f_s - f_s * f_s;
@@ -250,7 +234,7 @@ void ShiftDatum(bool to_wgs84, double& lat, double& lon, int32_t datum) {
   const long double Z1 = Z - tZ;
 
   const long double p = std::sqrt(X1 * X1 + Y1 * Y1);
-  lat = static_cast<double>(std::atan(Z1 / ((1.0L - e2_t) * p)) / kDegree);
+  const long double lat1 = std::atan(Z1 / ((1.0L - e2_t) * p)) / kDegree;
 
   long double lon1;
   if (X1 == 0.0L) {
@@ -260,7 +244,7 @@ void ShiftDatum(bool to_wgs84, double& lat, double& lon, int32_t datum) {
     lon1 = std::atan(Y1 / X1) / kDegree;
     if (X1 < 0.0L) lon1 += Y1 > 0.0L ? 180.0L : -180.0L;
   }
-  lon = static_cast<double>(lon1);
+  return {static_cast<double>(lat1), static_cast<double>(lon1)};
 }
 
 }  // namespace toponyx::geo

@@ -5,7 +5,6 @@
 
 #include <cmath>
 
-#include "geodesy/Datum.h"
 #include "text/Text.h"
 
 namespace toponyx::geo {
@@ -72,22 +71,22 @@ double RoundTo5Decimals(double value) {
 // Zone n has its central meridian at 6n − 183 degrees. The southern false
 // northing is taken off by mirroring: y = 10 000 000 − N gives the latitude
 // with its sign turned.
-void UtmToLatLong(std::string_view zone, std::string_view hemisphere, double& lat, double easting,
-                  double northing, double& lon, int32_t datum) {
+LatLong UtmToLatLong(const DatumTable& table, std::string_view zone, std::string_view hemisphere,
+                     double easting, double northing, int32_t datum) {
   const UtmZone z = ParseUtmZone(zone, hemisphere);
+  LatLong p;
   if (z.number != 0) {
     const long double lambda0 = 6.0L * z.number - 183.0L;
     const long double y =
         z.north ? static_cast<long double>(northing) : kUtmSouthFalseNorthing - northing;
     const long double x = easting - kUtmFalseEasting;
-    TmToLatLong(lat, lon, datum, static_cast<double>(x), static_cast<double>(y), 0.0,
-                static_cast<double>(lambda0), static_cast<double>(kUtmScale));
-    if (!z.north) lat = -lat;
+    p = TmToLatLong(table, datum, static_cast<double>(x), static_cast<double>(y), 0.0,
+                    static_cast<double>(lambda0), static_cast<double>(kUtmScale));
+    if (!z.north) p.lat = -p.lat;
   } else {
-    UpsToLatLong(z.north, lat, lon, easting, northing, datum);
+    p = UpsToLatLong(table, z.north, easting, northing, datum);
   }
-  lat = RoundTo5Decimals(lat);
-  lon = RoundTo5Decimals(lon);
+  return {RoundTo5Decimals(p.lat), RoundTo5Decimals(p.lon)};
 }
 
 // The meridian distance series, to e⁶:
@@ -119,12 +118,11 @@ long double MeridianArc(long double e2, long double a, long double phi) {
 //          + (61 + 90T1 + 298C1 + 45T1² − 252e'² − 3C1²) D⁶/720 ]
 //   λ  = λ0 + [ D − (1 + 2T1 + C1) D³/6
 //          + (5 − 2C1 + 28T1 − 3C1² + 8e'² + 24T1²) D⁵/120 ] / cos φ1
-void TmToLatLong(double& lat, double& lon, int32_t datum, double x, double y, double origin_lat_deg,
-                 double central_meridian_deg, double scale) {
-  double a_d, e2_d;
-  EllipsoidOf(datum, a_d, e2_d);
-  const long double a = a_d;
-  const long double e2 = e2_d;
+LatLong TmToLatLong(const DatumTable& table, int32_t datum, double x, double y,
+                    double origin_lat_deg, double central_meridian_deg, double scale) {
+  const EllipsoidShape ellipsoid = table.EllipsoidOf(datum);
+  const long double a = ellipsoid.a;
+  const long double e2 = ellipsoid.e2;
   const long double k0 = scale;
   const long double lambda0 = central_meridian_deg * kDegree;
 
@@ -172,8 +170,7 @@ void TmToLatLong(double& lat, double& lon, int32_t datum, double x, double y, do
                      D5 / 120.0L) /
                     cos_phi1;
 
-  lat = static_cast<double>(phi / kDegree);
-  lon = static_cast<double>(lambda / kDegree);
+  return {static_cast<double>(phi / kDegree), static_cast<double>(lambda / kDegree)};
 }
 
 // The inverse polar stereographic projection, k0 the scale at the pole:
@@ -181,12 +178,11 @@ void TmToLatLong(double& lat, double& lon, int32_t datum, double x, double y, do
 //   φ = π/2 − 2 atan(t),  then repeatedly
 //   φ ← π/2 − 2 atan( t ((1 − e sin φ)/(1 + e sin φ))^(e/2) )
 //   north: λ = atan2(dx, −dy);  south: φ → −φ, λ = atan2(dx, dy)
-void UpsToLatLong(bool north, double& lat, double& lon, double easting, double northing,
-                  int32_t datum) {
-  double a_d, e2_d;
-  EllipsoidOf(datum, a_d, e2_d);
-  const long double a = a_d;
-  const long double e = std::sqrt(static_cast<long double>(e2_d));
+LatLong UpsToLatLong(const DatumTable& table, bool north, double easting, double northing,
+                     int32_t datum) {
+  const EllipsoidShape ellipsoid = table.EllipsoidOf(datum);
+  const long double a = ellipsoid.a;
+  const long double e = std::sqrt(static_cast<long double>(ellipsoid.e2));
   const long double dx = easting - kUpsFalseOrigin;
   const long double dy = northing - kUpsFalseOrigin;
   const long double rho = std::sqrt(dx * dx + dy * dy);
@@ -205,12 +201,9 @@ void UpsToLatLong(bool north, double& lat, double& lon, double easting, double n
   }
 
   if (north) {
-    lat = static_cast<double>(phi / kDegree);
-    lon = static_cast<double>(AzimuthDegrees(dx, -dy));
-  } else {
-    lat = static_cast<double>(-phi / kDegree);
-    lon = static_cast<double>(AzimuthDegrees(dx, dy));
+    return {static_cast<double>(phi / kDegree), static_cast<double>(AzimuthDegrees(dx, -dy))};
   }
+  return {static_cast<double>(-phi / kDegree), static_cast<double>(AzimuthDegrees(dx, dy))};
 }
 
 }  // namespace toponyx::geo

@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <string_view>
 
+#include "geodesy/Datum.h"
+#include "geodesy/LatLong.h"
+
 namespace toponyx::geo {
 
 // A zone text read the way UtmToLatLong reads it: the number from the
@@ -23,16 +26,16 @@ UtmZone ParseUtmZone(std::string_view zone, std::string_view hemisphere);
 double RoundTo5Decimals(double value);
 
 // Zone text such as "56", "56H", "33U" (no digits: UPS), hemisphere "N",
-// "S" or other (the band letter decides). Results rounded to 5 decimals,
-// half to even.
-void UtmToLatLong(std::string_view zone, std::string_view hemisphere, double& lat, double easting,
-                  double northing, double& lon, int32_t datum);
+// "S" or other (the band letter decides), on the ellipsoid of the table's
+// datum. Results rounded to 5 decimals, half to even.
+LatLong UtmToLatLong(const DatumTable& table, std::string_view zone, std::string_view hemisphere,
+                     double easting, double northing, int32_t datum);
 // Inverse transverse Mercator; x, y without false easting and northing.
-void TmToLatLong(double& lat, double& lon, int32_t datum, double x, double y, double origin_lat_deg,
-                 double central_meridian_deg, double scale);
+LatLong TmToLatLong(const DatumTable& table, int32_t datum, double x, double y,
+                    double origin_lat_deg, double central_meridian_deg, double scale);
 // Inverse polar stereographic of the UPS grid; north when north is true.
-void UpsToLatLong(bool north, double& lat, double& lon, double easting, double northing,
-                  int32_t datum);
+LatLong UpsToLatLong(const DatumTable& table, bool north, double easting, double northing,
+                     int32_t datum);
 // Distance along the meridian from the equator to latitude phi (radians).
 long double MeridianArc(long double e2, long double a, long double phi);
 

@@ -31,16 +31,6 @@ constexpr long double kD[kDegreeD] = {1.5627014243L, 0.5185406398L, -0.03333098L
                                       -0.1052906L,   -0.0368594L,   0.007317L,
                                       0.0122L,       0.00394L,      -0.0013L};
 
-long double FailedLatitude() {
-  return kNzmgFailed * kRadToDeg;
-}
-long double FailedLongitude() {
-  return kOriginLongitudeDeg + kNzmgFailed * kRadToDeg;
-}
-
-}  // namespace
-
-namespace {
 // Complex products and quotients written out: the operands are small and
 // far from overflow, so the library's guards for infinities and its scaled
 // division are not needed, and they cost more than the rest of a round.
@@ -52,59 +42,52 @@ inline NzmgComplex Div(const NzmgComplex& a, const NzmgComplex& b) {
   return {(a.real() * b.real() + a.imag() * b.imag()) / d,
           (a.imag() * b.real() - a.real() * b.imag()) / d};
 }
+
 }  // namespace
 
 // Horner's scheme from the highest coefficient down:
 //   f  = (((B6 θ + B5) θ + B4) θ + ... + B1) θ
 //   f' = ((6 B6 θ + 5 B5) θ + ... + 2 B2) θ + B1
-void ComplexPolyAndSlope(NzmgComplex theta, const NzmgComplex* coefficients, int degree,
-                         NzmgComplex& value, NzmgComplex& slope) {
-  value = NzmgComplex(0.0L, 0.0L);
-  slope = NzmgComplex(0.0L, 0.0L);
+ComplexValueAndSlope ComplexPolyAndSlope(NzmgComplex theta, const NzmgComplex* coefficients,
+                                         int degree) {
+  NzmgComplex value(0.0L, 0.0L);
+  NzmgComplex slope(0.0L, 0.0L);
   for (int n = degree; n >= 1; --n) {
     const NzmgComplex& Bn = coefficients[n - 1];
     value = Mul(value + Bn, theta);
     slope = Mul(slope, theta) + static_cast<long double>(n) * Bn;
   }
+  return {value, slope};
 }
 
 // Newton–Raphson from θ = z:  Δ = −(f(θ) − z) / f'(θ),  θ ← θ + Δ,
 // until |Re Δ| + |Im Δ| ≤ 1e-10. Then with ψ = Re θ and Δλ = Im θ:
 //   φ = φ0 + (10⁵ arc-seconds) Σ Dn ψⁿ   (n = 1 to 9)
-int NzmgSolve(NzmgComplex z, long double origin_lat, long double& lat, long double& dlon) {
+std::optional<NzmgSolution> NzmgSolve(NzmgComplex z, long double origin_lat) {
   NzmgComplex theta = z;
   for (int round = 1; round <= kMaxRounds; ++round) {
-    NzmgComplex f, slope;
-    ComplexPolyAndSlope(theta, kB, kDegreeB, f, slope);
-    const NzmgComplex delta = -Div(f - z, slope);
+    const ComplexValueAndSlope f = ComplexPolyAndSlope(theta, kB, kDegreeB);
+    const NzmgComplex delta = -Div(f.value - z, f.slope);
     theta += delta;
     if (std::fabs(delta.real()) + std::fabs(delta.imag()) <= kTolerance) {
       const long double psi = theta.real();
       long double series = 0.0L;
       for (int n = kDegreeD; n >= 1; --n) series = (series + kD[n - 1]) * psi;
-      lat = origin_lat + kArcSeconds1e5 * series;
-      dlon = theta.imag();
-      return round;
+      return NzmgSolution{origin_lat + kArcSeconds1e5 * series, theta.imag(), round};
     }
   }
-  lat = kNzmgFailed;
-  dlon = kNzmgFailed;
-  return 0;
+  return std::nullopt;
 }
 
 // z = (N − N0)/a + i (E − E0)/a: the northing is the real part.
-void NzmgToLatLong(double& lat, double& lon, double easting, double northing) {
+// A grid position for which the iteration does not settle gives none.
+std::optional<LatLong> NzmgToLatLong(double easting, double northing) {
   const NzmgComplex z((northing - kFalseNorthing) / kSemiMajorAxis,
                       (easting - kFalseEasting) / kSemiMajorAxis);
-  long double phi, dlambda;
-  NzmgSolve(z, kOriginLatitude, phi, dlambda);
-  lat = static_cast<double>(phi * kRadToDeg);
-  lon = static_cast<double>(kOriginLongitudeDeg + dlambda * kRadToDeg);
-}
-
-bool NzmgFailed(double lat, double lon) {
-  return lat == static_cast<double>(FailedLatitude()) &&
-         lon == static_cast<double>(FailedLongitude());
+  const std::optional<NzmgSolution> solution = NzmgSolve(z, kOriginLatitude);
+  if (!solution) return std::nullopt;
+  return LatLong{static_cast<double>(solution->lat * kRadToDeg),
+                 static_cast<double>(kOriginLongitudeDeg + solution->dlon * kRadToDeg)};
 }
 
 }  // namespace toponyx::geo

@@ -2,27 +2,35 @@
 #pragma once
 
 #include <complex>
+#include <optional>
+
+#include "geodesy/LatLong.h"
 
 namespace toponyx::geo {
 
-// The value the iteration gives when it does not settle (before scaling).
-inline constexpr double kNzmgFailed = 999999999.0;
-
-// Latitude and longitude in degrees; a failed iteration yields
-// kNzmgFailed * 57.29577951308232 and 173 more (see NzmgFailed).
-void NzmgToLatLong(double& lat, double& lon, double easting, double northing);
-// True when (lat, lon) is the failure marker of NzmgToLatLong.
-bool NzmgFailed(double lat, double lon);
+// Latitude and longitude in degrees; none when the iteration does not
+// settle within its rounds.
+std::optional<LatLong> NzmgToLatLong(double easting, double northing);
 
 using NzmgComplex = std::complex<long double>;
 
+// A polynomial's value and its derivative at one point.
+struct ComplexValueAndSlope {
+  NzmgComplex value;
+  NzmgComplex slope;
+};
 // f(θ) = Σ Bn θⁿ and f'(θ) = Σ n Bn θⁿ⁻¹ for n = 1 to degree, by nested
 // multiplication; coefficients[0] is B1.
-void ComplexPolyAndSlope(NzmgComplex theta, const NzmgComplex* coefficients, int degree,
-                         NzmgComplex& value, NzmgComplex& slope);
-// Solves f(θ) = z by Newton–Raphson and turns θ into the latitude (radians)
-// and the longitude offset from 173° (radians). Returns the rounds taken, or
-// 0 when the iteration did not settle; both results are then kNzmgFailed.
-int NzmgSolve(NzmgComplex z, long double origin_lat, long double& lat, long double& dlon);
+ComplexValueAndSlope ComplexPolyAndSlope(NzmgComplex theta, const NzmgComplex* coefficients,
+                                         int degree);
+
+struct NzmgSolution {
+  long double lat;   // radians
+  long double dlon;  // radians from 173°
+  int rounds;        // Newton–Raphson rounds taken
+};
+// Solves f(θ) = z by Newton–Raphson and turns θ into the latitude and the
+// longitude offset from 173°; none when the iteration did not settle.
+std::optional<NzmgSolution> NzmgSolve(NzmgComplex z, long double origin_lat);
 
 }  // namespace toponyx::geo

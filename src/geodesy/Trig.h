@@ -19,60 +19,55 @@ inline constexpr long double kPio2Lo = -0xeba3f91f1976b7eep-146L;
 inline constexpr long double kTwoOverPi = 0.636619772367581343075535053490057448L;
 inline constexpr long double kLimit = 1048576.0L;  // 2^20
 
-// x = k pi/2 + r with |r| <= pi/4 (about); returns r and sets k mod 4.
-inline long double Reduce(long double x, int& quadrant) {
+// x = k pi/2 + r with |r| <= pi/4 (about).
+struct ReducedAngle {
+  long double remainder;  // r
+  int quadrant;           // k mod 4
+};
+inline ReducedAngle Reduce(long double x) {
   const long long n = std::llrint(x * kTwoOverPi);  // one x87 store, no mode changes
   const long double k = static_cast<long double>(n);
   const long double r = ((x - k * kPio2Hi) - k * kPio2Mid) - k * kPio2Lo;
-  quadrant = static_cast<int>(n & 3);
-  return r;
+  return {r, static_cast<int>(n & 3)};
 }
 
 inline constexpr long double kPio4 = 0.785398163397448309615660845819875721L;
 
-inline void SinCos(long double x, long double& s, long double& c) {
-  if (std::fabs(x) <= kPio4 || !(std::fabs(x) < kLimit)) {
-    s = std::sin(x);
-    c = std::cos(x);
-    return;
-  }
-  int q = 0;
-  const long double r = Reduce(x, q);
-  const long double sr = std::sin(r), cr = std::cos(r);
-  switch (q) {
+struct SineAndCosine {
+  long double sin;
+  long double cos;
+};
+
+inline SineAndCosine SinCos(long double x) {
+  if (std::fabs(x) <= kPio4 || !(std::fabs(x) < kLimit)) return {std::sin(x), std::cos(x)};
+  const ReducedAngle reduced = Reduce(x);
+  const long double sr = std::sin(reduced.remainder), cr = std::cos(reduced.remainder);
+  switch (reduced.quadrant) {
     case 0:
-      s = sr, c = cr;
-      break;
+      return {sr, cr};
     case 1:
-      s = cr, c = -sr;
-      break;
+      return {cr, -sr};
     case 2:
-      s = -sr, c = -cr;
-      break;
+      return {-sr, -cr};
     default:
-      s = -cr, c = sr;
-      break;
+      return {-cr, sr};
   }
 }
 
 inline long double Sin(long double x) {
-  long double s, c;
-  SinCos(x, s, c);
-  return s;
+  return SinCos(x).sin;
 }
 
 inline long double Cos(long double x) {
-  long double s, c;
-  SinCos(x, s, c);
-  return c;
+  return SinCos(x).cos;
 }
 
 inline long double Tan(long double x) {
   if (std::fabs(x) <= kPio4 || !(std::fabs(x) < kLimit)) return std::tan(x);
-  int q = 0;
-  const long double r = Reduce(x, q);
+  const ReducedAngle reduced = Reduce(x);
+  const long double r = reduced.remainder;
   // tan(r + k pi/2) is tan r for even k and -1/tan r for odd k.
-  return (q & 1) ? -1.0L / std::tan(r) : std::tan(r);
+  return (reduced.quadrant & 1) ? -1.0L / std::tan(r) : std::tan(r);
 }
 
 }  // namespace toponyx::geo::trig

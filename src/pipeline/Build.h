@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dbf/DbfTable.h"
+#include "dbf/IndexRunBuilder.h"
 #include "frontend/BuildUi.h"
 #include "pipeline/BuildContext.h"
 #include "platform/File.h"
@@ -40,7 +41,15 @@ struct BuildOutcome {
   std::string error;
   uint64_t places = 0;       // records written into <name>.names
   uint64_t input_bytes = 0;  // bytes of the staged files
+  // What each staged file gave, and one line for each that gave no place
+  // ("<file>: layout not recognised" or "<file>: no usable lines").
+  std::vector<FileResult> files;
+  std::vector<std::string> warnings;
 };
+
+// The warning the front ends show after a run for the files that gave no
+// place: a first line, then the lines of the outcome's warnings.
+std::string NoPlacesWarning(const std::vector<std::string>& warnings);
 
 // Lives as long as the program: it owns the working table, the output table,
 // and the settings of Toponyx text files that outlive a run.
@@ -72,6 +81,12 @@ class Builder {
 
   // The readers the dispatch calls (tests put recorders in their place).
   void set_readers(const ReaderTable* readers);
+  // Whether the name index's runs are sorted on a thread of their own while
+  // the files are read (the default), and the index's memory and fan-in
+  // (tests make them small to get many runs and merges); every way gives
+  // the same bytes.
+  void set_sort_thread(bool on);
+  void set_index_options(const dbf::IndexOptions& options);
 
   struct Impl;  // the tables and components the builder owns
 

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <optional>
 
 #include "pipeline/Build.h"
 #include "pipeline/Dispatch.h"
@@ -89,8 +90,8 @@ struct Builder::Impl {
         run_ui(front_end, cancel),
         program_folder(std::move(folder)),
         fs(file_system),
-        dbf1(&run_ui, file_system),
-        dbf2(&run_ui, file_system),
+        dbf1(&run_ui, file_system, program_folder),
+        dbf2(&run_ui, file_system, program_folder),
         staging(run_ui, file_system) {}
 
   BuildUi& ui;
@@ -101,15 +102,25 @@ struct Builder::Impl {
   dbf::DbfTable dbf1;  // the working table
   dbf::DbfTable dbf2;  // the output table
   Stager staging;      // archive expansion and the staged file list
-  const ReaderTable* readers = &DefaultReaders();
+  const ReaderTable* readers = &readers::DefaultReaders();
+  bool sort_thread = true;  // the index's runs sorted beside the reading
+  std::optional<dbf::IndexOptions> index_options;
 };
+
+void Builder::set_sort_thread(bool on) {
+  impl_->sort_thread = on;
+}
+
+void Builder::set_index_options(const dbf::IndexOptions& options) {
+  impl_->index_options = options;
+}
 
 void Builder::Cancel() {
   impl_->cancel.store(true, std::memory_order_relaxed);
 }
 
 void Builder::set_readers(const ReaderTable* readers) {
-  impl_->readers = readers ? readers : &DefaultReaders();
+  impl_->readers = readers ? readers : &readers::DefaultReaders();
 }
 
 Builder::Builder(BuildUi& ui, std::string program_folder, platform::FileSystem& fs)
@@ -148,7 +159,7 @@ class Run {
         waypoint_staged_(waypoint_staged) {
     ctx_.program_folder = b.program_folder;
     ctx_.readers = b.readers;
-    ui_.CountPlaces(&ctx_.places);
+    ui_.CountPlaces(&ctx_.sink.count());
     // The run flags start cleared (the context is new); so do the two
     // settings of Toponyx text files that live for one run.
     tpx.grid = TpxGrid::kLatLong;
@@ -167,6 +178,14 @@ class Run {
     } catch (const std::exception& e) {
       outcome.status = BuildStatus::kFailed;
       outcome.error = e.what();
+    }
+    outcome.files = std::move(ctx_.results);
+    for (const FileResult& f : outcome.files) {
+      if (f.problem == FileResult::Problem::kLayoutNotRecognised) {
+        outcome.warnings.push_back(f.name + ": layout not recognised");
+      } else if (f.problem == FileResult::Problem::kNoUsableLines) {
+        outcome.warnings.push_back(f.name + ": no usable lines");
+      }
     }
     Finish();
     return outcome;
@@ -194,7 +213,7 @@ class Run {
     staging_started_ = true;
     b_.staging.StageAll(ctx_, request_.download_folder, work_->path());
     for (const StagedFile& f : ctx_.staged) {
-      if (LowerExtension(f.name) == ".wpt") waypoint_staged_ = true;
+      if (readers::LowerExtension(f.name) == ".wpt") waypoint_staged_ = true;
       ctx_.input_bytes += f.size;
     }
     outcome.input_bytes = ctx_.input_bytes;
@@ -203,15 +222,15 @@ class Run {
     // Stage 2: the working table, every file read, the name index.
     Mark(Stage::kCreatingTemporary, true);
     CreateWorkingTable(b_.dbf1, work_->path());
-    ReadStagedFiles(ctx_);
-    b_.dbf1.SetIndexProgress([this](uint64_t done, uint64_t total) {
-      if (total == 0) {
-        ui_.CheckCancelled();  // while runs are merged
-      } else {
-        ui_.RunProgress(RunPhase::kIndexing, done, total, ctx_.places);
-      }
-    });
-    IndexWorkingTable(b_.dbf1);
+    {
+      const std::unique_ptr<dbf::StreamingIndex> building =
+          StartWorkingIndex(b_.fs, work_->path(), b_.sort_thread, b_.index_options);
+      ctx_.sink.Attach(building.get());
+      ReadStagedFiles(ctx_);
+      ctx_.sink.Attach(nullptr);
+      names_ = building->Finish([this](uint64_t, uint64_t) { ui_.CheckCancelled(); });
+    }
+    ui_.RunProgress(RunPhase::kIndexing, 1, 1, ctx_.sink.count());
     Mark(Stage::kCreatingTemporary, false);
 
     // Stage 3: the ordered copy, under a temporary name.
@@ -219,7 +238,9 @@ class Run {
     view_holds_output_ = b_.dbf2.Active();
     const std::string names_temp = platform::JoinPath(output_->path(), name_ + ".names.part");
     try {
-      outcome.places = CopyInNameOrder(b_.dbf1, b_.dbf2, names_temp, ui_);
+      outcome.places = CopyInNameOrder(*names_, b_.dbf2, names_temp, ui_, b_.fs, b_.sort_thread);
+      names_->Close();
+      names_.reset();
     } catch (const Error& e) {
       throw Error(Retarget(e.what(), names_temp, names_path_));
     }
@@ -269,9 +290,10 @@ class Run {
 
   // Runs after success and failure alike.
   void Finish() {
-    // Tables still open after a failure are closed before their files go.
+    // Tables and the index still open after a failure are closed before
+    // their files go.
+    names_.reset();
     CloseQuietly(b_.dbf1);
-    b_.dbf1.SetIndexProgress(nullptr);
     if (!view_holds_output_) CloseQuietly(b_.dbf2);
     if (!b_.dbf2.Active() && !names_path_.empty()) {
       try {
@@ -283,7 +305,7 @@ class Run {
     output_.reset();  // the run's folders, with all they hold
     work_.reset();
     const bool waypoint_warning = ctx_.waypoint_bad_datum;
-    const bool user_file_warning = ctx_.user_file_bad_datum;
+    const bool user_file_warning = ctx_.run.user_file_bad_datum;
     ctx_.staged.clear();
     ctx_.selected.clear();
     ctx_.world_codes.Clear();
@@ -313,11 +335,19 @@ class Run {
   bool staging_started_ = false;
   bool view_holds_output_ = false;  // the View window has the output table open
   std::string names_path_, types_path_;
+  std::unique_ptr<dbf::NameIndex> names_;        // the working table's index
   std::unique_ptr<platform::RunFolder> work_;    // in the staging folder
   std::unique_ptr<platform::RunFolder> output_;  // in the save folder
 };
 
 }  // namespace
+
+std::string NoPlacesWarning(const std::vector<std::string>& warnings) {
+  std::string text =
+      warnings.size() == 1 ? "This file gave no places:" : "These files gave no places:";
+  for (const std::string& line : warnings) text += "\n" + line;
+  return text;
+}
 
 BuildOutcome Builder::Create(const BuildRequest& request) {
   BuildOutcome refused;

@@ -4,24 +4,18 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 #include "pipeline/BuildContext.h"
 
 namespace toponyx::pipeline {
 
-// The text from the last "." of a name to its end, dot included, unless a
-// separator or colon follows the dot; otherwise "".
-std::string_view FileExtension(std::string_view name);
-// The same, with A to Z lower-cased.
-std::string LowerExtension(std::string_view name);
-
 // Sets the table's field list to the five fields of a place record: NAME
 // (45), FULL_CODE (40), MAJOR_CODE (40), LATITUDE (10), LONGITUDE (10).
 void DefinePlaceFields(dbf::DbfTable& table);
 
-// Creates temp.names in the folder, empty, with the five place fields, and
-// opens it.
+// Creates temp.names in the folder, empty, with the five place fields. The
+// places go into the name index as they are read (StartWorkingIndex): the
+// table stays empty, since nobody would read its records.
 void CreateWorkingTable(dbf::DbfTable& table, const std::string& folder);
 
 // Reads every staged file of the context, in list order, into the working

@@ -10,6 +10,8 @@ namespace toponyx::pipeline {
 
 // The default mask of the file list: every kind of data file.
 inline constexpr std::string_view kAllDataFilesMask = "*.zip;*.gz;*.txt;*.wpt;*.tpx";
+// Every file a run reads: the data files and today's downloads (CSV, GPX).
+inline constexpr std::string_view kAllInputFilesMask = "*.zip;*.gz;*.txt;*.wpt;*.tpx;*.csv;*.gpx";
 
 // List order: by name with the ASCII letters compared without case, ties in
 // byte order.

@@ -18,8 +18,9 @@ bool HasZipSignature(platform::FileSystem& fs, const std::string& path) {
 namespace {
 // The extensions that staging takes; files of any other are ignored.
 bool IsDataFileName(std::string_view name) {
-  const std::string x = LowerExtension(name);
-  return x == ".zip" || x == ".gz" || x == ".txt" || x == ".wpt" || x == ".tpx";
+  const std::string x = readers::LowerExtension(name);
+  return x == ".zip" || x == ".gz" || x == ".txt" || x == ".wpt" || x == ".tpx" || x == ".csv" ||
+         x == ".gpx";
 }
 
 uint64_t SizeOf(platform::FileSystem& fs, const std::string& path) {
@@ -45,7 +46,6 @@ void Stager::StageAll(BuildContext& ctx, const std::string& download_folder,
   unzip_.SetRetainAttributes(true);
   unzip_.SetDoProcessMessages(true);
   unzip_.SetKeepZipOpen(false);
-  unzip_.SetIncompleteZipMode(archive::UnZip::IncompleteZipMode::kAssumeMulti);
   gzip_.SetDeleteSource(false);
   gzip_.SetWindowOnError(true);
   gzip_.SetProgressStep(0);
@@ -61,13 +61,16 @@ void Stager::StageAll(BuildContext& ctx, const std::string& download_folder,
     }
   }
   for (const std::string& name : ctx.selected) {
-    const std::string x = LowerExtension(name);
+    const std::string x = readers::LowerExtension(name);
     const std::string path = platform::JoinPath(download_folder, name);
+    const size_t first = ctx.staged.size();
     if (x == ".zip") {
       StageZip(ctx, path, staging_folder);
     } else if (x == ".gz") {
       StageGzip(ctx, path, staging_folder);
-    } else if (x == ".txt" || x == ".wpt" || x == ".tpx") {
+    }
+    for (size_t i = first; i < ctx.staged.size(); ++i) ctx.staged[i].archive = name;
+    if (x != ".zip" && x != ".gz" && IsDataFileName(name)) {
       ctx.staged.push_back(StagedFile{name, download_folder, SizeOf(fs_, path)});
     }
   }

@@ -63,6 +63,52 @@ class FieldCuts {
     }
   }
 
+  // Cuts a line of quoted fields (RFC 4180): a field that begins with a
+  // double quote runs to the closing one, separators inside it included,
+  // and a doubled quote stands for one. Quoted fields are written unquoted
+  // into `unquoted` (reused; nothing is allocated once it has grown), which
+  // must outlive the views as line does. A quote left open ends at the line
+  // end.
+  void CutQuoted(std::string_view line, char sep, std::string& unquoted) {
+    count_ = 0;
+    unquoted.clear();
+    unquoted.reserve(line.size());  // views into it stay valid while it fills
+    size_t at = 0;
+    while (count_ < kMaxFields) {
+      if (at < line.size() && line[at] == '"') {
+        const size_t start = unquoted.size();
+        for (++at; at < line.size(); ++at) {
+          if (line[at] != '"') {
+            unquoted.push_back(line[at]);
+          } else if (at + 1 < line.size() && line[at + 1] == '"') {
+            unquoted.push_back('"');
+            ++at;
+          } else {
+            ++at;  // the closing quote
+            break;
+          }
+        }
+        // Anything between the closing quote and the separator is kept.
+        const size_t end = line.find(sep, at);
+        unquoted.append(line.substr(at, end == std::string_view::npos ? end : end - at));
+        fields_[count_++] = std::string_view(unquoted).substr(start);
+        if (end == std::string_view::npos) return;
+        at = end + 1;
+        continue;
+      }
+      const size_t end = line.find(sep, at);
+      if (end == std::string_view::npos) {
+        fields_[count_++] = line.substr(at);
+        return;
+      }
+      fields_[count_++] = line.substr(at, end - at);
+      at = end + 1;
+    }
+  }
+
+  // The number of fields cut (at most kMaxFields).
+  int Count() const { return count_; }
+
   // Field n (from 1) without blanks around it; def when the line has fewer
   // fields or the field is empty; "" for a field of spaces only.
   std::string_view Get(int n, std::string_view def) const {

@@ -3,11 +3,10 @@
 // here first, then the rest of the file.
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
-#include "pipeline/BuildContext.h"
 #include "readers/CodeLists.h"
 #include "readers/Fields.h"
+#include "readers/FullCodeCache.h"
 #include "readers/Readers.h"
 #include "text/CodePage.h"
 #include "text/Text.h"
@@ -30,7 +29,7 @@ bool Unusable(std::string_view name) {
 
 class GeoNamesReader {
  public:
-  explicit GeoNamesReader(pipeline::BuildContext& ctx) : ctx_(ctx) {}
+  explicit GeoNamesReader(ReaderRun& run) : run_(run) {}
 
   void Line(const std::string& raw) {
     text::Utf8LineToAnsi(raw, decoded_);  // a broken line becomes empty
@@ -45,52 +44,35 @@ class GeoNamesReader {
     name = text::GetField(name, 1, "", ',');
     if (name.empty()) name = kNotIdentified;
 
-    ctx_.AppendPlace(name, FullCode(text::TrimBlanks(f_.Get(kFeatureCodeField, ""))), {}, lat, lon);
+    run_.places.Add(name, FullCode(text::TrimBlanks(f_.Get(kFeatureCodeField, ""))), {}, lat, lon);
   }
 
  private:
-  struct Code {
-    std::string full;  // proper-cased description
-    bool noted = false;
-  };
-
   // The proper-cased description of a feature code, "Not Available" for a
   // code the table lacks; noted in the full-code list on first use.
-  const std::string& FullCode(std::string_view code) {
-    static const std::string kNotAvailable = "Not Available";
-    const std::string* description = GeoNamesDescription(code);
-    if (description == nullptr) description = &kNotAvailable;
-    if (description != last_description_) {
-      auto [it, fresh] = codes_.try_emplace(description);
-      if (fresh) text::ProperCase(*description, it->second.full);
-      last_description_ = description;
-      last_ = &it->second;
-    }
-    if (!last_->noted) {
-      const std::string_view full = last_->full;
-      if (!ctx_.full_codes.Contains(full)) ctx_.full_codes.Add(text::TrimBlanks(full));
-      last_->noted = true;
-    }
-    return last_->full;
+  std::string_view FullCode(std::string_view code) {
+    return codes_.Get(code, [this](std::string_view c, std::string& full) {
+      static const std::string kNotAvailable = "Not Available";
+      const std::string* description = GeoNamesDescription(c);
+      text::ProperCase(description != nullptr ? *description : kNotAvailable, full);
+      if (!run_.full_codes.Contains(full)) run_.full_codes.Add(text::TrimBlanks(full));
+    });
   }
 
-  pipeline::BuildContext& ctx_;
+  ReaderRun& run_;
   std::string decoded_;
   FieldCuts<kFeatureCodeField> f_;
-  // One entry per description met in this file (the table has 672 rows).
-  std::unordered_map<const std::string*, Code> codes_;
-  const std::string* last_description_ = nullptr;
-  Code* last_ = nullptr;
+  FullCodeCache codes_;
 };
 
 }  // namespace
 
-void ReadGeoNames(pipeline::BuildContext& ctx) {
-  GeoNamesReader reader(ctx);
-  reader.Line(ctx.line);  // line 1, read by the format dispatch
-  while (!ctx.input.Eof()) {
-    ctx.input.ReadTextLine(ctx.line);
-    reader.Line(ctx.line);
+void ReadGeoNames(ReaderInput& in, ReaderRun& run) {
+  GeoNamesReader reader(run);
+  reader.Line(in.line);  // line 1, read by the format detection
+  while (!in.file.Eof()) {
+    in.file.ReadTextLine(in.line);
+    reader.Line(in.line);
   }
 }
 

@@ -5,8 +5,9 @@
 #include <string_view>
 
 #include "geodesy/Datum.h"
-#include "pipeline/BuildContext.h"
+#include "readers/Encoding.h"
 #include "readers/Fields.h"
+#include "readers/FullCodeCache.h"
 #include "readers/PlaceRecord.h"
 #include "readers/Readers.h"
 #include "text/Text.h"
@@ -21,8 +22,6 @@ constexpr int kLonDegreesField = 7;
 constexpr int kLonMinutesField = 8;
 constexpr int kLonSideField = 11;
 constexpr int kFeatureCodeField = 15;
-
-// What a code outside the table gives.
 
 // The feature type of a gazetteer code (compared exactly).
 std::string_view FeatureType(std::string_view code) {
@@ -54,36 +53,32 @@ std::string_view FeatureType(std::string_view code) {
 
 }  // namespace
 
-void ReadOsGazetteer(pipeline::BuildContext& ctx) {
-  std::string& lat_text = ctx.scratch[0];
-  std::string& lon_text = ctx.scratch[1];
+void ReadOsGazetteer(ReaderInput& in, ReaderRun& run) {
+  std::string lat_text, lon_text, decoded;
   FieldCuts<kFeatureCodeField> f;
-  // The code texts already noted in the full-code list during this file.
-  std::string_view noted[12];
-  int noted_count = 0;
+  FullCodeCache codes;
+  auto type_of = [&run](std::string_view code, std::string& type) {
+    type = FeatureType(code);
+    if (!run.full_codes.Contains(type)) run.full_codes.Add(text::TrimBlanks(type));
+  };
 
-  while (!ctx.input.Eof()) {
-    ctx.input.ReadTextLine(ctx.line);
-    f.Cut(ctx.line, ':');
+  while (!in.file.Eof()) {
+    in.file.ReadTextLine(in.line);
+    LineAsAnsi(in.file, in.line, decoded);
+    f.Cut(in.line, ':');
     const std::string_view name = f.Get(kNameField, "");
     if (text::IsEmptyText(name)) continue;
 
-    double lat = f.Int(kLatDegreesField, 0) + f.Float(kLatMinutesField, 0) / 60;
-    double lon = f.Int(kLonDegreesField, 0) + f.Float(kLonMinutesField, 0) / 60;
-    if (f.Get(kLonSideField, "W") == "W") lon = -lon;
-    geo::ConvertDatum(geo::kOrdnanceSurveyDatum, geo::kWgs84Datum, lat, lon);
+    const double os_lat = f.Int(kLatDegreesField, 0) + f.Float(kLatMinutesField, 0) / 60;
+    double os_lon = f.Int(kLonDegreesField, 0) + f.Float(kLonMinutesField, 0) / 60;
+    if (f.Get(kLonSideField, "W") == "W") os_lon = -os_lon;
+    const auto [lat, lon] =
+        geo::ConvertDatum(run.datums, geo::kOrdnanceSurveyDatum, geo::kWgs84Datum, os_lat, os_lon);
 
-    const std::string_view type = FeatureType(f.Get(kFeatureCodeField, ""));
-    bool seen = false;
-    for (int i = 0; i < noted_count && !seen; ++i) seen = noted[i].data() == type.data();
-    if (!seen) {
-      if (!ctx.full_codes.Contains(type)) ctx.full_codes.Add(text::TrimBlanks(type));
-      if (noted_count < 12) noted[noted_count++] = type;
-    }
-
+    const std::string_view type = codes.Get(f.Get(kFeatureCodeField, ""), type_of);
     FormatEightDecimalsLocal(lat, lat_text);
     FormatEightDecimalsLocal(lon, lon_text);
-    ctx.AppendPlace(name, type, {}, lat_text, lon_text);
+    run.places.Add(name, type, {}, lat_text, lon_text);
   }
 }
 

@@ -18,9 +18,6 @@ enum PlaceField : int {
   kLongitude = 4,  // character 10
 };
 
-// The nine broad feature classes (MAJOR_CODE) in the order the .types file
-// lists them, and the world GNS class letters that give them, in the same
-// order.
 // The feature type of a place whose code the reader does not know.
 inline constexpr std::string_view kNotIdentified = "Not Identified";
 
@@ -28,6 +25,9 @@ inline constexpr std::string_view kNotIdentified = "Not Identified";
 inline constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                           1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
 
+// The nine broad feature classes (MAJOR_CODE) in the order the .types file
+// lists them, and the world GNS class letters that give them, in the same
+// order.
 inline constexpr std::string_view kMajorCodes[9] = {"Administrative Region",
                                                     "City or Town",
                                                     "Vegetation",

@@ -4,22 +4,22 @@
 // datum lines ("#2") that set how the following lines are read. The grid,
 // zone, hemisphere and datum carry over from one file of a run to the next.
 #include <cmath>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "geodesy/Datum.h"
 #include "geodesy/Grid.h"
 #include "geodesy/Nzmg.h"
-#include "pipeline/BuildContext.h"
+#include "readers/Encoding.h"
 #include "readers/Fields.h"
+#include "readers/FullCodeCache.h"
 #include "readers/PlaceRecord.h"
 #include "readers/Readers.h"
 #include "text/Text.h"
 
 namespace toponyx::readers {
 namespace {
-
-using pipeline::TpxGrid;
 
 constexpr int kNameField = 1;
 constexpr int kFeatureTypeField = 2;
@@ -78,11 +78,11 @@ double Angle(std::string_view t, std::string& buffer) {
 
 class TpxReader {
  public:
-  explicit TpxReader(pipeline::BuildContext& ctx)
-      : ctx_(ctx),
-        s_(ctx.tpx),
-        datum_(geo::DatumIndex(s_.datum_name)),
-        wgs84_(geo::DatumIndex("WGS 84")) {}
+  explicit TpxReader(ReaderRun& run)
+      : run_(run),
+        s_(run.tpx),
+        datum_(run.datums.DatumIndex(s_.datum_name)),
+        wgs84_(run.datums.DatumIndex("WGS 84")) {}
 
   void Line(std::string_view line) {
     if (text::IsEmptyText(line) || line[0] == ';') return;
@@ -112,13 +112,13 @@ class TpxReader {
   // gives WGS 84 and the warning at the end of the run.
   void DatumLine(std::string_view line) {
     const std::string_view name = text::GetField(line, 2, "", ',');
-    if (geo::DatumKnown(name)) {
+    if (run_.datums.DatumKnown(name)) {
       s_.datum_name.assign(name);
     } else {
       s_.datum_name = "WGS 84";
-      ctx_.user_file_bad_datum = true;
+      run_.user_file_bad_datum = true;
     }
-    datum_ = geo::DatumIndex(s_.datum_name);
+    datum_ = run_.datums.DatumIndex(s_.datum_name);
   }
 
   void DataLine(std::string_view line) {
@@ -131,62 +131,64 @@ class TpxReader {
       return;
     }
 
-    double lat = 0;
-    double lon = 0;
+    geo::LatLong position{0, 0};
     switch (s_.grid) {
       case TpxGrid::kUtm: {
         zone_.assign(zone_field);
         text::UpperCaseAscii(zone_);
         if (zone_.empty()) zone_ = s_.default_zone;
-        geo::UtmToLatLong(zone_, s_.hemisphere, lat, Decimal(first), Decimal(second), lon, datum_);
+        position = geo::UtmToLatLong(run_.datums, zone_, s_.hemisphere, Decimal(first),
+                                     Decimal(second), datum_);
         break;
       }
-      case TpxGrid::kNzmg:
-        geo::NzmgToLatLong(lat, lon, Decimal(second), Decimal(first));
+      case TpxGrid::kNzmg: {
+        const std::optional<geo::LatLong> grid_position =
+            geo::NzmgToLatLong(Decimal(second), Decimal(first));
         // A grid position the conversion cannot resolve has no place on
         // the map: the line is passed over.
-        if (geo::NzmgFailed(lat, lon)) return;
+        if (!grid_position) return;
+        position = *grid_position;
         break;
+      }
       case TpxGrid::kLatLong:
-        lat = Angle(first, buffer_);
-        lon = Angle(second, buffer_);
+        position.lat = Angle(first, buffer_);
+        position.lon = Angle(second, buffer_);
         break;
     }
-    geo::ConvertDatum(datum_, wgs84_, lat, lon);
+    const auto [lat, lon] =
+        geo::ConvertDatum(run_.datums, datum_, wgs84_, position.lat, position.lon);
     // So is a position that is no finite number (a number text "nan" or
     // "inf", or what the grid conversions make of huge numbers).
     if (!std::isfinite(lat) || !std::isfinite(lon)) return;
 
-    // Feature types repeat from line to line: the last one is kept.
-    const std::string_view code = text::TrimBlanks(f_.Get(kFeatureTypeField, "UNKN"));
-    if (!have_code_ || code != code_) {
-      code_.assign(code);
-      have_code_ = true;
-      text::ProperCase(code, full_);
-      ctx_.full_codes.Note(code);
-    }
+    const std::string_view full = codes_.Get(text::TrimBlanks(f_.Get(kFeatureTypeField, "UNKN")),
+                                             [this](std::string_view code, std::string& out) {
+                                               text::ProperCase(code, out);
+                                               run_.full_codes.Note(code);
+                                             });
     FormatFiveDecimalsPadded(lat, lat_text_);
     FormatFiveDecimalsPadded(lon, lon_text_);
-    ctx_.AppendPlace(text::TrimBlanks(f_.Get(kNameField, "")), full_, {}, lat_text_, lon_text_);
+    run_.places.Add(text::TrimBlanks(f_.Get(kNameField, "")), full, {}, lat_text_, lon_text_);
   }
 
-  pipeline::BuildContext& ctx_;
-  pipeline::TpxSettings& s_;
+  ReaderRun& run_;
+  TpxSettings& s_;
   int32_t datum_;
   const int32_t wgs84_;
   FieldCuts<kSecondField> f_;
   std::string zone_, buffer_, lat_text_, lon_text_;
-  bool have_code_ = false;
-  std::string code_, full_;  // the last feature type and its FULL_CODE
+  FullCodeCache codes_;
 };
 
 }  // namespace
 
-void ReadToponyxText(pipeline::BuildContext& ctx) {
-  TpxReader reader(ctx);
-  while (!ctx.input.Eof()) {
-    ctx.input.ReadLine(ctx.line);
-    reader.Line(ctx.line);
+void ReadToponyxText(ReaderInput& in, ReaderRun& run) {
+  TpxReader reader(run);
+  std::string decoded;
+  while (!in.file.Eof()) {
+    in.file.ReadLine(in.line);
+    LineAsAnsi(in.file, in.line, decoded);
+    reader.Line(in.line);
   }
 }
 

@@ -4,16 +4,15 @@
 #include <string>
 #include <string_view>
 
-#include "pipeline/BuildContext.h"
+#include "readers/Encoding.h"
 #include "readers/Fields.h"
+#include "readers/FullCodeCache.h"
 #include "readers/PlaceRecord.h"
 #include "readers/Readers.h"
 #include "text/Text.h"
 
 namespace toponyx::readers {
 namespace {
-
-using pipeline::BuildContext;
 
 // Columns of the fixed layout (1-based, inclusive).
 constexpr size_t kNameColumn = 14, kNameWidth = 100;   // 14-113
@@ -28,22 +27,32 @@ std::string_view Columns(std::string_view line, size_t first, size_t width) {
 
 class UsaReader {
  public:
-  explicit UsaReader(BuildContext& ctx) : ctx_(ctx) {}
+  UsaReader(ReaderInput& in, ReaderRun& run) : in_(in), run_(run) {}
 
   // The decimal layouts (the staged name holds "DECI"): header lines set the
   // separator, every other line is a data line.
   void ReadDecimalFile() {
-    while (!ctx_.input.Eof()) {
-      ctx_.input.ReadTextLine(ctx_.line);
+    while (!in_.file.Eof()) {
+      ReadLine();
       if (IsHeader()) continue;
       DecimalLine();
     }
   }
 
+  // Today's files with a header of column names: the header is read (by
+  // the format detection), the columns are found by their names, and the
+  // rules of the "|" layout apply to every line after it.
+  void ReadNamedColumnsFile(const UsaColumns& columns) {
+    while (!in_.file.Eof()) {
+      ReadLine();
+      ColumnsLine(columns);
+    }
+  }
+
   // The plain entry without "DECI": every line is a fixed-layout line.
   void ReadFixedFile() {
-    while (!ctx_.input.Eof()) {
-      ctx_.input.ReadTextLine(ctx_.line);
+    while (!in_.file.Eof()) {
+      ReadLine();
       FixedLine();
     }
   }
@@ -52,8 +61,8 @@ class UsaReader {
   // lines to the decimal layout; before it (or after a header without "|")
   // lines are fixed-layout lines.
   void ReadMixedFile() {
-    while (!ctx_.input.Eof()) {
-      ctx_.input.ReadTextLine(ctx_.line);
+    while (!in_.file.Eof()) {
+      ReadLine();
       if (IsHeader()) continue;
       if (separator_ == '|') {
         DecimalLine();
@@ -64,20 +73,26 @@ class UsaReader {
   }
 
  private:
+  // The next line, in ANSI: today's files are UTF-8, older ones ASCII.
+  void ReadLine() {
+    in_.file.ReadTextLine(in_.line);
+    LineAsAnsi(in_.file, in_.line, decoded_, true);
+  }
+
   // A header line holds "FEATURE_ID" (ignoring case) and sets the separator.
   bool IsHeader() {
-    if (!text::ContainsUpperCased(ctx_.line, "FEATURE_ID")) return false;
-    separator_ = ctx_.line.find('|') != std::string::npos ? '|' : '\t';
+    if (!text::ContainsUpperCased(in_.line, "FEATURE_ID")) return false;
+    separator_ = in_.line.find('|') != std::string::npos ? '|' : '\t';
     return true;
   }
 
   void DecimalLine() {
-    fields_.Cut(ctx_.line, separator_);
+    fields_.Cut(in_.line, separator_);
     const bool bar = separator_ == '|';
     const std::string_view missing = bar ? "0" : "UNKNOWN";
     if (fields_.Get(10, missing) == missing || fields_.Get(11, missing) == missing) return;
 
-    std::string& name = ctx_.scratch[0];
+    std::string& name = name_;
     name.assign(fields_.Get(2, "UNKNOWN"));
     for (char& c : name) {
       if (c == ',') c = ' ';
@@ -88,60 +103,75 @@ class UsaReader {
     Append(text::TrimBlanks(name), code, fields_.Get(10, "UNKNOWN"), fields_.Get(11, "UNKNOWN"));
   }
 
+  void ColumnsLine(const UsaColumns& c) {
+    if (c.quoted) {
+      wide_.CutQuoted(in_.line, c.separator, unquoted_);
+    } else {
+      wide_.Cut(in_.line, c.separator);
+    }
+    if (wide_.Get(c.latitude, "0") == "0" || wide_.Get(c.longitude, "0") == "0") return;
+    name_.assign(wide_.Get(c.name, "UNKNOWN"));
+    for (char& ch : name_) {
+      if (ch == ',') ch = ' ';
+    }
+    Append(text::TrimBlanks(name_), text::TrimBlanks(wide_.Get(c.feature_class, "UNKN")),
+           wide_.Get(c.latitude, "UNKNOWN"), wide_.Get(c.longitude, "UNKNOWN"));
+  }
+
   void FixedLine() {
-    const std::string_view line = ctx_.line;
+    const std::string_view line = in_.line;
     const std::string_view lat_test = Columns(line, kLatColumn, kLatWidth);
     const std::string_view lon_test = Columns(line, kLonColumn, 7);
     if (lat_test.empty() || lon_test.empty() || lat_test == "UNKNOWN" || lon_test == "UNKNOWN") {
       return;
     }
-    PackedDmsToText(lat_test, ctx_.scratch[1]);
-    PackedDmsToText(Columns(line, kLonColumn, kLonWidth), ctx_.scratch[2]);
+    PackedDmsToText(lat_test, lat_);
+    PackedDmsToText(Columns(line, kLonColumn, kLonWidth), lon_);
     Append(text::TrimBlanks(Columns(line, kNameColumn, kNameWidth)),
-           text::TrimBlanks(Columns(line, kClassColumn, kClassWidth)), ctx_.scratch[1],
-           ctx_.scratch[2]);
+           text::TrimBlanks(Columns(line, kClassColumn, kClassWidth)), lat_, lon_);
   }
 
   // FULL_CODE is the proper-cased class; the class joins the full-code list.
   void Append(std::string_view name, std::string_view code, std::string_view lat,
               std::string_view lon) {
-    // Lines of one class tend to follow each other: the class of the line
-    // before is proper-cased and noted already.
-    if (!have_last_code_ || code != last_code_) {
-      last_code_.assign(code);
-      have_last_code_ = true;
-      text::ProperCase(code, full_);
-      ctx_.full_codes.Note(code);
-    }
-    ctx_.AppendPlace(name, full_, {}, lat, lon);
+    const std::string_view full = codes_.Get(code, [this](std::string_view c, std::string& out) {
+      text::ProperCase(c, out);
+      run_.full_codes.Note(c);
+    });
+    run_.places.Add(name, full, {}, lat, lon);
   }
 
-  BuildContext& ctx_;
+  ReaderInput& in_;
+  ReaderRun& run_;
   char separator_ = '\t';
-  std::string last_code_;  // the class of the last record, and its FULL_CODE
-  std::string full_;
-  bool have_last_code_ = false;
+  FullCodeCache codes_;
+  std::string name_, lat_, lon_, decoded_, unquoted_;
   FieldCuts<11> fields_;
+  FieldCuts<64> wide_;  // the named columns of today's files
 };
 
-bool NameSaysDecimal(const BuildContext& ctx) {
-  return text::ContainsUpperCased(ctx.Current().name, "DECI");
+bool NameSaysDecimal(const ReaderInput& in) {
+  return text::ContainsUpperCased(in.name, "DECI");
 }
 
 }  // namespace
 
-void ReadUsaGnisTextFile(pipeline::BuildContext& ctx) {
-  UsaReader reader(ctx);
-  if (NameSaysDecimal(ctx)) {
+void ReadUsaGnisTextFile(ReaderInput& in, ReaderRun& run) {
+  UsaReader reader(in, run);
+  if (NameSaysDecimal(in)) {
     reader.ReadDecimalFile();
   } else {
     reader.ReadMixedFile();
   }
 }
 
-void ReadUsaGnisPlain(pipeline::BuildContext& ctx) {
-  UsaReader reader(ctx);
-  if (NameSaysDecimal(ctx)) {
+void ReadUsaGnisColumns(ReaderInput& in, ReaderRun& run) {
+  UsaReader(in, run).ReadNamedColumnsFile(in.found.usa_columns);
+}
+
+void ReadUsaGnisPlain(ReaderInput& in, ReaderRun& run) {
+  UsaReader reader(in, run);
+  if (NameSaysDecimal(in)) {
     reader.ReadDecimalFile();
   } else {
     reader.ReadFixedFile();

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "geodesy/Datum.h"
-#include "pipeline/BuildContext.h"
+#include "readers/Encoding.h"
 #include "readers/Fields.h"
 #include "readers/PlaceRecord.h"
 #include "readers/Readers.h"
@@ -24,20 +24,18 @@ constexpr std::string_view kWaypoint = "Waypoint";
 
 }  // namespace
 
-void ReadWaypoints(pipeline::BuildContext& ctx) {
-  if (!ctx.full_codes.Contains(kWaypoint)) ctx.full_codes.Add(kWaypoint);
-  const int32_t from = geo::DatumIndex(ctx.waypoint_datum);
-  const int32_t to = geo::DatumIndex("WGS 84");
+void ReadWaypoints(ReaderInput& in, ReaderRun& run) {
+  if (!run.full_codes.Contains(kWaypoint)) run.full_codes.Add(kWaypoint);
+  const int32_t from = run.datums.DatumIndex(in.found.waypoint_datum);
+  const int32_t to = run.datums.DatumIndex("WGS 84");
 
-  std::string& name = ctx.scratch[0];
-  std::string& part = ctx.scratch[1];
-  std::string& lat_text = ctx.scratch[2];
-  std::string& lon_text = ctx.scratch[3];
+  std::string name, part, lat_text, lon_text, decoded;
   FieldCuts<kDescriptionField> f;
 
-  while (!ctx.input.Eof()) {
-    ctx.input.ReadLine(ctx.line);
-    f.Cut(ctx.line, ',');
+  while (!in.file.Eof()) {
+    in.file.ReadLine(in.line);
+    LineAsAnsi(in.file, in.line, decoded);
+    f.Cut(in.line, ',');
     const std::string_view lat_field = f.Get(kLatitudeField, "");
     const std::string_view lon_field = f.Get(kLongitudeField, "");
     if (text::IsEmptyText(lat_field) && text::IsEmptyText(lon_field)) continue;
@@ -56,16 +54,14 @@ void ReadWaypoints(pipeline::BuildContext& ctx) {
       name += part;
     }
 
-    double lat = Decimal(lat_field);
-    double lon = Decimal(lon_field);
-    geo::ConvertDatum(from, to, lat, lon);
+    const auto [lat, lon] =
+        geo::ConvertDatum(run.datums, from, to, Decimal(lat_field), Decimal(lon_field));
     // A number text such as "nan" or "inf" gives no place on the map.
     if (!std::isfinite(lat) || !std::isfinite(lon)) continue;
     FormatFiveDecimalsPadded(lat, lat_text);
     FormatFiveDecimalsPadded(lon, lon_text);
-    ctx.AppendPlace(name, kWaypoint, {}, lat_text, lon_text);
+    run.places.Add(name, kWaypoint, {}, lat_text, lon_text);
   }
-  ctx.waypoint_header = false;
 }
 
 }  // namespace toponyx::readers

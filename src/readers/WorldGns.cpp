@@ -7,8 +7,8 @@
 #include <string_view>
 #include <utility>
 
-#include "pipeline/BuildContext.h"
 #include "readers/Fields.h"
+#include "readers/FullCodeCache.h"
 #include "readers/PlaceRecord.h"
 #include "readers/Readers.h"
 #include "text/CodePage.h"
@@ -24,19 +24,20 @@ struct Layout {
   int designation;
   int names[3];  // tried in this order; 0 ends the list
   bool utf8;
+  int script = 0;  // the current layout's writing system of the name ("Latn", "Cyrl", ...)
 };
 constexpr int kMaxField = 40;
 
 // Header without "DATE".
-constexpr Layout kLayoutA{4, 5, 11, 12, {25, 24, 0}, false};
+constexpr Layout kLayoutA{4, 5, 11, 12, {25, 24, 0}, false, 0};
 // Header with "DATE".
-constexpr Layout kLayoutB{4, 5, 10, 11, {24, 23, 25}, true};
+constexpr Layout kLayoutB{4, 5, 10, 11, {24, 23, 25}, true, 0};
 
 // The current layout: columns by the names of the header line; the name is
 // "full_name", else "full_nm_nd" (the same without diacritics). A column
 // the header lacks reads as missing.
 Layout CurrentLayout(std::string_view header) {
-  Layout layout{0, 0, 0, 0, {0, 0, 0}, true};
+  Layout layout{0, 0, 0, 0, {0, 0, 0}, true, 0};
   FieldCuts<kMaxField> columns;
   columns.Cut(header, '\t');
   for (int n = 1; n <= kMaxField; ++n) {
@@ -47,6 +48,7 @@ Layout CurrentLayout(std::string_view header) {
     if (column == "desig_cd") layout.designation = n;
     if (column == "full_name") layout.names[0] = n;
     if (column == "full_nm_nd") layout.names[1] = n;
+    if (column == "script_cd") layout.script = n;
   }
   if (layout.names[0] == 0) std::swap(layout.names[0], layout.names[1]);
   return layout;
@@ -64,27 +66,46 @@ std::string_view PlaceName(const FieldCuts<kMaxField>& f, const Layout& layout) 
   return text::IsEmptyText(name) ? kNotIdentified : name;
 }
 
+// A name that the code page could not write at all: only "?" (what the
+// conversion leaves of a character it has no byte for) and blanks. GNS
+// carries the romanised form of such a name as a row of its own.
+bool Unwritable(std::string_view name) {
+  bool question = false;
+  for (char c : name) {
+    if (c == '?') {
+      question = true;
+    } else if (c != ' ') {
+      return false;
+    }
+  }
+  return question;
+}
+
 }  // namespace
 
-void ReadWorldGns(pipeline::BuildContext& ctx) {
-  const Layout layout = ctx.world_gns_current  ? CurrentLayout(ctx.line)
-                        : ctx.world_gns_header ? kLayoutA
-                                               : kLayoutB;
-  std::string& decoded = ctx.scratch[0];
+void ReadWorldGns(ReaderInput& in, ReaderRun& run) {
+  const Layout layout = in.found.gns_layout == GnsLayout::kCurrent ? CurrentLayout(in.line)
+                        : in.found.gns_layout == GnsLayout::kOlder ? kLayoutA
+                                                                   : kLayoutB;
+  std::string decoded;
   FieldCuts<kMaxField> f;
-  // The description of the last code looked up, and whether it has been
-  // noted in the full-code list (which never loses an entry during a run).
-  bool have_last = false;
-  std::string last_code;
-  const std::string* last_description = nullptr;
-  bool last_noted = false;
-  bool not_identified_noted = false;
+  FullCodeCache codes;
+  auto full_code_of = [&run](std::string_view code, std::string& full) {
+    const std::string* description = run.world_codes.Find(code);
+    if (description != nullptr) {
+      full = *description;
+      run.full_codes.Note(full);
+    } else {
+      full = kNotIdentified;
+      if (!run.full_codes.Contains(kNotIdentified)) run.full_codes.Add(kNotIdentified);
+    }
+  };
 
-  while (!ctx.input.Eof()) {
-    ctx.input.ReadTextLine(ctx.line);
-    std::string_view line = ctx.line;
-    if (layout.utf8) {
-      text::Utf8LineToAnsi(ctx.line, decoded);  // a broken line becomes empty
+  while (!in.file.Eof()) {
+    in.file.ReadTextLine(in.line);
+    std::string_view line = in.line;
+    if (layout.utf8 || in.file.IsUtf8()) {
+      text::Utf8LineToAnsi(in.line, decoded);  // a broken line becomes empty
       line = decoded;
     }
     f.Cut(line, '\t');
@@ -93,30 +114,16 @@ void ReadWorldGns(pipeline::BuildContext& ctx) {
     const std::string_view lon = f.Get(layout.longitude, "");
     if (text::IsEmptyText(lat) && text::IsEmptyText(lon)) continue;
 
-    const std::string_view code = text::TrimBlanks(f.Get(layout.designation, ""));
-    if (!have_last || code != last_code) {
-      have_last = true;
-      last_code.assign(code);
-      last_description = ctx.world_codes.Find(code);
-      last_noted = false;
-    }
-    std::string_view full_code;
-    if (last_description != nullptr) {
-      full_code = *last_description;
-      if (!last_noted) {
-        ctx.full_codes.Note(full_code);
-        last_noted = true;
-      }
-    } else {
-      full_code = kNotIdentified;
-      if (!not_identified_noted) {
-        if (!ctx.full_codes.Contains(kNotIdentified)) ctx.full_codes.Add(kNotIdentified);
-        not_identified_noted = true;
-      }
-    }
+    // Rows in a non-Roman script are passed over: their romanised forms
+    // are rows of their own.
+    const std::string_view script = f.Get(layout.script, "");
+    if (!script.empty() && !text::EqualsIgnoreCase(script, "Latn")) continue;
+    const std::string_view name = PlaceName(f, layout);
+    if (Unwritable(name)) continue;
 
-    ctx.AppendPlace(PlaceName(f, layout), full_code,
-                    MajorCodeOfClass(f.Get(layout.feature_class, "")), lat, lon);
+    const std::string_view full_code =
+        codes.Get(text::TrimBlanks(f.Get(layout.designation, "")), full_code_of);
+    run.places.Add(name, full_code, MajorCodeOfClass(f.Get(layout.feature_class, "")), lat, lon);
   }
 }
 

@@ -1,6 +1,11 @@
 // Buffered reading of text files line by line, with the program's two line
 // rules. Lines are copied into a caller's buffer, which is reused, so a
 // reader allocates nothing per line once its buffer has grown.
+//
+// A file that begins with a byte-order mark is read as the text it marks:
+// a UTF-8 mark is passed over, and UTF-16 text (either byte order) is
+// turned into UTF-8 as it is read, block by block, so the lines of both
+// arrive as UTF-8 (IsUtf8()). Files without a mark arrive as they are.
 #pragma once
 
 #include <cstdint>
@@ -38,6 +43,15 @@ class TextFile {
   // True when every byte of the file has been read.
   bool Eof();
 
+  // True when the file began with a byte-order mark (UTF-8 or UTF-16): its
+  // lines are UTF-8. Known once the first block is read (after the first
+  // line or Eof()).
+  bool IsUtf8() const { return encoding_ != Encoding::kAsIs; }
+
+  // Up to n bytes of the file's text from where the lines stand (for
+  // readers that parse a whole file rather than lines); 0 at the end.
+  size_t ReadBytes(char* out, size_t n);
+
   // The program's line rule: characters up to a line feed or a carriage
   // return. After a carriage return the next character is read as well: a
   // line feed or another carriage return ends the line, any other character
@@ -48,11 +62,13 @@ class TextFile {
   // The standard text-file line reading: a line ends at CR LF or LF.
   void ReadLine(std::string& line);
 
-  // Bytes consumed so far and the size of the file when it was opened.
+  // Bytes of text taken so far (after a byte-order mark, and for UTF-16
+  // text of its UTF-8 form), and the size of the file when it was opened.
   uint64_t Position() const { return consumed_ + pos_; }
   uint64_t FileSize() const { return file_size_; }
 
-  // Called after every block read, with the number of bytes read so far.
+  // Called after every block read, with the number of bytes of the file
+  // read so far.
   void SetBlockCallback(std::function<void(uint64_t)> callback) {
     block_callback_ = std::move(callback);
   }
@@ -61,6 +77,15 @@ class TextFile {
   // Reads the next block; false at the end of the file. Throws Error on a
   // read error.
   bool Fill();
+  // The first block: a byte-order mark decides how the file is read.
+  void TakeByteOrderMark();
+  // Reads and converts the next block of UTF-16 text into the buffer.
+  bool FillFromUtf16();
+  void AppendUtf16Unit(uint32_t unit);
+  void PutCodePoint(uint32_t cp);
+  void Reset();
+
+  enum class Encoding { kAsIs, kUtf8, kUtf16Le, kUtf16Be };
 
   platform::FileSystem& fs_;
   std::unique_ptr<platform::File> file_;
@@ -68,9 +93,17 @@ class TextFile {
   std::vector<char> buffer_;
   size_t pos_ = 0;
   size_t len_ = 0;
-  uint64_t consumed_ = 0;  // bytes before the current block
+  uint64_t consumed_ = 0;  // bytes of text before the current block
   uint64_t file_size_ = 0;
+  uint64_t read_ = 0;  // bytes of the file read so far
   bool at_end_ = false;
+  bool mark_checked_ = false;
+  Encoding encoding_ = Encoding::kAsIs;
+  // UTF-16 input: the bytes read, an odd byte and a high surrogate left
+  // over from the block before.
+  std::vector<char> raw_;
+  int odd_byte_ = -1;
+  uint32_t high_surrogate_ = 0;
   std::function<void(uint64_t)> block_callback_;
 };
 

@@ -142,7 +142,7 @@ TEST(LegacyMethodsTest, RealArchivesOfPublicTestSuitesPassTheirChecks) {
     ASSERT_EQ(unzip.Count(), static_cast<int>(entries.size())) << archive;
     for (int i = 0; i < unzip.Count(); ++i) {
       const RealEntry& want = entries[static_cast<size_t>(i)];
-      ASSERT_EQ(unzip.EntryFileName(i), want.file_name) << archive;
+      ASSERT_EQ(unzip.Entry(i).file_name, want.file_name) << archive;
       const std::string got = testing::ReadFileBytes(out.File(want.file_name));
       EXPECT_EQ(got.size(), want.size) << archive << " " << want.file_name;
       EXPECT_EQ(Crc(got), want.crc) << archive << " " << want.file_name;

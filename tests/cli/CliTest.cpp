@@ -124,6 +124,18 @@ TEST_F(CliTest, RelativePathsAreTakenFromTheCurrentFolder) {
   }
 }
 
+TEST_F(CliTest, FilesThatGiveNoPlaceAreNamedWithWhatEachGave) {
+  Result r = RunProgram(
+      Cmd({"--name", "w", "--save", save, download + "/notes.csv", download + "/A.txt"}));
+  EXPECT_EQ(r.status, 0) << r.err;
+  const size_t warning = r.err.find(
+      "Saving files\nThis file gave no places:\nnotes.csv: layout not recognised\n1 places "
+      "written in ");
+  EXPECT_NE(warning, std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(" s\n           1  A.txt\n           0  notes.csv\n"), std::string::npos)
+      << r.err;
+}
+
 TEST_F(CliTest, HelpAndVersion) {
   Result r = RunProgram(Cmd({"--version"}));
   EXPECT_EQ(r.status, 0);

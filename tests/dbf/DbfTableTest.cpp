@@ -5,6 +5,7 @@
 #include <random>
 
 #include "TableTestUtil.h"
+#include "dbf/RecordFile.h"
 #include "platform/System.h"
 #include "support/FaultFileSystem.h"
 #include "support/TempDir.h"
@@ -308,6 +309,9 @@ TEST(DbfOpenTest, DamagedHeadersFailWithTheFileName) {
     EXPECT_EQ(text.rfind("Cannot open file " + path + ": damaged table header (", 0), 0u) << text;
     EXPECT_NE(text.find(c.text), std::string::npos) << text;
     EXPECT_FALSE(t.Active());
+    dbf::RecordFile reader;  // the View window's reader checks the header alike
+    EXPECT_EQ(ErrorText([&] { reader.Open(path); }), text);
+    EXPECT_FALSE(reader.IsOpen());
   }
   WriteFileBytes(dir.File("none.names"), with_u16(8, 40));  // room for no descriptor
   DbfTable t;
@@ -355,7 +359,8 @@ TEST(DbfOpenTest, RandomlyDamagedHeadersNeverCrash) {
 
 TEST(DbfStateTest, OperationsRefusedInTheWrongState) {
   TempDir dir;
-  DbfTable t;
+  // Given the program folder as its base, as the Create command gives it.
+  DbfTable t(nullptr, platform::DefaultFileSystem(), platform::ProgramFolder());
   const std::string closed = "Cannot perform this operation on a closed dataset";
   const std::string open = "Cannot perform this operation on an open dataset";
   EXPECT_EQ(ErrorText([&] { t.First(); }), closed);
@@ -385,6 +390,20 @@ TEST(DbfStateTest, OperationsRefusedInTheWrongState) {
             "Cannot create index based on field \"nosuch\"");
   t.Close();
   EXPECT_EQ(ReadFileBytes(dir.File("t.names")).size(), 194u);
+}
+
+// Without a base folder the table uses its folder texts as given.
+TEST(DbfStateTest, WithoutABaseFolderPathsStayAsGiven) {
+  DbfTable t;
+  EXPECT_EQ(t.FilePath(), "");
+  t.SetTableName("t.names");
+  EXPECT_EQ(t.FullPath(), "t.names");
+  t.SetFilePath("data");
+  EXPECT_EQ(t.FullPath(), "data/t.names");
+  t.SetFilePath("");
+  EXPECT_EQ(t.FullPath(), "t.names");
+  t.SetTableName("../names/t.names");
+  EXPECT_EQ(t.FilePath(), "../names/");
 }
 
 TEST(DbfStateTest, AppendWithoutPostAndCursorMoves) {

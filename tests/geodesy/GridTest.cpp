@@ -4,14 +4,19 @@
 
 #include <cmath>
 
-#include "geodesy/Datum.h"
+#include "support/TempDir.h"
 
 namespace toponyx::geo {
 namespace {
 
 class GridTest : public ::testing::Test {
  protected:
-  void SetUp() override { ResetDatumTable(); }
+  LatLong Utm(std::string_view zone, std::string_view hemisphere, double easting,
+              double northing) const {
+    return UtmToLatLong(table_, zone, hemisphere, easting, northing, kWgs84Datum);
+  }
+
+  DatumTable table_;
 };
 
 void ExpectZone(std::string_view zone, std::string_view hemisphere, int32_t number, char band,
@@ -60,68 +65,76 @@ TEST_F(GridTest, RoundingToFiveDecimalsGoesHalfToEven) {
 }
 
 TEST_F(GridTest, UtmExamples) {
-  double lat = 1.0, lon = 1.0;
-  UtmToLatLong("33U", "N", lat, 500000, 5000000, lon, kWgs84Datum);
-  EXPECT_EQ(lat, 45.15348);
-  EXPECT_EQ(lon, 15.0);
+  LatLong p = Utm("33U", "N", 500000, 5000000);
+  EXPECT_EQ(p.lat, 45.15348);
+  EXPECT_EQ(p.lon, 15.0);
 
-  UtmToLatLong("33", "S", lat, 500000, 10000000, lon, kWgs84Datum);
-  EXPECT_EQ(lat, 0.0);
-  EXPECT_FALSE(std::signbit(lat));
-  EXPECT_EQ(lon, 15.0);
+  p = Utm("33", "S", 500000, 10000000);
+  EXPECT_EQ(p.lat, 0.0);
+  EXPECT_FALSE(std::signbit(p.lat));
+  EXPECT_EQ(p.lon, 15.0);
 
   // The band letter decides the hemisphere unless the text is exactly "N".
-  UtmToLatLong("33L", "", lat, 500000, 5000000, lon, kWgs84Datum);
-  EXPECT_EQ(lat, -45.15348);
-  UtmToLatLong("33L", "N", lat, 500000, 5000000, lon, kWgs84Datum);
-  EXPECT_EQ(lat, 45.15348);
-  UtmToLatLong("33L", "n", lat, 500000, 5000000, lon, kWgs84Datum);
-  EXPECT_EQ(lat, -45.15348);
+  EXPECT_EQ(Utm("33L", "", 500000, 5000000).lat, -45.15348);
+  EXPECT_EQ(Utm("33L", "N", 500000, 5000000).lat, 45.15348);
+  EXPECT_EQ(Utm("33L", "n", 500000, 5000000).lat, -45.15348);
 }
 
 TEST_F(GridTest, ZonesAreNotChecked) {
-  double lat, lon;
-  UtmToLatLong("61", "N", lat, 500000, 1000000, lon, kWgs84Datum);
-  EXPECT_EQ(lon, 183.0);  // central meridian 6·61 − 183
-  UtmToLatLong("99999", "N", lat, 500000, 1000000, lon, kWgs84Datum);
+  EXPECT_EQ(Utm("61", "N", 500000, 1000000).lon, 183.0);  // central meridian 6·61 − 183
+  const auto [lat, lon] = Utm("99999", "N", 500000, 1000000);
   EXPECT_EQ(lon, 599811.0);
   EXPECT_TRUE(std::isfinite(lat));
 }
 
 TEST_F(GridTest, UpsExamples) {
-  double lat, lon;
-  UtmToLatLong("Z", "N", lat, 2000000, 1000000, lon, kWgs84Datum);
-  EXPECT_EQ(lat, 81.01066);
-  EXPECT_EQ(lon, 0.0);
+  LatLong p = Utm("Z", "N", 2000000, 1000000);
+  EXPECT_EQ(p.lat, 81.01066);
+  EXPECT_EQ(p.lon, 0.0);
 
   // The pole itself, and points straight east or west of it.
-  UtmToLatLong("", "N", lat, 2000000, 2000000, lon, kWgs84Datum);
-  EXPECT_EQ(lat, 90.0);
-  EXPECT_EQ(lon, 90.0);
-  UtmToLatLong("", "S", lat, 2000000, 2000000, lon, kWgs84Datum);
-  EXPECT_EQ(lat, -90.0);
-  EXPECT_EQ(lon, 90.0);
+  p = Utm("", "N", 2000000, 2000000);
+  EXPECT_EQ(p.lat, 90.0);
+  EXPECT_EQ(p.lon, 90.0);
+  p = Utm("", "S", 2000000, 2000000);
+  EXPECT_EQ(p.lat, -90.0);
+  EXPECT_EQ(p.lon, 90.0);
   for (bool north : {true, false}) {
-    UpsToLatLong(north, lat, lon, 2300000, 2000000, kWgs84Datum);
-    EXPECT_EQ(lon, 90.0);
-    UpsToLatLong(north, lat, lon, 1700000, 2000000, kWgs84Datum);
-    EXPECT_EQ(lon, -90.0);
+    EXPECT_EQ(UpsToLatLong(table_, north, 2300000, 2000000, kWgs84Datum).lon, 90.0);
+    EXPECT_EQ(UpsToLatLong(table_, north, 1700000, 2000000, kWgs84Datum).lon, -90.0);
   }
+}
+
+// The conversions take the ellipsoid from the table they are given: a
+// datums.dat entry on the International ellipsoid converts as the built-in
+// datum 38 on it does, and the built-in table has no such entry.
+TEST_F(GridTest, EllipsoidComesFromTheGivenTable) {
+  testing::TempDir dir;
+  testing::WriteFileBytes(dir.File("datums.dat"), "On International,14\n");
+  DatumTable loaded;
+  ASSERT_EQ(loaded.LoadDatumFile(dir.path()), 121);
+  const LatLong international = UtmToLatLong(table_, "33U", "N", 400000, 5000000, 38);
+  const LatLong from_loaded = UtmToLatLong(loaded, "33U", "N", 400000, 5000000, 121);
+  EXPECT_EQ(from_loaded.lat, international.lat);
+  EXPECT_EQ(from_loaded.lon, international.lon);
+  const LatLong from_built_in = UtmToLatLong(table_, "33U", "N", 400000, 5000000, 121);
+  EXPECT_EQ(from_built_in.lat, Utm("33U", "N", 400000, 5000000).lat);
+  EXPECT_NE(from_built_in.lat, from_loaded.lat);
 }
 
 // The Ordnance Survey's worked example for its National Grid (true origin
 // 49N 2W, scale 0.9996012717, false origin 400 000 m E, -100 000 m N):
 // E 651 409.903, N 313 177.270 is 52°39′27.2531″N, 1°43′4.5177″E on Airy 1830.
 TEST_F(GridTest, TransverseMercatorWithAnOriginLatitude) {
-  double lat, lon;
-  TmToLatLong(lat, lon, kOrdnanceSurveyDatum, 651409.903 - 400000.0, 313177.270 + 100000.0, 49.0,
-              -2.0, 0.9996012717);
+  const auto [lat, lon] = TmToLatLong(table_, kOrdnanceSurveyDatum, 651409.903 - 400000.0,
+                                      313177.270 + 100000.0, 49.0, -2.0, 0.9996012717);
   // The series are good to a few millimetres (5e-8 degrees).
   EXPECT_NEAR(lat, 52.0 + 39.0 / 60.0 + 27.2531 / 3600.0, 5e-8);
   EXPECT_NEAR(lon, 1.0 + 43.0 / 60.0 + 4.5177 / 3600.0, 5e-8);
-  TmToLatLong(lat, lon, kOrdnanceSurveyDatum, 0.0, 0.0, 49.0, -2.0, 0.9996012717);
-  EXPECT_NEAR(lat, 49.0, 1e-8);
-  EXPECT_EQ(lon, -2.0);
+  const LatLong origin =
+      TmToLatLong(table_, kOrdnanceSurveyDatum, 0.0, 0.0, 49.0, -2.0, 0.9996012717);
+  EXPECT_NEAR(origin.lat, 49.0, 1e-8);
+  EXPECT_EQ(origin.lon, -2.0);
 }
 
 }  // namespace

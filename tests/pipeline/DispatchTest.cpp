@@ -17,28 +17,27 @@ struct Call {
 };
 std::vector<Call> calls;
 
-void Record(const char* reader, pipeline::BuildContext& ctx) {
-  Call c{reader, ctx.Current().name, ctx.line, "", ctx.world_gns_header};
+void Record(const char* reader, readers::ReaderInput& in) {
+  Call c{reader, std::string(in.name), in.line, "",
+         in.found.format == readers::Format::kWorldGns &&
+             in.found.gns_layout == readers::GnsLayout::kOlder};
   std::string line;
-  if (!ctx.input.Eof()) {
-    ctx.input.ReadTextLine(line);
+  if (!in.file.Eof()) {
+    in.file.ReadTextLine(line);
     c.next_line = line;
   }
-  while (!ctx.input.Eof()) ctx.input.ReadTextLine(line);
+  while (!in.file.Eof()) in.file.ReadTextLine(line);
   calls.push_back(c);
 }
 
-const pipeline::ReaderTable kRecorders{
-    [](pipeline::BuildContext& c) { Record("usa-text", c); },
-    [](pipeline::BuildContext& c) { Record("usa-plain", c); },
-    [](pipeline::BuildContext& c) { Record("world", c); },
-    [](pipeline::BuildContext& c) { Record("geonames", c); },
-    [](pipeline::BuildContext& c) { Record("os", c); },
-    [](pipeline::BuildContext& c) {
-      Record("waypoint", c);
-      c.waypoint_header = false;
-    },
-    [](pipeline::BuildContext& c) { Record("tpx", c); },
+const readers::ReaderTable kRecorders{
+    [](readers::ReaderInput& in, readers::ReaderRun&) { Record("usa-text", in); },
+    [](readers::ReaderInput& in, readers::ReaderRun&) { Record("usa-plain", in); },
+    [](readers::ReaderInput& in, readers::ReaderRun&) { Record("world", in); },
+    [](readers::ReaderInput& in, readers::ReaderRun&) { Record("geonames", in); },
+    [](readers::ReaderInput& in, readers::ReaderRun&) { Record("os", in); },
+    [](readers::ReaderInput& in, readers::ReaderRun&) { Record("waypoint", in); },
+    [](readers::ReaderInput& in, readers::ReaderRun&) { Record("tpx", in); },
 };
 
 class DispatchTest : public BuildFixture {
@@ -168,13 +167,13 @@ TEST_F(DispatchTest, MissingStagedFileAndMissingCodeListEndTheRun) {
 }
 
 TEST(FileExtensionTest, LastDotWithoutSeparatorAfterIt) {
-  EXPECT_EQ(pipeline::FileExtension("a.b.TXT"), ".TXT");
-  EXPECT_EQ(pipeline::LowerExtension("Archive.ZIP"), ".zip");
-  EXPECT_EQ(pipeline::FileExtension("noext"), "");
-  EXPECT_EQ(pipeline::FileExtension("dir.d\\file"), "");
-  EXPECT_EQ(pipeline::FileExtension("c.d:x"), "");
-  EXPECT_EQ(pipeline::FileExtension(".usa"), ".usa");
-  EXPECT_EQ(pipeline::FileExtension("name."), ".");
+  EXPECT_EQ(readers::FileExtension("a.b.TXT"), ".TXT");
+  EXPECT_EQ(readers::LowerExtension("Archive.ZIP"), ".zip");
+  EXPECT_EQ(readers::FileExtension("noext"), "");
+  EXPECT_EQ(readers::FileExtension("dir.d\\file"), "");
+  EXPECT_EQ(readers::FileExtension("c.d:x"), "");
+  EXPECT_EQ(readers::FileExtension(".usa"), ".usa");
+  EXPECT_EQ(readers::FileExtension("name."), ".");
 }
 
 }  // namespace

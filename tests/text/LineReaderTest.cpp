@@ -124,6 +124,52 @@ TEST(TextFileTest, BlockCallbackReportsBytesRead) {
   EXPECT_EQ(seen, (std::vector<uint64_t>{16, 32, 48, 50}));
 }
 
+// UTF-16 of a text of code points, in either byte order, after its mark.
+std::string Utf16(const std::vector<uint32_t>& text, bool little) {
+  std::string out = little ? "\xFF\xFE" : "\xFE\xFF";
+  auto unit = [&](uint32_t u) {
+    const char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+    out += little ? std::string{lo, hi} : std::string{hi, lo};
+  };
+  for (uint32_t cp : text) {
+    if (cp >= 0x10000) {
+      unit(0xD800 + ((cp - 0x10000) >> 10));
+      unit(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    } else {
+      unit(cp);
+    }
+  }
+  return out;
+}
+
+TEST(TextFileTest, ByteOrderMarksDecideTheText) {
+  // "Hā‘e" CR LF, a character beyond the 16-bit range, LF, a lone low
+  // surrogate, CR LF, and a high surrogate cut short by the end.
+  std::vector<uint32_t> text = {'H', 0x101,  0x2018, 'e',  '\r', '\n', 0x1F30B, '\n',
+                                'x', 0xDC00, 'y',    '\r', '\n', 'z',  0xD800};
+  const Lines expected = {
+      "H\xC4\x81\xE2\x80\x98"
+      "e",
+      "\xF0\x9F\x8C\x8B", "x\xEF\xBF\xBDy", "z\xEF\xBF\xBD"};
+  for (bool little : {true, false}) {
+    for (Rule rule : {Rule::kTextLine, Rule::kStandard})
+      ExpectLines(Utf16(text, little), rule, expected);
+  }
+  // A UTF-8 mark is passed over; without a mark the bytes come as they are.
+  ExpectLines("\xEF\xBB\xBFone\ntwo", Rule::kStandard, {"one", "two"});
+  ExpectLines("\xEFone\n", Rule::kStandard, {"\xEFone"});
+  TempDir dir;
+  WriteFileBytes(dir.File("a.txt"), Utf16({'a', '\n', 'b'}, true));
+  TextFile f;
+  ASSERT_TRUE(f.Open(dir.File("a.txt")));
+  std::string line;
+  f.ReadLine(line);
+  EXPECT_TRUE(f.IsUtf8());
+  f.Rewind();  // the mark is taken again
+  f.ReadLine(line);
+  EXPECT_EQ(line, "a");
+}
+
 TEST(TextFileTest, EndlessLinesAreCutInBoundedMemory) {
   TempDir dir;
   const std::string path = dir.File("long.txt");

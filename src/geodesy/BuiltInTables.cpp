@@ -2,7 +2,7 @@
 // built-in datums. The order of both tables is part of the interface:
 // datum files and callers address entries by index (20 is the WGS 84
 // ellipsoid, 118 the WGS 84 datum, 88 the Ordnance Survey datum).
-#include "geodesy/DatumTables.h"
+#include "geodesy/BuiltInTables.h"
 
 namespace toponyx::geo::tables {
 
