@@ -142,13 +142,13 @@ int main(int argc, char** argv) {
   Report("whole run", all);
   Report("progress window", paints.Gaps(), "paints");
 
-  // Cancel at half the input (the bar's reading part runs from 3 % to 48 %).
+  // Cancel at half the input (the bar's reading part runs from 3 % to 50 %).
   TDlgfm2* progress = forms.Dlgfm2();
   double pressed_at = -1;
   QTimer canceller;
   canceller.setInterval(1);
   QObject::connect(&canceller, &QTimer::timeout, [&] {
-    if (pressed_at >= 0 || !progress->isVisible() || progress->RunBar()->value() < 255) return;
+    if (pressed_at >= 0 || !progress->isVisible() || progress->RunBar()->value() < 265) return;
     pressed_at = static_cast<double>(clock.nsecsElapsed()) / 1e6;
     progress->CancelButton()->click();
   });

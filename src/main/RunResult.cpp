@@ -29,7 +29,8 @@ RunResult DescribeRun(const pipeline::BuildOutcome& outcome, const QString& name
   RunResult r;
   switch (outcome.status) {
     case pipeline::BuildStatus::kSucceeded: {
-      const QStringList warnings = RunWarnings(outcome);
+      QStringList warnings;
+      for (const std::string& w : outcome.warnings) warnings << QString::fromStdString(w);
       r.line = WrittenLine(outcome, shown_path, seconds);
       r.details = WrittenLine(outcome, QDir::toNativeSeparators(names_path), seconds);
       r.kind = RunResult::kWritten;

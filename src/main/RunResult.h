@@ -14,7 +14,7 @@ struct RunResult {
   enum Kind { kWritten, kWrittenWithWarnings, kCancelled, kNotWritten };
   Kind kind = kNotWritten;
   QString line;     // "2,500,000 places written to /home/user/maps/world.names in 38 s"
-  QString details;  // the line with the full path, then each warning of the run
+  QString details;  // the line with the full path, then each per-file warning of the run
 };
 
 // How the run ended; shown_path stands for names_path in the line.
@@ -30,15 +30,5 @@ bool FitsInto(const QString& text, const QFont& font, int width, int lines);
 
 // "Replace the existing database world.names?"
 QString ReplaceDatabaseQuestion(const QString& names_file);
-
-// The per-file warnings of a run, where the outcome carries them.
-template <typename Outcome>
-QStringList RunWarnings(const Outcome& outcome) {
-  QStringList warnings;
-  if constexpr (requires { outcome.warnings; }) {
-    for (const auto& w : outcome.warnings) warnings << QString::fromStdString(w);
-  }
-  return warnings;
-}
 
 }  // namespace toponyx::desktop
