@@ -1,4 +1,4 @@
-// A Create run as the desktop program shows it: Cancel (button and Esc)
+// A Create run as the desktop program shows it: Cancel (button, Esc, close box)
 // keeps the earlier database and leaves no file of the run behind, the
 // bar follows the whole run, the question before a database is replaced,
 // the result line; and the arithmetic and texts behind bar and line.
@@ -93,7 +93,7 @@ class RunTest : public QObject {
     const std::string names = ReadFileBytes(r.save + "/world.names");
     const std::string types = ReadFileBytes(r.save + "/world.types");
 
-    for (const char* how : {"button", "Esc"}) {
+    for (const char* how : {"button", "Esc", "close box"}) {
       TickOnly(r.main()->FileList(), "many.zip");
       r.s->prompter.questions.clear();
       TDlgfm2* progress = r.progress();
@@ -111,8 +111,11 @@ class RunTest : public QObject {
         QVERIFY(progress->CancelButton()->isEnabled());
         if (QString(how) == "button") {
           QTest::mouseClick(progress->CancelButton(), Qt::LeftButton);
-        } else {
+        } else if (QString(how) == "Esc") {
           QTest::keyClick(progress, Qt::Key_Escape);
+        } else {
+          progress->close();
+          QVERIFY(progress->isVisible());  // it closes when the run has ended
         }
         while_stopping = progress->RunText()->text();
       });
