@@ -148,6 +148,8 @@ TFilterComboBox::TFilterComboBox(QWidget* parent) : QComboBox(parent) {
   addItem(QStringLiteral("All Data Files (*.zip) (*.gz) (*.txt) (*.wpt) (*.tpx)"));
   addItem(QStringLiteral("Carthovista Waypoint Files (*.wpt)"));
   addItem(QStringLiteral("Toponyx Text Files (*.tpx)"));
+  addItem(QStringLiteral("All Data Files and Today's Downloads (*.zip) (*.gz) (*.txt) (*.wpt) "
+                         "(*.tpx) (*.csv) (*.gpx)"));
 }
 
 QString TFilterComboBox::MaskAt(int index) {
@@ -158,6 +160,8 @@ QString TFilterComboBox::MaskAt(int index) {
       return QStringLiteral("*.wpt");
     case 2:
       return QStringLiteral("*.tpx");
+    case 3:
+      return QStringLiteral("*.zip;*.gz;*.txt;*.wpt;*.tpx;*.csv;*.gpx");
     default:
       return {};
   }

@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QGuiApplication>
@@ -231,12 +232,17 @@ QStringList TMainfm::ListDownloadFolder() const {
 void TMainfm::RefreshFileList() {
   // A folder that was removed and made again is watched anew.
   if (download_watch_->directories().isEmpty()) WatchDownloadFolder();
-  const QStringList names = ListDownloadFolder();
+  QStringList names = ListDownloadFolder();
   QStringList shown, ticked;
   for (int i = 0; i < ui_->LB1->count(); ++i) {
     const QListWidgetItem* item = ui_->LB1->item(i);
     shown << item->text();
     if (item->checkState() == Qt::Checked) ticked << item->text();
+    // A download dropped onto the list stays while its file does.
+    if (item->checkState() == Qt::Checked && !names.contains(item->text()) &&
+        QFileInfo(QDir(DownloadFolder()).filePath(item->text())).isFile()) {
+      names << item->text();
+    }
   }
   QStringList sorted_names = names, sorted_shown = shown;
   sorted_names.sort();
@@ -281,13 +287,24 @@ void TMainfm::TakeDroppedPaths(const QStringList& paths) {
   } else {
     RefreshFileList();
   }
+  // The files dropped are ticked; one the list's filter leaves out but a
+  // run reads (a CSV or GPX download) joins the list.
+  QStringList names, ticked;
+  for (int i = 0; i < ui_->LB1->count(); ++i) {
+    names << ui_->LB1->item(i)->text();
+    if (ui_->LB1->item(i)->checkState() == Qt::Checked) ticked << names.back();
+  }
   for (const QString& path : paths) {
     const QFileInfo file(path);
     if (!file.isFile() || file.absolutePath() != folder) continue;
-    for (QListWidgetItem* item : ui_->LB1->findItems(file.fileName(), Qt::MatchExactly)) {
-      item->setCheckState(Qt::Checked);
+    const QString name = file.fileName();
+    if (!names.contains(name)) {
+      if (!pipeline::MatchesFileMask(name.toStdString(), pipeline::kAllInputFilesMask)) continue;
+      names << name;
     }
+    ticked << name;
   }
+  FillFileList(names, ticked);
 }
 
 void TMainfm::dragEnterEvent(QDragEnterEvent* event) {

@@ -207,15 +207,18 @@ class ReachTest : public QObject {
     QCOMPARE(Items(s.LB1()), (QStringList{"one.zip", "two.gz"}));
     QCOMPARE(Ticked(s.LB1()), QStringList{});
 
-    // Files of another folder: that folder, with them ticked (a file that
-    // is no data file is passed over).
-    Drop(s.main(), {Q(f.download + "/c.wpt"), Q(f.download + "/a.tpx"), Q(f.download + "/x.csv")});
+    // Files of another folder: that folder, with them ticked; a CSV
+    // download, which the list's filter leaves out, joins the list (a file
+    // that a run does not read is passed over).
+    WriteFileBytes(f.download + "/notes.doc", "x");
+    Drop(s.main(), {Q(f.download + "/c.wpt"), Q(f.download + "/a.tpx"), Q(f.download + "/x.csv"),
+                    Q(f.download + "/notes.doc")});
     QCOMPARE(s.main()->DownloadFolder(), Q(f.download));
-    QCOMPARE(Items(s.LB1()), (QStringList{"a.tpx", "b.txt", "c.wpt"}));
-    QCOMPARE(Ticked(s.LB1()), (QStringList{"a.tpx", "c.wpt"}));
+    QCOMPARE(Items(s.LB1()), (QStringList{"a.tpx", "b.txt", "c.wpt", "x.csv"}));
+    QCOMPARE(Ticked(s.LB1()), (QStringList{"a.tpx", "c.wpt", "x.csv"}));
     // One more of the same folder: added to the ticks.
     Drop(s.main(), {Q(f.download + "/b.txt")});
-    QCOMPARE(Ticked(s.LB1()), (QStringList{"a.tpx", "b.txt", "c.wpt"}));
+    QCOMPARE(Ticked(s.LB1()), (QStringList{"a.tpx", "b.txt", "c.wpt", "x.csv"}));
   }
 
   void KeyboardAndWebButton() {

@@ -76,7 +76,11 @@ class WindowsTest : public QObject {
     QCOMPARE(Ticks(s.LB1()), QList<bool>(7, false));
     TDlgfm* dlg = s.forms->Dlgfm();
     QCOMPARE(dlg->FilterComboBox1()->currentIndex(), 1);
-    QCOMPARE(dlg->FilterComboBox1()->count(), 3);
+    // The written three, then today's downloads beside every data file.
+    QCOMPARE(dlg->FilterComboBox1()->count(), 4);
+    QCOMPARE(dlg->FilterComboBox1()->itemText(3),
+             QString("All Data Files and Today's Downloads (*.zip) (*.gz) (*.txt) (*.wpt) (*.tpx) "
+                     "(*.csv) (*.gpx)"));
     QCOMPARE(dlg->FilterComboBox1()->itemText(0),
              QString("All Data Files (*.zip) (*.gz) (*.txt) (*.wpt) (*.tpx)"));
     QCOMPARE(dlg->FilterComboBox1()->itemText(1), QString("Carthovista Waypoint Files (*.wpt)"));
