@@ -224,6 +224,15 @@ class RunTest : public QObject {
     QVERIFY(r.main()->Control("ResultLine")->toolTip().contains(Q(r.save + "/world.names")));
     QVERIFY(r.s->prompter.boxes.empty());
 
+    // A file that gives no place is named in the result, not in a box.
+    WriteFileBytes(f.download + "/notes.csv", "just,some,columns\n");
+    r.main()->TakeDroppedPaths({Q(f.download + "/notes.csv")});  // ticked beside home.tpx
+    r.s->prompter.answers = {true};
+    r.main()->bCreateClick();
+    QVERIFY(r.s->prompter.boxes.empty());
+    QVERIFY2(r.main()->ResultText().endsWith(", 1 warning: notes.csv: layout not recognised"),
+             qPrintable(r.main()->ResultText()));
+
     // A failed run says so, and the error box follows.
     std::filesystem::remove(r.save + "/world.names");
     std::filesystem::create_directory(r.save + "/world.names");  // in the way of the rename
