@@ -51,7 +51,7 @@ whole_build() {
   local label=$1 lines=$2 sep=$3 key=$4 select=$5
   shift 5
   local files=("$@") bytes=0 t t_sort="" t_build="" rss_kb=0 t_ogr="" rss_ogr="" places rss
-  for f in "${files[@]}"; do bytes=$((bytes + $(stat -c %s "$f"))); done
+  for f in "${files[@]}"; do bytes=$((bytes + $(stat -L -c %s "$f"))); done
   echo "== whole build, $label: $lines lines, $((bytes / 1000000)) MB"
   cat "${files[@]}" > /dev/null  # the page cache holds it for everyone alike
   for round in 1 2 3; do

@@ -249,9 +249,10 @@ void DbfFile::AppendRecords(const char* records, uint32_t n) {
   if (n > std::numeric_limits<uint32_t>::max() - record_count_) {
     throw TableError("Cannot write file " + path_ + ": the table holds the most records it can");
   }
-  if (!file_->WriteAt(Offset(record_count_ + 1), records, size_t{n} * record_length_)) {
-    ThrowWrite();
-  }
+  const uint64_t at = Offset(record_count_ + 1);
+  const size_t bytes = size_t{n} * record_length_;
+  if (!file_->WriteAt(at, records, bytes)) ThrowWrite();
+  file_->StartWriteback(at, bytes);
   record_count_ += n;
 }
 

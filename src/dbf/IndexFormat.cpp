@@ -297,6 +297,11 @@ void IndexFile::LoadBlock(RunReader& s, uint32_t block) {
   const uint64_t start = uint64_t{block} * block_bytes_;
   const size_t bytes = static_cast<size_t>(std::min<uint64_t>(block_bytes_, s.bytes - start));
   if (s.data.size() < block_bytes_) s.data.resize(block_bytes_);
+  if (discard_passed_ && s.loaded >= 0 && block > s.loaded) {
+    // Passed for good: its storage goes back (see DiscardPassedBlocks).
+    const uint64_t passed = uint64_t(s.loaded) * block_bytes_;
+    file_->Discard(s.offset + passed, (uint64_t{block} * block_bytes_) - passed);
+  }
   s.loaded = -1;
   const int64_t got = file_->ReadAt(s.offset + start, s.data.data(), bytes);
   if (got < 0) ThrowRead(nullptr);

@@ -187,6 +187,12 @@ class IndexFile {
   // one, else "".
   std::string Release();
 
+  // For a single walk forward through the whole index (the ordered copy):
+  // every block a run reader leaves behind is given back to the system,
+  // so that the used-up part of this working file need never be written
+  // to the disk. A block left behind reads as damaged afterwards.
+  void DiscardPassedBlocks() { discard_passed_ = true; }
+
   // Writes one run, block by block, at the end of the file.
   class RunWriter {
    public:
@@ -253,9 +259,10 @@ class IndexFile {
   size_t block_bytes_ = 0;
   uint64_t data_start_ = 0;
   std::vector<IndexRun> runs_;
-  uint64_t end_ = 0;         // where the next run goes
-  bool dirty_ = false;       // directory on disk out of date
-  std::vector<char> probe_;  // the start of a block, read by SeekAfter
+  uint64_t end_ = 0;             // where the next run goes
+  bool dirty_ = false;           // directory on disk out of date
+  std::vector<char> probe_;      // the start of a block, read by SeekAfter
+  bool discard_passed_ = false;  // see DiscardPassedBlocks
 };
 
 }  // namespace toponyx::dbf

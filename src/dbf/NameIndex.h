@@ -75,6 +75,10 @@ class NameIndex {
   }
   void Decode(const char* entry, char* record) const { format_.Decode(entry, record); }
 
+  // The walk that follows goes forward once through the whole index: the
+  // index file's blocks are given back as they are passed.
+  void DiscardPassedBlocks() { file_.DiscardPassedBlocks(); }
+
   // Adds the entry of a record posted after the build.
   void Insert(const char* record, uint32_t recno);
   // Records deleted after the build (their copies still show them live).

@@ -58,6 +58,7 @@ uint64_t CopyInNameOrder(dbf::NameIndex& index, dbf::DbfTable& output, const std
 
   const uint64_t total = index.size();
   uint64_t copied = 0;
+  index.DiscardPassedBlocks();  // nobody reads temp.ndx again: none of it need reach the disk
   for (bool more = index.First(); more; more = index.Next()) {
     const char* entry = index.Entry();
     char* record = filling.data() + size_t{filled} * kPlaceRecordLength;

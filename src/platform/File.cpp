@@ -92,6 +92,16 @@ class PosixFile final : public File {
 
   bool Flush() override { return true; }  // writes go straight to the system
 
+  void StartWriteback(uint64_t offset, uint64_t length) override {
+    ::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(length),
+                      SYNC_FILE_RANGE_WRITE);
+  }
+
+  bool Discard(uint64_t offset, uint64_t length) override {
+    return ::fallocate(fd_, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset),
+                       static_cast<off_t>(length)) == 0;
+  }
+
   bool Close() override {
     if (fd_ < 0) return true;
     int r = ::close(fd_);

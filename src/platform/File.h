@@ -36,6 +36,23 @@ class File {
   virtual int64_t Size() = 0;
   virtual bool Truncate(uint64_t size) = 0;
   virtual bool Flush() = 0;
+  // Starts writing length bytes from offset to the disk without waiting
+  // for it: a long sequential write then never gathers more unwritten data
+  // than the system will hold, so it does not stall (the rename of a
+  // finished database waits for nothing). Does nothing where the system
+  // cannot.
+  virtual void StartWriteback(uint64_t offset, uint64_t length) {
+    (void)offset;
+    (void)length;
+  }
+  // Gives back the storage of length bytes from offset: they read as zero
+  // afterwards, and what was written there need never reach the disk (a
+  // working file's part that is used up). False where the system cannot.
+  virtual bool Discard(uint64_t offset, uint64_t length) {
+    (void)offset;
+    (void)length;
+    return false;
+  }
   // Releases the file. False when the system reported an error; a second call
   // does nothing and returns true.
   virtual bool Close() = 0;

@@ -27,6 +27,12 @@ class FaultFile final : public platform::File {
   int64_t Size() override { return inner_->Size(); }
   bool Truncate(uint64_t size) override { return inner_->Truncate(size); }
   bool Flush() override { return inner_->Flush(); }
+  bool Discard(uint64_t offset, uint64_t length) override {
+    return inner_->Discard(offset, length);
+  }
+  void StartWriteback(uint64_t offset, uint64_t length) override {
+    inner_->StartWriteback(offset, length);
+  }
   bool Close() override {
     bool ok = inner_->Close();
     if (fs_.CloseFails()) {
