@@ -47,14 +47,18 @@ max_len() {
 }
 
 if [ ! -f "$build/build.ninja" ]; then
+  mkdir -p "$build"
   cmake -S "$here" -B "$build" -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOPONYX_BUILD_FUZZ=ON -DTOPONYX_BUILD_GUI=OFF \
-    -DTOPONYX_BUILD_TESTS=OFF -DTOPONYX_BUILD_BENCH=OFF > "$build.configure.log" 2>&1 || {
-    cat "$build.configure.log" >&2
+    -DTOPONYX_BUILD_TESTS=OFF -DTOPONYX_BUILD_BENCH=OFF > "$build/configure.log" 2>&1 || {
+    cat "$build/configure.log" >&2
     exit 1
   }
 fi
-cmake --build "$build" -j2 --target "${chosen[@]/#/fuzz_}" > /dev/null
+cmake --build "$build" -j2 --target "${chosen[@]/#/fuzz_}" > "$build/build.log" 2>&1 || {
+  cat "$build/build.log" >&2
+  exit 1
+}
 
 status=0
 for target in "${chosen[@]}"; do
