@@ -1,17 +1,21 @@
-// How often the desktop program lets its windows repaint during a Create
-// run on the GUI thread.
+// How often the desktop program's windows can repaint during a Create run,
+// and how soon Cancel stops one.
 //   bench_repaint_gaps <folder> [lines]
 // Writes <folder>/downloads/big.tpx (3 000 000 places by default) unless it
 // is there, runs Create through the main window with the real progress
-// window, and records every moment the event loop got control (a timer of
-// 0 ms fires at each of them). Prints the largest gaps while the input was
-// read (stage 2 before its tick) and over the whole run.
+// window, and records every moment the GUI thread's event loop got control
+// (a timer of 0 ms fires at each of them) and every paint of the progress
+// window. Prints the largest gaps while the input was read (stage 2 before
+// its tick) and over the whole run. Then runs again and presses Cancel
+// when half the input is read: prints how long the run took to end.
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -39,7 +43,30 @@ class SilentPrompter final : public Prompter {
   bool Confirm(QWidget*, const QString&, const QString&) override { return true; }
 };
 
-void Report(const char* what, std::vector<double> gaps) {
+// The moments a widget was painted, in milliseconds of the clock.
+class PaintLog final : public QObject {
+ public:
+  PaintLog(QWidget* watched, const QElapsedTimer& clock) : clock_(clock) {
+    watched->installEventFilter(this);
+  }
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint) {
+      times.push_back(static_cast<double>(clock_.nsecsElapsed()) / 1e6);
+    }
+    return QObject::eventFilter(watched, event);
+  }
+  std::vector<double> Gaps() const {
+    std::vector<double> gaps;
+    for (size_t i = 1; i < times.size(); ++i) gaps.push_back(times[i] - times[i - 1]);
+    return gaps;
+  }
+  std::vector<double> times;
+
+ private:
+  const QElapsedTimer& clock_;
+};
+
+void Report(const char* what, std::vector<double> gaps, const char* unit = "repaint chances") {
   if (gaps.empty()) {
     std::printf("%s: no gaps recorded\n", what);
     return;
@@ -48,8 +75,8 @@ void Report(const char* what, std::vector<double> gaps) {
   auto at = [&](double q) {
     return gaps[static_cast<size_t>(q * static_cast<double>(gaps.size() - 1))];
   };
-  std::printf("%s: %zu repaint chances, gap median %.1f ms, 99%% %.1f ms, largest %.1f ms\n", what,
-              gaps.size(), at(0.5), at(0.99), gaps.back());
+  std::printf("%s: %zu %s, gap median %.1f ms, 99%% %.1f ms, largest %.1f ms\n", what, gaps.size(),
+              unit, at(0.5), at(0.99), gaps.back());
 }
 
 }  // namespace
@@ -105,6 +132,7 @@ int main(int argc, char** argv) {
     last = now;
   });
   clock.start();
+  PaintLog paints(forms.Dlgfm2(), clock);
   probe.start();
   main->bCreateClick();
   probe.stop();
@@ -112,5 +140,28 @@ int main(int argc, char** argv) {
               static_cast<unsigned long long>(main->LastOutcome().places));
   Report("while reading (stage 2)", reading);
   Report("whole run", all);
+  Report("progress window", paints.Gaps(), "paints");
+
+  // Cancel at half the input (the bar's reading part runs from 3 % to 50 %).
+  TDlgfm2* progress = forms.Dlgfm2();
+  double pressed_at = -1;
+  QTimer canceller;
+  canceller.setInterval(1);
+  QObject::connect(&canceller, &QTimer::timeout, [&] {
+    if (pressed_at >= 0 || !progress->isVisible() || progress->RunBar()->value() < 265) return;
+    pressed_at = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    progress->CancelButton()->click();
+  });
+  canceller.start();
+  main->bCreateClick();
+  const double ended_at = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+  canceller.stop();
+  const bool cancelled = main->LastOutcome().status == toponyx::pipeline::BuildStatus::kCancelled;
+  if (pressed_at < 0 || !cancelled) {
+    std::printf("cancel: the run was not cancelled\n");
+    return 1;
+  }
+  std::printf("cancel at half the input: the run ended %.1f ms after Cancel was pressed\n",
+              ended_at - pressed_at);
   return 0;
 }

@@ -244,11 +244,15 @@ void DbfFile::AppendRecord(const char* record) {
   ++record_count_;
 }
 
-void DbfFile::SetWriteBuffer(size_t bytes) {
+void DbfFile::AppendRecords(const char* records, uint32_t n) {
   WriteQueued();
-  queued_.clear();
-  queue_capacity_ =
-      static_cast<uint32_t>(std::max<size_t>(1, bytes / std::max<uint32_t>(record_length_, 1)));
+  if (n > std::numeric_limits<uint32_t>::max() - record_count_) {
+    throw TableError("Cannot write file " + path_ + ": the table holds the most records it can");
+  }
+  if (!file_->WriteAt(Offset(record_count_ + 1), records, size_t{n} * record_length_)) {
+    ThrowWrite();
+  }
+  record_count_ += n;
 }
 
 void DbfFile::WriteQueued() {

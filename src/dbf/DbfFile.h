@@ -72,8 +72,9 @@ class DbfFile {
   // is thrown as "Cannot write file <path>: <reason>" and leaves the record
   // unqueued; the records queued before stay queued for the next attempt.
   void AppendRecord(const char* record);
-  // The bytes of records queued before they are written (256 KiB unless set).
-  void SetWriteBuffer(size_t bytes);
+  // Writes n records of RecordLength() bytes at the end at once (the
+  // queued ones first); a failure as AppendRecord's.
+  void AppendRecords(const char* records, uint32_t n);
   // Writes the queued records; on a failure they stay queued.
   void WriteQueued();
   // Writes the deleted flag of record recno at once.

@@ -165,7 +165,18 @@ void RunSorter::SortAndWrite(const char* base, uint32_t n, uint32_t first) {
             digit, less);
   const EntryFormat& format = file_.format();
   IndexFile::RunWriter out(file_);
-  for (const SortItem& item : items) {
+  // The records are taken in key order, all over the block: the one a few
+  // places ahead is fetched while this one is encoded.
+  constexpr size_t kAhead = 8;
+  const size_t count = items.size();
+  for (size_t i = 0; i < count; ++i) {
+    if (i + kAhead < count) {
+      const char* ahead = base + size_t{items[i + kAhead].index} * length;
+      __builtin_prefetch(ahead);
+      __builtin_prefetch(ahead + 64);
+      __builtin_prefetch(ahead + 128);
+    }
+    const SortItem& item = items[i];
     out.Commit(format.Encode(base + size_t{item.index} * length, first + item.index, out.Room()));
   }
   file_.runs().push_back(out.Finish());

@@ -6,19 +6,16 @@
 // table to read back. Memory: two blocks and the sort's arrays.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
-#include <exception>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "dbf/IndexFormat.h"
 #include "dbf/IndexRunBuilder.h"
 #include "dbf/NameIndex.h"
 #include "platform/File.h"
+#include "platform/Worker.h"
 
 namespace toponyx::dbf {
 
@@ -47,29 +44,18 @@ class StreamingIndex {
   std::unique_ptr<NameIndex> Finish(const IndexProgress& progress);
 
  private:
-  void Hand();      // the full block to the sorter
-  void Wait();      // until the sorter is idle; rethrows its failure
-  void SortLoop();  // the sorter thread
+  void Hand();  // the full block to the sorter
 
   IndexOptions options_;
   IndexFile file_;
   size_t record_length_;
   uint32_t per_run_;
   std::vector<char> fill_;  // the block being filled
+  std::vector<char> work_;  // the block being sorted
   uint32_t filled_ = 0;
   uint32_t count_ = 0;
   RunSorter sorter_;
-
-  // The block being sorted, and the handshake with the sorter thread.
-  std::vector<char> work_;
-  uint32_t work_count_ = 0;
-  uint32_t work_first_ = 0;
-  bool busy_ = false;
-  bool stop_ = false;
-  std::exception_ptr failure_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::thread thread_;
+  platform::Worker sort_;  // last: it goes first, after its job in hand
 };
 
 }  // namespace toponyx::dbf

@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTextDocumentFragment>
 
 #include "ui_AboutBox.h"
 
@@ -21,6 +22,13 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui
   bold.setBold(true);
   ui_->Version->setFont(bold);
   ui_->Version->setText(QStringLiteral("Version : 1.10a"));
+  QFont small = font();
+  small.setPixelSize(11);
+  ui_->Licence->setFont(small);
+  const QString address = QString::fromLatin1(kProgramWebAddress);
+  ui_->Licence->setText(
+      QStringLiteral("Free software under the MIT licence<br><a href=\"%1\">%2</a>")
+          .arg(address, address.chopped(1)));
   // Esc (reject), the close box and Close all close the window.
   connect(ui_->OKButton, &QPushButton::clicked, this, &QDialog::accept);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -32,6 +40,10 @@ TAboutBox::~TAboutBox() = default;
 
 QString TAboutBox::VersionText() const {
   return ui_->Version->text();
+}
+
+QString TAboutBox::LicenceText() const {
+  return QTextDocumentFragment::fromHtml(ui_->Licence->text()).toPlainText();
 }
 
 bool TAboutBox::HasPictures() const {

@@ -1,4 +1,5 @@
-// TAboutBox: the program's two pictures and its version.
+// TAboutBox: the program's two pictures, its version, its licence and its
+// web address.
 #pragma once
 
 #include <QDialog>
@@ -10,6 +11,8 @@ class TAboutBox;
 
 namespace toponyx::desktop {
 
+inline constexpr char kProgramWebAddress[] = "https://toponyx.example.org/";
+
 class TAboutBox : public QDialog {
   Q_OBJECT
 
@@ -17,6 +20,8 @@ class TAboutBox : public QDialog {
   explicit TAboutBox(QWidget* parent = nullptr);
   ~TAboutBox() override;
   QString VersionText() const;
+  // The line under the version: licence and web address, as shown.
+  QString LicenceText() const;
   bool HasPictures() const;
 
  private:

@@ -95,7 +95,7 @@ void TDlgfm::OKBtnClick() {
     QDir().mkpath(download);  // a failure is ignored
   }
   mainfm_->SetDownloadFolder(download);
-  mainfm_->ReplaceFileList(ui_->FLB1->Items());
+  mainfm_->ReplaceFileList(ui_->FLB1->Items(), ui_->FLB1->Mask());
   accept();
 }
 

@@ -1,10 +1,13 @@
 #include "main/Dlgfm2.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
+#include <cmath>
 
 #include "main/Glyphs.h"
 #include "ui_Dlgfm2.h"
@@ -28,6 +31,13 @@ TDlgfm2::TDlgfm2(QWidget* parent)
     StageTick(s)->setIcon(tick);
     StageTick(s)->hide();
   }
+  QFont small = font;
+  small.setPixelSize(11);
+  ui_->RunText->setFont(small);
+  ui_->bCancel->setFont(small);
+  connect(ui_->bCancel, &QPushButton::clicked, this, &TDlgfm2::CancelClick);
+  show_latest_.setSingleShot(true);
+  connect(&show_latest_, &QTimer::timeout, this, &TDlgfm2::ShowWhereTheRunStands);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
   }
@@ -45,8 +55,20 @@ QToolButton* TDlgfm2::StageTick(int stage) const {
   return ticks[std::clamp(stage, 1, 4) - 1];
 }
 
-QProgressBar* TDlgfm2::InputBar() const {
-  return ui_->InputBar;
+QProgressBar* TDlgfm2::RunBar() const {
+  return ui_->RunBar;
+}
+
+QLabel* TDlgfm2::RunText() const {
+  return ui_->RunText;
+}
+
+QPushButton* TDlgfm2::CancelButton() const {
+  return ui_->bCancel;
+}
+
+double TDlgfm2::Seconds() const {
+  return clock_.isValid() ? static_cast<double>(clock_.nsecsElapsed()) / 1e9 : 0.0;
 }
 
 void TDlgfm2::SetBold(int stage, bool bold) {
@@ -56,22 +78,22 @@ void TDlgfm2::SetBold(int stage, bool bold) {
   label->setFont(f);
 }
 
-void TDlgfm2::ProcessWindowEvents() {
-  QCoreApplication::processEvents();
-  since_repaint_.start();
-}
-
 void TDlgfm2::StageStarted(Stage stage) {
   const int s = static_cast<int>(stage);
   if (stage == Stage::kDecompressing) {
     running_ = true;
-    InputBar()->setValue(0);
+    cancelling_ = false;
+    clock_.start();
+    meter_.Start(0);
+    ui_->bCancel->setEnabled(true);
+    ui_->RunText->clear();
+    ShowWhereTheRunStands();
     show();
     raise();
+    activateWindow();
   }
+  meter_.StageStarted(stage);
   SetBold(s, true);
-  if (stage == Stage::kCreatingTemporary) InputBar()->setValue(0);
-  ProcessWindowEvents();
 }
 
 void TDlgfm2::StageFinished(Stage stage) {
@@ -79,8 +101,8 @@ void TDlgfm2::StageFinished(Stage stage) {
   StageTick(s)->show();
   // The last stage stays bold until the window closes.
   if (stage != Stage::kSaving) SetBold(s, false);
-  if (stage == Stage::kCreatingTemporary) InputBar()->setValue(InputBar()->maximum());
-  ProcessWindowEvents();
+  meter_.StageFinished(stage);
+  ShowWhereTheRunStands();
 }
 
 void TDlgfm2::Finish() {
@@ -90,24 +112,53 @@ void TDlgfm2::Finish() {
     StageTick(s)->hide();
     SetBold(s, false);
   }
-  InputBar()->setValue(0);
-  ProcessWindowEvents();
+  show_latest_.stop();
+  RunBar()->setValue(0);
+  ui_->RunText->clear();
 }
 
-bool TDlgfm2::InputProgress(uint64_t done, uint64_t total) {
-  if (total == 0) return false;
-  const double share = std::min(1.0, static_cast<double>(done) / static_cast<double>(total));
-  const int value = static_cast<int>(share * InputBar()->maximum());
-  InputBar()->setValue(value);
-  if (since_repaint_.isValid() && since_repaint_.elapsed() < kRepaintMs) return false;
-  ProcessWindowEvents();
-  return true;
+void TDlgfm2::RunProgress(RunPhase phase, uint64_t done, uint64_t total, uint64_t places) {
+  meter_.Progress(phase, done, total, places);
+  if (show_latest_.isActive()) return;
+  const qint64 since = since_shown_.isValid() ? since_shown_.elapsed() : kShowEveryMs;
+  if (since >= kShowEveryMs) {
+    ShowWhereTheRunStands();
+  } else {
+    show_latest_.start(static_cast<int>(kShowEveryMs - since));
+  }
+}
+
+void TDlgfm2::ShowWhereTheRunStands() {
+  show_latest_.stop();
+  since_shown_.start();
+  RunBar()->setValue(static_cast<int>(std::floor(meter_.Share() * RunBar()->maximum())));
+  if (cancelling_) return;
+  QString text;
+  if (meter_.Places() > 0) {
+    text = CountText(meter_.Places()) +
+           (meter_.Places() == 1 ? QStringLiteral(" place") : QStringLiteral(" places"));
+  }
+  const QString left = TimeLeftText(meter_.SecondsLeft(Seconds()));
+  if (!left.isEmpty() && meter_.Share() < 1) {
+    if (!text.isEmpty()) text += QStringLiteral(", ");
+    text += left;
+  }
+  ui_->RunText->setText(text);
+}
+
+void TDlgfm2::CancelClick() {
+  if (!running_ || cancelling_) return;
+  cancelling_ = true;
+  ui_->bCancel->setEnabled(false);
+  ui_->RunText->setText(QStringLiteral("Cancelling\u2026"));
+  emit CancelRequested();
 }
 
 void TDlgfm2::keyPressEvent(QKeyEvent* event) {
-  // No Esc: the window closes when the run ends, not before.
+  // Esc stops the run; the window closes when the run has ended.
   if (event->key() == Qt::Key_Escape) {
     event->accept();
+    CancelClick();
     return;
   }
   QDialog::keyPressEvent(event);
@@ -116,6 +167,7 @@ void TDlgfm2::keyPressEvent(QKeyEvent* event) {
 void TDlgfm2::closeEvent(QCloseEvent* event) {
   if (running_) {
     event->ignore();
+    CancelClick();
     return;
   }
   QDialog::closeEvent(event);

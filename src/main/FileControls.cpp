@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "pipeline/FileList.h"
 #include "main/Glyphs.h"
+#include "pipeline/FileList.h"
 
 namespace toponyx::desktop {
 
@@ -64,8 +64,9 @@ void TDirectoryListBox::Fill() {
     if (name.empty() || name[0] == '.') continue;  // hidden folders
     names.push_back(std::move(name));
   }
-  std::sort(names.begin(), names.end(),
-            [](const std::string& a, const std::string& b) { return pipeline::FileListLess(a, b); });
+  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+    return pipeline::FileListLess(a, b);
+  });
   const QString base = directory_ == QLatin1String("/") ? QString() : directory_;
   for (const std::string& n : names) {
     const QString name = QString::fromStdString(n);
@@ -131,7 +132,8 @@ void TFileListBox::SetDirectory(const QString& folder) {
 void TFileListBox::Fill() {
   clear();
   if (directory_.isEmpty()) return;
-  for (const std::string& name : pipeline::ListFolder(directory_.toStdString(), mask_.toStdString())) {
+  for (const std::string& name :
+       pipeline::ListFolder(directory_.toStdString(), mask_.toStdString())) {
     addItem(QString::fromStdString(name));
   }
 }
@@ -146,6 +148,8 @@ TFilterComboBox::TFilterComboBox(QWidget* parent) : QComboBox(parent) {
   addItem(QStringLiteral("All Data Files (*.zip) (*.gz) (*.txt) (*.wpt) (*.tpx)"));
   addItem(QStringLiteral("Carthovista Waypoint Files (*.wpt)"));
   addItem(QStringLiteral("Toponyx Text Files (*.tpx)"));
+  addItem(QStringLiteral("All Data Files and Today's Downloads (*.zip) (*.gz) (*.txt) (*.wpt) "
+                         "(*.tpx) (*.csv) (*.gpx)"));
 }
 
 QString TFilterComboBox::MaskAt(int index) {
@@ -156,6 +160,8 @@ QString TFilterComboBox::MaskAt(int index) {
       return QStringLiteral("*.wpt");
     case 2:
       return QStringLiteral("*.tpx");
+    case 3:
+      return QStringLiteral("*.zip;*.gz;*.txt;*.wpt;*.tpx;*.csv;*.gpx");
     default:
       return {};
   }

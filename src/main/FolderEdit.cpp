@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 
 #include "main/FileControls.h"
@@ -80,7 +81,18 @@ void TSelectDirectoryDialog::accept() {
 TFolderEdit::TFolderEdit(QWidget* parent) : QLineEdit(parent) {
   QAction* browse = addAction(FolderGlyph(), QLineEdit::TrailingPosition);
   browse->setObjectName(QStringLiteral("BrowseAction"));
+  browse->setToolTip(QStringLiteral("Select Directory (F4)"));
   connect(browse, &QAction::triggered, this, &TFolderEdit::Browse);
+}
+
+void TFolderEdit::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_F4 ||
+      (event->key() == Qt::Key_Down && event->modifiers() == Qt::AltModifier)) {
+    event->accept();
+    Browse();
+    return;
+  }
+  QLineEdit::keyPressEvent(event);
 }
 
 void TFolderEdit::Browse() {

@@ -1,5 +1,6 @@
 // A folder edit: typed into like any edit, with a browse button that opens
-// the "Select Directory" dialog (folder name, folder list, drive list).
+// the "Select Directory" dialog (folder name, folder list, drive list); F4
+// or Alt+Down opens it from the keyboard.
 #pragma once
 
 #include <QDialog>
@@ -53,6 +54,9 @@ class TFolderEdit : public QLineEdit {
  signals:
   // The dialog is open (tests answer it from here).
   void DialogOpened(toponyx::desktop::TSelectDirectoryDialog* dialog);
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   Prompter* prompter_ = nullptr;

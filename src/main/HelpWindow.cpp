@@ -1,15 +1,32 @@
 #include "main/HelpWindow.h"
 
+#include <QAction>
+#include <QDesktopServices>
 #include <QFileInfo>
 #include <QHelpEngineCore>
 #include <QPushButton>
+#include <QShortcut>
 #include <QToolBar>
 #include <QVBoxLayout>
 
 namespace toponyx::desktop {
 
 HelpBrowser::HelpBrowser(QWidget* parent) : QTextBrowser(parent) {
-  setOpenExternalLinks(true);
+  // Left to itself the browser hands every link with a scheme of its own
+  // (qthelp: too) to the system.
+  setOpenLinks(false);
+  setOpenExternalLinks(false);
+  open_external = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+  connect(this, &QTextBrowser::anchorClicked, this, &HelpBrowser::FollowLink);
+}
+
+void HelpBrowser::FollowLink(const QUrl& url) {
+  const QString scheme = url.scheme();
+  if (scheme == QLatin1String("qthelp") || url.isRelative()) {
+    setSource(source().resolved(url));
+  } else if (scheme == QLatin1String("http") || scheme == QLatin1String("https")) {
+    if (open_external) open_external(url);
+  }
 }
 
 QVariant HelpBrowser::loadResource(int type, const QUrl& name) {
@@ -29,9 +46,18 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   layout->setContentsMargins(0, 0, 0, 0);
   auto* bar = new QToolBar(this);
   browser_ = new HelpBrowser(this);
-  bar->addAction(QStringLiteral("Back"), browser_, &QTextBrowser::backward);
-  bar->addAction(QStringLiteral("Forward"), browser_, &QTextBrowser::forward);
-  bar->addAction(QStringLiteral("Contents"), browser_, &QTextBrowser::home);
+  QAction* back = bar->addAction(QStringLiteral("Back"), browser_, &QTextBrowser::backward);
+  QAction* forward = bar->addAction(QStringLiteral("Forward"), browser_, &QTextBrowser::forward);
+  QAction* contents = bar->addAction(QStringLiteral("Contents"), browser_, &QTextBrowser::home);
+  back->setShortcut(QKeySequence::Back);
+  forward->setShortcut(QKeySequence::Forward);
+  contents->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Home));
+  back->setEnabled(false);
+  forward->setEnabled(false);
+  connect(browser_, &QTextBrowser::backwardAvailable, back, &QAction::setEnabled);
+  connect(browser_, &QTextBrowser::forwardAvailable, forward, &QAction::setEnabled);
+  connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+          &QWidget::close);
   layout->addWidget(bar);
   layout->addWidget(browser_);
   resize(720, 560);

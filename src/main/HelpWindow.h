@@ -1,11 +1,14 @@
 // The help window: the compiled help file (a Qt help file written beside
 // the program as toponyx.chm) read through the help engine and shown in a
-// text browser, topic by topic.
+// text browser, topic by topic. Links between the pages are followed in the
+// window (Back and Forward, Alt+Left and Alt+Right, go through them); web
+// links go to the web browser.
 #pragma once
 
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 class QHelpEngineCore;
@@ -22,6 +25,10 @@ class HelpBrowser : public QTextBrowser {
   explicit HelpBrowser(QWidget* parent = nullptr);
   void SetEngine(QHelpEngineCore* engine) { engine_ = engine; }
   QVariant loadResource(int type, const QUrl& name) override;
+  // A link clicked: a page of the help is shown here, a web address goes
+  // to open_external, anything else is left alone.
+  void FollowLink(const QUrl& url);
+  std::function<void(const QUrl&)> open_external;
 
  private:
   QHelpEngineCore* engine_ = nullptr;

@@ -2,17 +2,27 @@
 
 #include "pipeline/SupportFiles.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QListWidget>
+#include <QMimeData>
 #include <QScreen>
+#include <QScrollBar>
+#include <QShortcut>
 #include <QShowEvent>
+#include <QTimer>
 #include <QUrl>
 #include <algorithm>
-#include <exception>
 
-#include "pipeline/FileList.h"
 #include "main/AboutBox.h"
 #include "main/DirLabel.h"
 #include "main/Dlgfm.h"
@@ -22,8 +32,13 @@
 #include "main/FolderEdit.h"
 #include "main/Glyphs.h"
 #include "main/HelpWindow.h"
+#include "main/RunResult.h"
+#include "main/WebBrowser.h"
+#include "main/WorkerRun.h"
+#include "pipeline/FileList.h"
 #include "platform/Paths.h"
 #include "platform/System.h"
+#include "text/Text.h"
 #include "ui_Mainfm.h"
 #include "view/Viewfm.h"
 
@@ -33,6 +48,16 @@ namespace {
 QString Q(const std::string& s) {
   return QString::fromStdString(s);
 }
+
+// The local files and folders of a drag.
+QStringList DroppedPaths(const QMimeData* data) {
+  QStringList paths;
+  if (!data || !data->hasUrls()) return paths;
+  for (const QUrl& url : data->urls()) {
+    if (url.isLocalFile()) paths << url.toLocalFile();
+  }
+  return paths;
+}
 }  // namespace
 
 TMainfm::TMainfm(const StartupEnvironment& env, Prompter& prompter, QByteArray help_file)
@@ -41,7 +66,11 @@ TMainfm::TMainfm(const StartupEnvironment& env, Prompter& prompter, QByteArray h
       env_(env),
       prompter_(prompter),
       help_file_(std::move(help_file)),
-      build_ui_(prompter, this) {
+      build_ui_(prompter, this),
+      list_mask_(QString::fromUtf8(pipeline::kAllDataFilesMask.data(),
+                                   static_cast<qsizetype>(pipeline::kAllDataFilesMask.size()))),
+      download_watch_(new QFileSystemWatcher(this)),
+      refresh_soon_(new QTimer(this)) {
   ui_->setupUi(this);
   UseFormFont(this);
   setFixedSize(491, 433);
@@ -56,6 +85,16 @@ TMainfm::TMainfm(const StartupEnvironment& env, Prompter& prompter, QByteArray h
     move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
   }
   open_url = [](const QString& url) { return QDesktopServices::openUrl(QUrl(url)); };
+  web_browser_found = WebBrowserFound;
+  // The result line stands right of the database name's label, to the
+  // group's right edge.
+  {
+    const QLabel* label = ui_->eDBName->EditLabel();
+    const QRect line = ui_->ResultLine->geometry();
+    const int left = label->x() + label->sizeHint().width() + 8;
+    ui_->ResultLine->setGeometry(left, line.y(), line.right() + 1 - left, line.height());
+  }
+  setAcceptDrops(true);
 
   builder_ = std::make_unique<pipeline::Builder>(build_ui_, env_.program_folder);
   build_ui_.SetEnableView([this] { ui_->bView->setEnabled(true); });
@@ -68,6 +107,16 @@ TMainfm::TMainfm(const StartupEnvironment& env, Prompter& prompter, QByteArray h
   connect(ui_->bView, &QPushButton::clicked, this, &TMainfm::bViewClick);
   connect(ui_->bExit, &QPushButton::clicked, this, &TMainfm::bExitClick);
   connect(ui_->bCreate, &QPushButton::clicked, this, &TMainfm::bCreateClick);
+  connect(ui_->bOpenDatabase, &QPushButton::clicked, this, &TMainfm::OpenDatabaseClick);
+  connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this), &QShortcut::activated, this,
+          &TMainfm::OpenDatabaseClick);
+  connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, this,
+          &TMainfm::bHelpClick);
+  refresh_soon_->setSingleShot(true);
+  refresh_soon_->setInterval(250);
+  connect(download_watch_, &QFileSystemWatcher::directoryChanged, refresh_soon_,
+          qOverload<>(&QTimer::start));
+  connect(refresh_soon_, &QTimer::timeout, this, &TMainfm::RefreshFileList);
 
   FormCreate();
 }
@@ -80,6 +129,10 @@ void TMainfm::Attach(TDlgfm* dlgfm, TDlgfm2* dlgfm2, TViewfm* viewfm, TAboutBox*
   viewfm_ = viewfm;
   about_ = about;
   build_ui_.SetProgressWindow(dlgfm2);
+  if (dlgfm2) {
+    // Heard on the GUI thread; the run stops at its next block of work.
+    connect(dlgfm2, &TDlgfm2::CancelRequested, this, [this] { builder_->Cancel(); });
+  }
 }
 
 TdpnLEdit* TMainfm::DatabaseName() const {
@@ -100,6 +153,9 @@ QListWidget* TMainfm::FileList() const {
 QWidget* TMainfm::Control(const char* name) const {
   return findChild<QWidget*>(QLatin1String(name));
 }
+QString TMainfm::ResultText() const {
+  return ui_->ResultLine->text();
+}
 
 QString TMainfm::HelpFilePath() const {
   return Q(platform::JoinPath(env_.program_folder, "toponyx.chm"));
@@ -119,7 +175,7 @@ void TMainfm::FormCreate() {
   settings_place_ = PlaceSettings(FindMappingFolder(env_), env_);
   // 4 to 9. The settings.
   const FolderSettings s = LoadSettings(settings_place_, env_);
-  ui_->eListFilesPath->SetDirName(Q(s.download_folder));
+  SetDownloadFolder(Q(s.download_folder));
   ui_->deSaveFilesPath->setText(Q(s.save_folder));
   ui_->deTempFilesPath->setText(Q(s.temp_folder));
   ui_->eHtml->setText(Q(s.www_location));
@@ -137,7 +193,7 @@ void TMainfm::FormShow() {
   setWindowTitle(QStringLiteral("Toponyx Creator (version 1.10a)"));
   if (!dlgfm_) return;
   dlgfm_->ShowFolder(DownloadFolder());
-  ReplaceFileList(dlgfm_->FLB1()->Items());
+  ReplaceFileList(dlgfm_->FLB1()->Items(), dlgfm_->FLB1()->Mask());
 }
 
 QString TMainfm::DownloadFolder() const {
@@ -146,9 +202,58 @@ QString TMainfm::DownloadFolder() const {
 
 void TMainfm::SetDownloadFolder(const QString& folder) {
   ui_->eListFilesPath->SetDirName(folder);
+  WatchDownloadFolder();
 }
 
-void TMainfm::ReplaceFileList(const QStringList& names) {
+void TMainfm::WatchDownloadFolder() {
+  if (!download_watch_->directories().isEmpty()) {
+    download_watch_->removePaths(download_watch_->directories());
+  }
+  const QString folder = DownloadFolder();
+  if (!folder.isEmpty() && QFileInfo(folder).isDir()) download_watch_->addPath(folder);
+}
+
+void TMainfm::ReplaceFileList(const QStringList& names, const QString& mask) {
+  list_mask_ = mask;
+  FillFileList(names, {});
+}
+
+QStringList TMainfm::ListDownloadFolder() const {
+  QStringList names;
+  const QString folder = DownloadFolder();
+  if (folder.isEmpty()) return names;
+  for (const std::string& n :
+       pipeline::ListFolder(folder.toStdString(), list_mask_.toStdString())) {
+    names << Q(n);
+  }
+  return names;
+}
+
+void TMainfm::RefreshFileList() {
+  // A folder that was removed and made again is watched anew.
+  if (download_watch_->directories().isEmpty()) WatchDownloadFolder();
+  QStringList names = ListDownloadFolder();
+  QStringList shown, ticked;
+  for (int i = 0; i < ui_->LB1->count(); ++i) {
+    const QListWidgetItem* item = ui_->LB1->item(i);
+    shown << item->text();
+    if (item->checkState() == Qt::Checked) ticked << item->text();
+    // A download dropped onto the list stays while its file does.
+    if (item->checkState() == Qt::Checked && !names.contains(item->text()) &&
+        QFileInfo(QDir(DownloadFolder()).filePath(item->text())).isFile()) {
+      names << item->text();
+    }
+  }
+  QStringList sorted_names = names, sorted_shown = shown;
+  sorted_names.sort();
+  sorted_shown.sort();
+  if (sorted_names == sorted_shown) return;
+  FillFileList(names, ticked);
+}
+
+void TMainfm::FillFileList(const QStringList& names, const QStringList& ticked) {
+  const QString current = ui_->LB1->currentItem() ? ui_->LB1->currentItem()->text() : QString();
+  const int scrolled = ui_->LB1->verticalScrollBar()->value();
   std::vector<std::string> sorted;
   sorted.reserve(static_cast<size_t>(names.size()));
   for (const QString& n : names) sorted.push_back(n.toStdString());
@@ -159,8 +264,58 @@ void TMainfm::ReplaceFileList(const QStringList& names) {
   for (const std::string& n : sorted) {
     auto* item = new QListWidgetItem(Q(n), ui_->LB1);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-    item->setCheckState(Qt::Unchecked);
+    item->setCheckState(ticked.contains(item->text()) ? Qt::Checked : Qt::Unchecked);
+    if (!current.isEmpty() && item->text() == current) ui_->LB1->setCurrentItem(item);
   }
+  ui_->LB1->verticalScrollBar()->setValue(scrolled);
+}
+
+void TMainfm::TakeDroppedPaths(const QStringList& paths) {
+  if (paths.isEmpty() || running_) return;
+  const QFileInfo first(paths.front());
+  if (first.isDir()) {
+    // As a folder chosen in the dialog: its files, unticked.
+    SetDownloadFolder(first.absoluteFilePath());
+    FillFileList(ListDownloadFolder(), {});
+    return;
+  }
+  if (!first.isFile()) return;
+  const QString folder = first.absolutePath();
+  if (QFileInfo(folder).canonicalFilePath() != QFileInfo(DownloadFolder()).canonicalFilePath()) {
+    SetDownloadFolder(folder);
+    FillFileList(ListDownloadFolder(), {});
+  } else {
+    RefreshFileList();
+  }
+  // The files dropped are ticked; one the list's filter leaves out but a
+  // run reads (a CSV or GPX download) joins the list.
+  QStringList names, ticked;
+  for (int i = 0; i < ui_->LB1->count(); ++i) {
+    names << ui_->LB1->item(i)->text();
+    if (ui_->LB1->item(i)->checkState() == Qt::Checked) ticked << names.back();
+  }
+  for (const QString& path : paths) {
+    const QFileInfo file(path);
+    if (!file.isFile() || file.absolutePath() != folder) continue;
+    const QString name = file.fileName();
+    if (!names.contains(name)) {
+      if (!pipeline::MatchesFileMask(name.toStdString(), pipeline::kAllInputFilesMask)) continue;
+      names << name;
+    }
+    ticked << name;
+  }
+  FillFileList(names, ticked);
+}
+
+void TMainfm::dragEnterEvent(QDragEnterEvent* event) {
+  if (!running_ && !DroppedPaths(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TMainfm::dropEvent(QDropEvent* event) {
+  const QStringList paths = DroppedPaths(event->mimeData());
+  if (paths.isEmpty()) return;
+  event->acceptProposedAction();
+  TakeDroppedPaths(paths);
 }
 
 void TMainfm::SpeedButton1Click() {
@@ -171,8 +326,17 @@ void TMainfm::SpeedButton1Click() {
 }
 
 void TMainfm::SpeedButton2Click() {
-  // A location the system can't open gives no message.
-  if (open_url) open_url(ui_->eHtml->text());
+  OpenInBrowser(ui_->eHtml->text());
+}
+
+bool TMainfm::OpenInBrowser(const QString& url) {
+  if (web_browser_found && !web_browser_found()) {
+    prompter_.Message(QApplication::activeWindow() ? QApplication::activeWindow() : this,
+                      MessageKind::kWarning, NoWebBrowserText(url));
+    return false;
+  }
+  // A location the browser can't open gives no message.
+  return open_url && open_url(url);
 }
 
 void TMainfm::CB1Click() {
@@ -182,7 +346,10 @@ void TMainfm::CB1Click() {
 
 void TMainfm::bHelpClick() {
   // Help that cannot be shown does nothing.
-  if (!help_) help_ = std::make_unique<HelpWindow>();
+  if (!help_) {
+    help_ = std::make_unique<HelpWindow>();
+    help_->Browser()->open_external = [this](const QUrl& url) { OpenInBrowser(url.toString()); };
+  }
   help_->ShowTopic(HelpFilePath(), QString::fromLatin1(kHelpTopic));
 }
 
@@ -191,7 +358,18 @@ void TMainfm::SpeedButton3Click() {
 }
 
 void TMainfm::bViewClick() {
-  if (viewfm_) viewfm_->OpenAndShow();
+  if (viewfm_ && !running_) viewfm_->OpenAndShow();
+}
+
+void TMainfm::OpenDatabaseClick() {
+  if (!viewfm_ || running_) return;
+  if (!viewfm_->isVisible()) {
+    // With the database of the last run when it is still there, else empty.
+    const dbf::DbfTable& last = builder_->OutputTable();
+    const bool last_there = !last.TableName().empty() && QFileInfo(Q(last.FullPath())).isFile();
+    if (!last_there || !viewfm_->OpenAndShow()) viewfm_->show();
+  }
+  viewfm_->bOpenClick();
 }
 
 void TMainfm::bExitClick() {
@@ -215,22 +393,73 @@ pipeline::BuildRequest TMainfm::Request() const {
   return r;
 }
 
+bool TMainfm::MayReplaceDatabase(const pipeline::BuildRequest& request) {
+  // Asked only for a request that the run will take; a refused one shows
+  // its messages alone.
+  const std::string name(text::TrimBlanks(request.database_name));
+  const bool ticked = std::any_of(request.files.begin(), request.files.end(),
+                                  [](const pipeline::FileItem& f) { return f.ticked; });
+  if (name.empty() || !ticked || name.find_first_of("\\/:*?\"<>|") != std::string::npos) {
+    return true;
+  }
+  const std::string names = name + ".names";
+  if (!QFileInfo(Q(platform::JoinPath(request.save_folder, names))).isFile()) return true;
+  return prompter_.Confirm(this, ReplaceDatabaseQuestion(Q(names)), QStringLiteral("Confirm"));
+}
+
 void TMainfm::bCreateClick() {
   // The progress window blocks every other window while the run lasts;
   // this guards against a click that was queued before it appeared.
   if (running_) return;
+  const pipeline::BuildRequest request = Request();
+  if (!MayReplaceDatabase(request)) return;
   running_ = true;
-  try {
-    last_outcome_ = builder_->Create(Request());
-  } catch (const std::exception& e) {
-    last_outcome_ = {};
-    last_outcome_.status = pipeline::BuildStatus::kFailed;
-    last_outcome_.error = e.what();
-  }
+  QElapsedTimer clock;
+  clock.start();
+  last_outcome_ = CreateOnWorkerThread(*builder_, request);
   running_ = false;
+  const std::string name(text::TrimBlanks(request.database_name));
+  ShowResult(last_outcome_, Q(platform::JoinPath(request.save_folder, name + ".names")),
+             static_cast<double>(clock.elapsed()) / 1000.0);
   if (last_outcome_.status == pipeline::BuildStatus::kFailed) {
     prompter_.Message(this, MessageKind::kError, Q(last_outcome_.error));
   }
+}
+
+void TMainfm::ShowResult(const pipeline::BuildOutcome& outcome, const QString& names_path,
+                         double seconds) {
+  if (outcome.status == pipeline::BuildStatus::kRefused) return;
+  QLabel* line = ui_->ResultLine;
+  // The path as long as the two lines allow.
+  RunResult result;
+  for (const QString& shown : ShorterPaths(names_path)) {
+    result = DescribeRun(outcome, names_path, shown, seconds);
+    if (FitsInto(result.line, line->font(), line->width(), 2)) break;
+  }
+  line->setText(result.line);
+  line->setToolTip(result.details);
+  QPalette colours = palette();
+  if (result.kind != RunResult::kWritten) {
+    colours.setColor(QPalette::WindowText, result.kind == RunResult::kNotWritten
+                                               ? QColor(170, 30, 30)
+                                               : QColor(150, 90, 0));
+  }
+  line->setPalette(colours);
+}
+
+void TMainfm::keyPressEvent(QKeyEvent* event) {
+  // Enter presses the button that has the focus, else Create, the default.
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+      !(event->modifiers() & ~Qt::KeypadModifier)) {
+    event->accept();
+    if (auto* button = qobject_cast<QAbstractButton*>(focusWidget())) {
+      button->click();
+    } else {
+      bCreateClick();
+    }
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 FolderSettings TMainfm::CurrentSettings() const {

@@ -1,6 +1,10 @@
 // TMainfm: the main window, five numbered steps from the download page to
 // the finished name database. It owns the builder (the working and output
-// tables and the archive components) for the life of the program.
+// tables and the archive components) for the life of the program. Beside
+// the steps: the result of the last run, "Open database…" (Ctrl+O) for an
+// earlier database, F1 for help, Enter for Create; the file list follows
+// the download folder as files come and go, and files or a folder dropped
+// onto the window are taken as the downloads.
 #pragma once
 
 #include <QStringList>
@@ -8,12 +12,14 @@
 #include <functional>
 #include <memory>
 
-#include "pipeline/Build.h"
 #include "main/DesktopBuildUi.h"
 #include "main/Settings.h"
+#include "pipeline/Build.h"
 #include "view/Prompter.h"
 
+class QFileSystemWatcher;
 class QListWidget;
+class QTimer;
 
 namespace Ui {
 class TMainfm;
@@ -52,14 +58,24 @@ class TMainfm : public QWidget {
   void bViewClick();
   void bExitClick();
   void bCreateClick();
+  // "Open database…": the View window with its file dialog.
+  void OpenDatabaseClick();
 
   // What the dialog's OK changes.
   int32_t DefaultFiletype() const { return default_filetype_; }
   void SetDefaultFiletype(int32_t value) { default_filetype_ = value; }
   void SetDownloadFolder(const QString& folder);
   QString DownloadFolder() const;
-  // LB1 gets these names, unticked, in list order.
-  void ReplaceFileList(const QStringList& names);
+  // LB1 gets these names of the download folder, unticked, in list order;
+  // mask is the file mask they were listed with (the folder watch lists the
+  // folder again with it).
+  void ReplaceFileList(const QStringList& names, const QString& mask);
+  // The download folder listed again with the list's mask; ticked names that
+  // are still there stay ticked.
+  void RefreshFileList();
+  // Dropped onto the window: a folder becomes the download folder; files
+  // make their folder the download folder and are ticked.
+  void TakeDroppedPaths(const QStringList& paths);
 
   // For the program and its tests.
   const std::string& MappingFolder() const { return settings_place_.mapping_folder; }
@@ -77,8 +93,14 @@ class TMainfm : public QWidget {
   TDirLabel* DownloadLabel() const;
   QListWidget* FileList() const;
   QWidget* Control(const char* name) const;
-  // Where SpeedButton2 sends the web location (tests catch it here).
+  // The line that tells how the last run ended.
+  QString ResultText() const;
+  // Hands an address to the web browser; a box says so when there is none.
+  bool OpenInBrowser(const QString& url);
+  // Where SpeedButton2 and the help's web links send an address (tests
+  // catch it here), and whether the system has a web browser at all.
   std::function<bool(const QString&)> open_url;
+  std::function<bool()> web_browser_found;
 
  signals:
   void Closed();
@@ -86,9 +108,19 @@ class TMainfm : public QWidget {
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   FolderSettings CurrentSettings() const;
+  // Before a run writes over an existing <name>.names: false when the user
+  // keeps it.
+  bool MayReplaceDatabase(const pipeline::BuildRequest& request);
+  void ShowResult(const pipeline::BuildOutcome& outcome, const QString& names_path, double seconds);
+  QStringList ListDownloadFolder() const;
+  void FillFileList(const QStringList& names, const QStringList& ticked);
+  void WatchDownloadFolder();
 
   std::unique_ptr<Ui::TMainfm> ui_;
   StartupEnvironment env_;
@@ -101,6 +133,9 @@ class TMainfm : public QWidget {
   bool running_ = false;
   pipeline::BuildOutcome last_outcome_;
   std::unique_ptr<HelpWindow> help_;
+  QString list_mask_;  // the mask LB1 was listed with
+  QFileSystemWatcher* download_watch_;
+  QTimer* refresh_soon_;  // changes come in bursts while a file is written
 
   TDlgfm* dlgfm_ = nullptr;
   TDlgfm2* dlgfm2_ = nullptr;

@@ -2,22 +2,28 @@
 // program does, on the display it is given (scripts/screenshots.sh runs it
 // under Xvfb), walks through a session with the sample downloads (and a
 // generated table of 400 000 places for the View window's map and Find
-// box) and saves what the screen shows of each window as PNG files:
+// box, and a generated download of 3 million places for a run long enough
+// to show its progress and to be cancelled) and saves what the screen shows
+// of each window as PNG files:
 //   toponyx-creator-screens <program folder> <output folder>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -145,6 +151,31 @@ void WriteGeneratedTable(const std::string& path, uint32_t n) {
   t.Close();
 }
 
+// A Toponyx text file of n places, as a big download.
+void WriteGeneratedDownload(const std::string& path, long n) {
+  std::ofstream out(path, std::ios::binary);
+  char line[64];
+  for (long i = 0; i < n; ++i) {
+    const int length = std::snprintf(line, sizeof line, "Place %07ld,Summit,,%.4f,%.4f\r\n", i,
+                                     -36.0 - static_cast<double>(i % 1000) / 1000.0,
+                                     174.0 + static_cast<double>(i % 997) / 997.0);
+    out.write(line, length);
+  }
+}
+
+// Waits (handling events) until done() or the time is up.
+bool WaitFor(const std::function<bool()>& done, int ms) {
+  QElapsedTimer waited;
+  waited.start();
+  QTimer tick;
+  tick.start(20);
+  while (!done()) {
+    if (waited.elapsed() > ms) return false;
+    QApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -183,30 +214,14 @@ int main(int argc, char** argv) {
   prompter.skip = 1;
   main->bCreateClick();
 
-  // Every file ticked, a name, and Create; the progress window is caught
-  // while the input is read.
+  // Every file ticked, a name, and Create; the result beside the name.
   main->findChild<QCheckBox*>("CB1")->click();
   main->DatabaseName()->setText("samples");
   Settle();
   Shoot(main, "main-window-ready");
-  bool caught = false;
-  QTimer watcher;
-  watcher.setInterval(0);
-  QObject::connect(&watcher, &QTimer::timeout, [&] {
-    TDlgfm2* progress = forms.Dlgfm2();
-    if (caught || !progress->isVisible() || !progress->StageLabel(2)->font().bold()) return;
-    caught = true;
-    Settle();
-    Shoot(progress, "progress-window");
-  });
-  watcher.start();
   main->bCreateClick();
-  watcher.stop();
-  if (!caught) {
-    std::fprintf(stderr, "the progress window was not caught\n");
-    ++failures;
-  }
   Settle();
+  Shoot(main, "main-window-result");
 
   main->bViewClick();
   TViewfm* view = forms.Viewfm();
@@ -249,6 +264,45 @@ int main(int argc, char** argv) {
   Settle();
   Shoot(view, "view-map-zoomed");
   view->close();
+
+  // A big download arrives in the folder and appears in the list by itself;
+  // its run is caught while the input is read, once the time left is known,
+  // and cancelled.
+  const QString download = main->DownloadFolder();
+  WriteGeneratedDownload(QDir(download).filePath(QStringLiteral("world.tpx")).toStdString(),
+                         3000000);
+  if (!WaitFor(
+          [&] { return !main->FileList()->findItems("world.tpx", Qt::MatchExactly).isEmpty(); },
+          10000)) {
+    std::fprintf(stderr, "the new download did not appear in the list\n");
+    ++failures;
+  }
+  for (int i = 0; i < main->FileList()->count(); ++i) {
+    QListWidgetItem* item = main->FileList()->item(i);
+    item->setCheckState(item->text() == QLatin1String("world.tpx") ? Qt::Checked : Qt::Unchecked);
+  }
+  main->DatabaseName()->setText("world");
+  bool caught = false;
+  QTimer watcher;
+  watcher.setInterval(0);
+  QObject::connect(&watcher, &QTimer::timeout, [&] {
+    TDlgfm2* progress = forms.Dlgfm2();
+    if (caught || !progress->isVisible() || !progress->RunText()->text().contains("left")) return;
+    caught = true;
+    Settle();
+    Shoot(progress, "progress-window");
+    progress->CancelButton()->click();
+  });
+  watcher.start();
+  main->bCreateClick();
+  watcher.stop();
+  if (!caught) {
+    std::fprintf(stderr, "the progress window was not caught\n");
+    ++failures;
+  }
+  Settle();
+  Shoot(main, "main-window-cancelled");
+  QFile::remove(QDir(download).filePath(QStringLiteral("world.tpx")));
 
   QTimer::singleShot(300, [&] {
     Shoot(forms.AboutBox(), "about");

@@ -238,7 +238,7 @@ class Run {
     view_holds_output_ = b_.dbf2.Active();
     const std::string names_temp = platform::JoinPath(output_->path(), name_ + ".names.part");
     try {
-      outcome.places = CopyInNameOrder(*names_, b_.dbf2, names_temp, ui_, b_.fs);
+      outcome.places = CopyInNameOrder(*names_, b_.dbf2, names_temp, ui_, b_.fs, b_.sort_thread);
       names_->Close();
       names_.reset();
     } catch (const Error& e) {

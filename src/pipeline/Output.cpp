@@ -6,6 +6,7 @@
 
 #include "platform/Error.h"
 #include "platform/System.h"
+#include "platform/Worker.h"
 
 namespace toponyx::pipeline {
 
@@ -30,19 +31,36 @@ std::unique_ptr<dbf::StreamingIndex> StartWorkingIndex(
 }
 
 uint64_t CopyInNameOrder(dbf::NameIndex& index, dbf::DbfTable& output, const std::string& path,
-                         BuildUi& ui, platform::FileSystem& fs) {
+                         BuildUi& ui, platform::FileSystem& fs, bool threaded) {
   output.SetTableName(path);  // refused while the View window holds the table
   DefinePlaceFields(output);
   output.CreateTable();
   dbf::DbfFile file(fs);
   file.Open(path, platform::OpenMode::kReadWrite, nullptr);
-  file.SetWriteBuffer(size_t{4} << 20);
 
-  char record[kPlaceRecordLength];
+  // The records go out in blocks of 4 MiB, written beside the walk that
+  // fills the next one.
+  constexpr uint32_t kBlockRecords = (4u << 20) / kPlaceRecordLength;
+  std::vector<char> filling(size_t{kBlockRecords} * kPlaceRecordLength);
+  std::vector<char> writing(threaded ? filling.size() : 0);
+  uint32_t filled = 0;
+  platform::Worker writer(threaded);
+  auto hand = [&] {
+    if (!threaded) {
+      file.AppendRecords(filling.data(), filled);
+    } else {
+      writer.Wait();
+      filling.swap(writing);
+      writer.Run([&file, &writing, n = filled] { file.AppendRecords(writing.data(), n); });
+    }
+    filled = 0;
+  };
+
   const uint64_t total = index.size();
   uint64_t copied = 0;
   for (bool more = index.First(); more; more = index.Next()) {
     const char* entry = index.Entry();
+    char* record = filling.data() + size_t{filled} * kPlaceRecordLength;
     record[0] = dbf::DbfFile::kLive;
     size_t at = 1;
     for (uint32_t field = 0; field < 5; ++field) {
@@ -51,12 +69,14 @@ uint64_t CopyInNameOrder(dbf::NameIndex& index, dbf::DbfTable& output, const std
       dbf::CopyFieldText(stored, length, record + at, kPlaceFieldLengths[field]);
       at += kPlaceFieldLengths[field];
     }
-    file.AppendRecord(record);
+    if (++filled == kBlockRecords) hand();
     if ((++copied & 0x3FFF) == 0) {
       ui.RunProgress(RunPhase::kCopying, copied, total, total);
       ui.ProcessWindowEvents();  // the window repaints while a big copy runs
     }
   }
+  if (filled > 0) hand();
+  writer.Wait();
   ui.RunProgress(RunPhase::kCopying, copied, total, total);
   file.Close();
   return copied;

@@ -25,8 +25,9 @@ std::unique_ptr<dbf::StreamingIndex> StartWorkingIndex(
 // copies every record in index order. Returns the number of records copied.
 // The front end hears of the progress, and processes window events, now and
 // then.
+// threaded: the blocks of records are written on a thread of their own.
 uint64_t CopyInNameOrder(dbf::NameIndex& index, dbf::DbfTable& output, const std::string& path,
-                         BuildUi& ui, platform::FileSystem& fs);
+                         BuildUi& ui, platform::FileSystem& fs, bool threaded);
 
 // The .types file: the datum lines, the full codes, the major codes.
 std::string TypesFileText(const std::vector<std::string>& full_codes);

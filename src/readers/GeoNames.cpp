@@ -69,11 +69,7 @@ class GeoNamesReader {
 
 void ReadGeoNames(ReaderInput& in, ReaderRun& run) {
   GeoNamesReader reader(run);
-  reader.Line(in.line);  // line 1, read by the format detection
-  while (!in.file.Eof()) {
-    in.file.ReadTextLine(in.line);
-    reader.Line(in.line);
-  }
+  EachLineFromTheFirst(in, [&reader](const std::string& line) { reader.Line(line); });
 }
 
 }  // namespace toponyx::readers

@@ -58,6 +58,18 @@ struct ReaderRun {
 
 using Reader = void (*)(ReaderInput& in, ReaderRun& run);
 
+// For the formats whose first line the detection took as data (GeoNames,
+// OS Open Names): that line, then every further line by the program's line
+// rule, each to line(text).
+template <typename Line>
+void EachLineFromTheFirst(ReaderInput& in, const Line& line) {
+  line(in.line);
+  while (!in.file.Eof()) {
+    in.file.ReadTextLine(in.line);
+    line(in.line);
+  }
+}
+
 // USA GNIS: the text-file entry (a ".txt" file recognised by its first line,
 // reopened at line 1) and the plain entry (".usa" or no extension).
 void ReadUsaGnisTextFile(ReaderInput& in, ReaderRun& run);

@@ -4,11 +4,17 @@
 // test sees the real home, registry or program folder.
 #pragma once
 
+#include <QCheckBox>
 #include <QDir>
+#include <QListWidget>
+#include <QPushButton>
 #include <QString>
 #include <filesystem>
+#include <memory>
 #include <string>
 
+#include "main/Application.h"
+#include "main/Mainfm.h"
 #include "main/Settings.h"
 #include "support/TempDir.h"
 #include "view/RecordingPrompter.h"
@@ -55,5 +61,22 @@ struct DesktopFolders {
 inline QString Q(const std::string& s) {
   return QString::fromStdString(s);
 }
+
+// A program whose downloads are in f.download: INI "Last Start Directory".
+struct Session {
+  explicit Session(DesktopFolders& f, const std::string& ini_extra = "") {
+    WriteFileBytes(f.program + "/TOPONYX.INI",
+                   "[Paths]\r\nLast Start Directory=" + f.download + "\r\n" + ini_extra);
+    forms = std::make_unique<desktop::Forms>(f.Env(), prompter);
+    forms->Mainfm()->show();
+  }
+  desktop::TMainfm* main() const { return forms->Mainfm(); }
+  QListWidget* LB1() const { return main()->FileList(); }
+  QCheckBox* CB1() const { return main()->findChild<QCheckBox*>("CB1"); }
+  QPushButton* Button(const char* name) const { return main()->findChild<QPushButton*>(name); }
+
+  RecordingPrompter prompter;
+  std::unique_ptr<desktop::Forms> forms;
+};
 
 }  // namespace toponyx::testing

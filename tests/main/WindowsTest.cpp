@@ -49,23 +49,6 @@ void AnswerDialog(TDlgfm* dialog, std::function<void()> act) {
   QTimer::singleShot(0, dialog, std::move(act));
 }
 
-// A program whose downloads are in f.download: INI "Last Start Directory".
-struct Session {
-  explicit Session(DesktopFolders& f, const std::string& ini_extra = "") {
-    WriteFileBytes(f.program + "/TOPONYX.INI",
-                   "[Paths]\r\nLast Start Directory=" + f.download + "\r\n" + ini_extra);
-    forms = std::make_unique<Forms>(f.Env(), prompter);
-    forms->Mainfm()->show();
-  }
-  TMainfm* main() const { return forms->Mainfm(); }
-  QListWidget* LB1() const { return main()->FileList(); }
-  QCheckBox* CB1() const { return main()->findChild<QCheckBox*>("CB1"); }
-  QPushButton* Button(const char* name) const { return main()->findChild<QPushButton*>(name); }
-
-  RecordingPrompter prompter;
-  std::unique_ptr<Forms> forms;
-};
-
 const char kLookout[] = "Lookout,Summit,,-36 50 54.6,174 45 48\r\n";
 
 }  // namespace
@@ -93,7 +76,11 @@ class WindowsTest : public QObject {
     QCOMPARE(Ticks(s.LB1()), QList<bool>(7, false));
     TDlgfm* dlg = s.forms->Dlgfm();
     QCOMPARE(dlg->FilterComboBox1()->currentIndex(), 1);
-    QCOMPARE(dlg->FilterComboBox1()->count(), 3);
+    // The written three, then today's downloads beside every data file.
+    QCOMPARE(dlg->FilterComboBox1()->count(), 4);
+    QCOMPARE(dlg->FilterComboBox1()->itemText(3),
+             QString("All Data Files and Today's Downloads (*.zip) (*.gz) (*.txt) (*.wpt) (*.tpx) "
+                     "(*.csv) (*.gpx)"));
     QCOMPARE(dlg->FilterComboBox1()->itemText(0),
              QString("All Data Files (*.zip) (*.gz) (*.txt) (*.wpt) (*.tpx)"));
     QCOMPARE(dlg->FilterComboBox1()->itemText(1), QString("Carthovista Waypoint Files (*.wpt)"));
@@ -316,6 +303,7 @@ class WindowsTest : public QObject {
     DesktopFolders f;
     Session s(f);
     QStringList opened;
+    s.main()->web_browser_found = [] { return true; };
     s.main()->open_url = [&](const QString& url) {
       opened << url;
       return false;  // a location the system can't open: no message
