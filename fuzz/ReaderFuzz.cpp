@@ -42,8 +42,6 @@ struct Fixture {
   }
   std::string folder;
   NullBuildUi ui;
-  // The settings of Toponyx text files outlive a run, as in the program.
-  readers::TpxSettings tpx;
 };
 
 }  // namespace
@@ -55,9 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!fuzz::WriteWholeFile(platform::JoinPath(fixture.folder, name), choice.rest)) std::abort();
 
   dbf::DbfTable table;
-  fixture.tpx.grid = readers::TpxGrid::kLatLong;
-  fixture.tpx.hemisphere = "N";
-  pipeline::BuildContext ctx(table, fixture.tpx, fixture.ui);
+  // Fresh settings of Toponyx text files for every input (in the program
+  // some outlive a run), so that an input does the same whenever it runs.
+  readers::TpxSettings tpx;
+  pipeline::BuildContext ctx(table, tpx, fixture.ui);
   ctx.program_folder = fixture.folder;
   ctx.staged.push_back(pipeline::StagedFile{name, fixture.folder, choice.rest.size()});
   ctx.input_bytes = choice.rest.size();
