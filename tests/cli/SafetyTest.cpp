@@ -387,6 +387,13 @@ TEST_F(SafetyTest, TheNextRunClearsWhatKilledRunsLeft) {
   // A folder that only looks like a run folder: never touched.
   fs::create_directories(staging + "/toponyx-run-notours/data");
   WriteFileBytes(staging + "/toponyx-run-notours/.toponyx-run", "someone else's\n");
+  // Folders of runs killed while they made them: before the marker was
+  // begun, and while it was written.
+  fs::create_directories(save + "/toponyx-run-begun");
+  fs::create_directories(staging + "/toponyx-run-halfway");
+  WriteFileBytes(staging + "/toponyx-run-halfway/.toponyx-run.new", "Toponyx Creator run");
+  fs::create_directories(staging + "/toponyx-run-other");
+  WriteFileBytes(staging + "/toponyx-run-other/.toponyx-run.new", "someone else's\n");
   // A live run, stopped: its folders stay whatever happens beside it.
   auto live =
       StoppedBigRun({"--name", "other", "--save", save, "--temp", staging, download + "/big.txt"});
@@ -405,6 +412,9 @@ TEST_F(SafetyTest, TheNextRunClearsWhatKilledRunsLeft) {
   EXPECT_EQ(RunFolders(save).size(), 1u);     // the live run's
   EXPECT_EQ(RunFolders(staging).size(), 2u);  // the live run's and the look-alike
   EXPECT_TRUE(fs::exists(staging + "/toponyx-run-notours/data"));
+  EXPECT_FALSE(fs::exists(save + "/toponyx-run-begun"));
+  EXPECT_FALSE(fs::exists(staging + "/toponyx-run-halfway"));
+  EXPECT_TRUE(fs::exists(staging + "/toponyx-run-other/.toponyx-run.new"));
   live->Signal(SIGCONT);
   EXPECT_EQ(live->Wait().status, 0);
   EXPECT_EQ(Places(save + "/other.names"), 300000u);
