@@ -130,6 +130,22 @@ Found Inspect(const std::string& folder, std::string& claim, int& lock_fd) {
   return Found::kLive;
 }
 
+// Removes a run folder with all it holds, its marker last: a run killed
+// meanwhile leaves a folder that still has its marker (an abandoned one)
+// or an empty one (a half-made one), which the next run clears.
+void RemoveRunFolder(const std::string& folder) {
+  if (DIR* dir = ::opendir(folder.c_str())) {
+    std::vector<std::string> names;
+    while (const dirent* e = ::readdir(dir)) {
+      const std::string_view name(e->d_name);
+      if (name != "." && name != ".." && name != RunFolder::kMarker) names.emplace_back(name);
+    }
+    ::closedir(dir);
+    for (const std::string& name : names) RemoveTree(JoinPath(folder, name));
+  }
+  RemoveTree(folder);
+}
+
 // Every run folder in parent: abandoned ones removed (half-made ones only
 // under the parent's lock), true when a live one holds the claim.
 bool Sweep(const std::string& parent, const ParentLock& lock, std::string_view claim,
@@ -159,7 +175,7 @@ bool Sweep(const std::string& parent, const ParentLock& lock, std::string_view c
         }
         [[fallthrough]];
       case Found::kAbandoned:
-        RemoveTree(folder);
+        RemoveRunFolder(folder);
         if (lock_fd >= 0) ::close(lock_fd);
         if (removed) ++*removed;
         break;
@@ -210,7 +226,7 @@ std::unique_ptr<RunFolder> RunFolder::Open(const std::string& parent, std::strin
 }
 
 RunFolder::~RunFolder() {
-  RemoveTree(path_);
+  RemoveRunFolder(path_);
   ::close(lock_fd_);
 }
 
