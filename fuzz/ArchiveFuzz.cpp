@@ -8,14 +8,13 @@
 // The archive is read from memory and the outputs only counted, so that a
 // run is quick and a hostile size field cannot fill the disk. Only the
 // expanders' own errors may come out; anything else is a finding.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <string>
 
+#include "FuzzSupport.h"
 #include "archive/EntryStreams.h"
 #include "archive/Gzip.h"
 #include "archive/UnZip.h"
@@ -105,7 +104,7 @@ void FuzzZip(const std::string& bytes, bool recreate) {
     unzip.Extract();
   } catch (const toponyx::Error&) {
   }
-  for (int i = 0; i < unzip.Count(); ++i) unzip.Entry(i).file_name;
+  for (int i = 0; i < unzip.Count(); ++i) (void)unzip.Entry(i).file_name.size();
 }
 
 void FuzzGzip(const std::string& bytes) {
@@ -120,10 +119,8 @@ void FuzzGzip(const std::string& bytes) {
   }
   toponyx::archive::GzipOutputName(gzip.StoredName());
   // zlib reads the source itself: it needs a real file.
-  static const std::string source = "/tmp/toponyx-fuzz-" + std::to_string(::getpid()) + ".gz";
-  if (FILE* f = std::fopen(source.c_str(), "wb")) {
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
+  static const std::string source = toponyx::fuzz::PrivateFolder() + "/source.gz";
+  if (toponyx::fuzz::WriteWholeFile(source, bytes)) {
     gzip.SetFileSource(source);
     gzip.SetFileDestination(std::string(MemoryFileSystem::kFolder) + "/out.usa");
     gzip.Expand();

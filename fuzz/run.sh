@@ -1,68 +1,93 @@
 #!/bin/bash
-# Builds the libFuzzer target of the archive expanders with AddressSanitizer
-# and UBSan (clang) and runs it on a corpus seeded with the archives of the
-# tests (and the real ones beside the project, when they are there).
-#   fuzz/run.sh [seconds] [work folder]
-# The work folder (default: a new one under /tmp) keeps the corpus and any
-# crashing input; the last line printed gives the runs and the time.
+# Builds the libFuzzer targets (clang, AddressSanitizer and UBSan) and runs
+# them on their corpora.
+#   fuzz/run.sh TARGET SECONDS   one target
+#   fuzz/run.sh all SECONDS      every target, one after another
+#   fuzz/run.sh list             the targets
+# Targets: archive (ZIP and gzip expanders), readers (each reader through
+# the format dispatch), gpx, csv (today's downloads), table (a .names file),
+# index (the name index file), datums (datums.dat), ini (TOPONYX.INI).
+#
+# Each run starts from the seeds of fuzz/corpus/<target>/ and from what
+# earlier runs found, which it keeps in the work folder (default
+# build-fuzz/work, or $TOPONYX_FUZZ_WORK): <target>/corpus, and any input
+# that crashed, leaked, hung or ran out of memory as <target>/crash-...
+# with the fuzzer's log. It runs at the lowest priority. A line per target
+# gives the seconds, CPU seconds, executions and the outcome (also appended
+# to <work>/runs.tsv); the exit status is 1 when any target had a finding.
 set -euo pipefail
-RUN_SECONDS=${1:-300}
 here=$(cd "$(dirname "$0")/.." && pwd)
-work=${2:-$(mktemp -d "${TMPDIR:-/tmp}/toponyx-fuzz.XXXXXX")}
-mkdir -p "$work/corpus"
-src="$here/src"
+build=${TOPONYX_FUZZ_BUILD:-$here/build-fuzz}
+work=${TOPONYX_FUZZ_WORK:-$build/work}
+targets=(archive readers gpx csv table index datums ini)
 
-clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-  -I"$src" "$here/fuzz/ArchiveFuzz.cpp" "$src"/archive/*.cpp "$src/platform/File.cpp" \
-  "$src/platform/FileAttributes.cpp" "$src/readers/CodePage.cpp" "$src/readers/CodePageTables.cpp" \
-  -lz -o "$work/archive_fuzz"
-
-# Seeds: whole archives (mode byte 0, gzip 4), and the compressed data of
-# every shrunk, reduced and imploded entry on its own (modes 5 to 10).
-seeds=("$here"/tests/archive/data/*.zip)
-real="$here/../shared/realdata/archives"
-if [ -d "$real" ]; then
-  while IFS= read -r f; do seeds+=("$f"); done < <(find "$real" -type f \( -iname '*.zip' -o -name '*.gz' \) -size -100k)
+usage() {
+  echo "usage: fuzz/run.sh TARGET|all SECONDS   (targets: ${targets[*]})" >&2
+  exit 2
+}
+[ "${1:-}" = list ] && { printf '%s\n' "${targets[@]}"; exit 0; }
+[ $# -eq 2 ] || usage
+case $2 in '' | *[!0-9]*) usage ;; esac
+seconds=$2
+if [ "$1" = all ]; then
+  chosen=("${targets[@]}")
+else
+  [[ " ${targets[*]} " == *" $1 "* ]] || usage
+  chosen=("$1")
 fi
-python3 - "$work/corpus" "${seeds[@]}" <<'PY'
-import struct, sys, os
-out = sys.argv[1]
-for n, path in enumerate(sys.argv[2:]):
-    data = open(path, 'rb').read()
-    base = os.path.join(out, '%03d-%s' % (n, os.path.basename(path)))
-    if path.endswith('.gz'):
-        open(base, 'wb').write(b'\x04' + data)
-        continue
-    open(base, 'wb').write(b'\x00' + data)
-    at = data.rfind(b'PK\x05\x06')
-    if at < 0 or at + 22 > len(data):
-        continue
-    count, = struct.unpack('<H', data[at + 10:at + 12])
-    pos, = struct.unpack('<I', data[at + 16:at + 20])
-    for i in range(count):
-        rec = data[pos:pos + 46]
-        if len(rec) < 46 or rec[:4] != b'PK\x01\x02':
-            break
-        flags, method = struct.unpack('<HH', rec[8:12])
-        csize, usize, nlen, elen, clen = struct.unpack('<IIHHH', rec[20:34])
-        local, = struct.unpack('<I', rec[42:46])
-        pos += 46 + nlen + elen + clen
-        if method not in (1, 2, 3, 4, 5, 6) or local + 30 > len(data):
-            continue
-        lnlen, lelen = struct.unpack('<HH', data[local + 26:local + 30])
-        start = local + 30 + lnlen + lelen
-        mode = 4 + method
-        variant = (1 if flags & 2 else 0) | (2 if flags & 4 else 0)
-        size = min((usize + 15) // 16, 0xFFFF)
-        head = bytes([mode, variant, size & 0xFF, size >> 8])
-        open('%s.%d.m%d' % (base, i, method), 'wb').write(head + data[start:start + csize])
-PY
 
-"$work/archive_fuzz" -max_total_time="$RUN_SECONDS" -max_len=70000 -rss_limit_mb=2048 \
-  -artifact_prefix="$work/" -print_final_stats=1 "$work/corpus" > "$work/fuzz.log" 2>&1 || {
-  tail -n 40 "$work/fuzz.log"
-  echo "fuzz/run.sh: finding kept in $work" >&2
+# The longest input of each target: whole archives need room, lines and
+# headers far less.
+max_len() {
+  case $1 in
+    archive) echo 70000 ;;
+    datums | ini) echo 4096 ;;
+    *) echo 16384 ;;
+  esac
+}
+
+if [ ! -f "$build/build.ninja" ]; then
+  mkdir -p "$build"
+  cmake -S "$here" -B "$build" -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOPONYX_BUILD_FUZZ=ON -DTOPONYX_BUILD_GUI=OFF \
+    -DTOPONYX_BUILD_TESTS=OFF -DTOPONYX_BUILD_BENCH=OFF > "$build/configure.log" 2>&1 || {
+    cat "$build/configure.log" >&2
+    exit 1
+  }
+fi
+cmake --build "$build" -j2 --target "${chosen[@]/#/fuzz_}" > "$build/build.log" 2>&1 || {
+  cat "$build/build.log" >&2
   exit 1
 }
-grep -E '^Done|stat::number_of_executed_units|stat::peak_rss_mb' "$work/fuzz.log"
-echo "corpus: $(ls "$work/corpus" | wc -l) inputs in $work/corpus"
+
+status=0
+for target in "${chosen[@]}"; do
+  dir="$work/$target"
+  mkdir -p "$dir/corpus"
+  log="$dir/fuzz.log"
+  cpu_file="$dir/cpu"
+  dict=()
+  [ -f "$here/fuzz/$target.dict" ] && dict=(-dict="$here/fuzz/$target.dict")
+  started=$(date +%s)
+  outcome=clean
+  # The first folder takes what the run finds; the seeds are only read.
+  { TIMEFORMAT='%U %S'; time nice -n 19 "$build/bin/fuzz_$target" \
+    -max_total_time="$seconds" -max_len="$(max_len "$target")" -timeout=10 \
+    -rss_limit_mb=2048 -print_final_stats=1 "${dict[@]}" -artifact_prefix="$dir/" \
+    "$dir/corpus" "$here/fuzz/corpus/$target" > "$log" 2>&1; } 2> "$cpu_file" || outcome=finding
+  wall=$(($(date +%s) - started))
+  cpu=$(awk '{ printf "%.1f", $1 + $2 }' "$cpu_file")
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
+  corpus_size=$(find "$dir/corpus" -type f | wc -l)
+  if [ "$outcome" = finding ]; then
+    status=1
+    tail -n 40 "$log" >&2
+    found=$(ls -t "$dir"/crash-* "$dir"/leak-* "$dir"/timeout-* "$dir"/oom-* 2> /dev/null | head -n 1 || true)
+    echo "fuzz/run.sh: $target has a finding: ${found:-see $log}" >&2
+  fi
+  printf '%-8s %5ss %7s CPU s %10s runs %6s inputs  %s\n' \
+    "$target" "$wall" "$cpu" "${runs:-?}" "$corpus_size" "$outcome"
+  printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$(date -u +%FT%TZ)" "$target" "$wall" "$cpu" "${runs:-?}" \
+    "$outcome" >> "$work/runs.tsv"
+done
+exit $status

@@ -10,7 +10,9 @@ PACKAGES="cmake ninja-build g++ make pkg-config zlib1g-dev libexpat1-dev libgtes
 # The benchmarks and the screenshots need a few tools more
 # (`scripts/install-deps.sh --bench`), the Debian package and its check
 # others (`--package`: dpkg-shlibdeps and file for the dependencies,
-# lintian, and a virtual display with a way to click in it).
+# lintian, and a virtual display with a way to click in it), continuous
+# integration and fuzz/run.sh clang with its sanitizer and libFuzzer
+# runtimes and the symbolizer of their reports (`--ci`).
 for option in "$@"; do
   case $option in
     --bench)
@@ -19,8 +21,11 @@ for option in "$@"; do
     --package)
       PACKAGES="$PACKAGES dpkg-dev file lintian xvfb xauth xdotool"
       ;;
+    --ci)
+      PACKAGES="$PACKAGES clang libclang-rt-14-dev llvm"
+      ;;
     *)
-      echo "usage: scripts/install-deps.sh [--bench] [--package]" >&2
+      echo "usage: scripts/install-deps.sh [--bench] [--package] [--ci]" >&2
       exit 2
       ;;
   esac

@@ -138,7 +138,6 @@ int Gzip::Expand() {
   const std::string folder = destination_.substr(0, destination_.rfind('/') + 1);
   std::vector<char> buffer(kExpandStep);
   bool damaged = false;
-  bool short_write = false;
   uint64_t total = 0;
   uint64_t next_progress = progress_step_;
   for (;;) {
@@ -149,8 +148,13 @@ int Gzip::Expand() {
     }
     if (n == 0) break;
     if (!out->Write(buffer.data(), static_cast<size_t>(n))) {
-      short_write = true;
-      break;
+      // A destination that takes no more (a full disk) would leave a file
+      // cut short that reads like a whole one: the expansion ends here.
+      const std::string text = "Cannot write file " + destination_ + ": " + fs_.LastError();
+      gzclose(gz);
+      out->Close();
+      fs_.Remove(destination_);
+      throw Error(text);
     }
     total += static_cast<uint64_t>(n);
     if ((total & (kCheckEvery - 1)) < static_cast<uint64_t>(n)) {
@@ -174,14 +178,13 @@ int Gzip::Expand() {
   if (error != Z_OK) damaged = true;
   if (gzclose(gz) != Z_OK) damaged = true;
   if (damaged) Show("gzclose Error.");
-  if (short_write) Show("Can't write: " + destination_);
 
   if (!out->Close()) {
     const std::string text = "Can't close file " + destination_;
     Show(text);
     throw Error(text);
   }
-  if (delete_source_ && !damaged && !short_write) fs_.Remove(source_);
+  if (delete_source_ && !damaged) fs_.Remove(source_);
   return 0;
 }
 

@@ -3,10 +3,12 @@
 // into a destination file.
 //
 // Failures are shown in error boxes with a single Abort button (when
-// WindowOnError is set) and reported by the result codes; the two
-// exceptions are a malformed header, which ends the caller's run silently
-// (toponyx::SilentAbort), and a destination that cannot be closed
-// ("Can't close file <path>", shown and raised as toponyx::Error).
+// WindowOnError is set) and reported by the result codes; the exceptions
+// are a malformed header, which ends the caller's run silently
+// (toponyx::SilentAbort), a destination that cannot be closed ("Can't
+// close file <path>", shown and raised as toponyx::Error), and one that
+// takes no more bytes ("Cannot write file <path>: <reason>", raised), and
+// the bounds on the output (raised).
 #pragma once
 
 #include <cstdint>
@@ -44,8 +46,8 @@ class Gzip {
   // Expands FileSource into FileDestination: 1 when the source cannot be
   // opened, 2 when the destination cannot be created, 0 otherwise. Damaged
   // or cut short data (also a CRC-32 or length mismatch in a member's
-  // trailer) show "gzclose Error."; a refused write shows
-  // "Can't write: <path>"; what was expanded before stays.
+  // trailer) show "gzclose Error." and what was expanded before stays; a
+  // refused write removes the destination and raises its error.
   int Expand();
 
  private:

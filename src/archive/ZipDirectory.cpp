@@ -13,7 +13,6 @@
 namespace toponyx::archive {
 namespace {
 
-constexpr uint32_t kLocalSignature = 0x04034B50;
 constexpr uint32_t kCentralSignature = 0x02014B50;
 constexpr uint32_t kEndSignature = 0x06054B50;
 constexpr uint32_t kZip64EndSignature = 0x06064B50;
@@ -22,14 +21,9 @@ constexpr size_t kEndSize = 22;
 constexpr size_t kZip64EndSize = 56;
 constexpr size_t kZip64LocatorSize = 20;
 constexpr size_t kCentralSize = 46;
-constexpr size_t kLocalSize = 30;
 constexpr size_t kMaxComment = 0xFFFF;
 
 constexpr uint16_t kFlagEncrypted = 0x0001;
-constexpr uint16_t kFlagImplode8k = 0x0002;
-constexpr uint16_t kFlagImplode3Trees = 0x0004;
-constexpr uint16_t kFlagDataDescriptor = 0x0008;
-constexpr uint16_t kFlagStrongEncryption = 0x0040;
 constexpr uint16_t kFlagUtf8 = 0x0800;
 
 const char kIncomplete[] = "Incomplete Zip File";

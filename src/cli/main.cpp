@@ -244,7 +244,15 @@ int main(int argc, char** argv) {
   } else {
     std::vector<std::string> names;
     for (const std::string& f : files) {
-      if (!fs.Exists(f) || fs.IsDirectory(f)) return Usage("no such file: " + f);
+      // What cannot be read says why (missing, a link loop, no rights); a
+      // folder is no input (FIFOs and devices are refused by the run).
+      const platform::FileSystem::Kind kind = fs.KindOf(f);
+      if (kind == platform::FileSystem::Kind::kNone) {
+        return Usage("cannot read " + f + ": " + fs.LastError());
+      }
+      if (kind == platform::FileSystem::Kind::kFolder) {
+        return Usage(f + " is a folder (--all DIR reads the files of a folder)");
+      }
       SplitPath p = Split(absolute(f));
       if (names.empty()) {
         request.download_folder = p.folder;

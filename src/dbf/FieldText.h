@@ -49,7 +49,7 @@ inline void StoreFieldText(std::string_view ansi, char* field, size_t length) {
   const size_t n = std::min(ansi.size(), length);
   if (HasHighBytes(ansi.data(), n)) {
     codepage::AnsiToOem(ansi.data(), field, n);
-  } else {
+  } else if (n > 0) {  // an empty view may have no data at all, which memcpy forbids
     std::memcpy(field, ansi.data(), n);
   }
   std::memset(field + n, ' ', length - n);

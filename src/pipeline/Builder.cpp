@@ -275,7 +275,7 @@ class Run {
     if (result == platform::RunFolder::Result::kClaimed) {
       throw Error("Cannot create file " + file + ": another run is writing this database");
     }
-    if (!folder) throw Error("Cannot create file " + file);
+    if (!folder) throw Error("Cannot create file " + file + (reason.empty() ? "" : ": " + reason));
     return folder;
   }
 

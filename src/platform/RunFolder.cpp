@@ -29,7 +29,11 @@ class ParentLock {
       : fd_(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
     if (fd_ < 0) return;
     for (int attempt = 0; attempt < 2000; ++attempt) {
-      if (::flock(fd_, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK) return;
+      if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
+        held_ = true;
+        return;
+      }
+      if (errno != EWOULDBLOCK) return;
       ::usleep(1000);
     }
   }
@@ -39,8 +43,12 @@ class ParentLock {
   ParentLock(const ParentLock&) = delete;
   ParentLock& operator=(const ParentLock&) = delete;
 
+  // False when the run goes ahead without it.
+  bool held() const { return held_; }
+
  private:
   int fd_;
+  bool held_ = false;
 };
 
 bool WriteAll(int fd, std::string_view bytes) {
@@ -53,8 +61,43 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
-// A look at one entry of the parent folder.
-enum class Found { kOther, kLive, kAbandoned };
+// A look at one entry of the parent folder: a run folder of a live run,
+// one whose run was killed, one whose run was killed while making it
+// (before its marker stood), or anything else.
+enum class Found { kOther, kLive, kAbandoned, kHalfMade };
+
+// A folder of a run killed while it made it: empty, or holding nothing but
+// the start of the marker under its temporary name, which nobody holds
+// (its writer keeps it locked). Only a run that holds the parent's lock
+// may take a folder for one, since the runs that make their folders hold
+// that lock until the marker stands.
+bool HalfMade(const std::string& folder, int& lock_fd) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return false;
+  std::vector<std::string> names;
+  while (const dirent* e = ::readdir(dir)) {
+    const std::string_view name(e->d_name);
+    if (name != "." && name != "..") names.emplace_back(name);
+  }
+  ::closedir(dir);
+  if (names.empty()) return true;
+  if (names.size() != 1 || names[0] != std::string(RunFolder::kMarker) + ".new") return false;
+  const int fd =
+      ::open(JoinPath(folder, names[0]).c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  char text[kMagic.size()];
+  const ssize_t n =
+      ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? ::pread(fd, text, sizeof text, 0) : -1;
+  if (n < 0 ||
+      std::string_view(text, static_cast<size_t>(n)) != kMagic.substr(0, static_cast<size_t>(n)) ||
+      ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return false;
+  }
+  lock_fd = fd;
+  return true;
+}
 
 // What the entry is; for a live run folder, its claim. An abandoned one is
 // returned with its marker still locked by us (lock_fd), so that no other
@@ -67,7 +110,9 @@ Found Inspect(const std::string& folder, std::string& claim, int& lock_fd) {
   }
   const std::string marker = JoinPath(folder, RunFolder::kMarker);
   const int fd = ::open(marker.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return Found::kOther;
+  if (fd < 0) {
+    return errno == ENOENT && HalfMade(folder, lock_fd) ? Found::kHalfMade : Found::kOther;
+  }
   char text[512];
   ssize_t n = -1;
   if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) n = ::pread(fd, text, sizeof text, 0);
@@ -85,9 +130,26 @@ Found Inspect(const std::string& folder, std::string& claim, int& lock_fd) {
   return Found::kLive;
 }
 
-// Every run folder in parent: abandoned ones removed, true when a live one
-// holds the claim.
-bool Sweep(const std::string& parent, std::string_view claim, int* removed) {
+// Removes a run folder with all it holds, its marker last: a run killed
+// meanwhile leaves a folder that still has its marker (an abandoned one)
+// or an empty one (a half-made one), which the next run clears.
+void RemoveRunFolder(const std::string& folder) {
+  if (DIR* dir = ::opendir(folder.c_str())) {
+    std::vector<std::string> names;
+    while (const dirent* e = ::readdir(dir)) {
+      const std::string_view name(e->d_name);
+      if (name != "." && name != ".." && name != RunFolder::kMarker) names.emplace_back(name);
+    }
+    ::closedir(dir);
+    for (const std::string& name : names) RemoveTree(JoinPath(folder, name));
+  }
+  RemoveTree(folder);
+}
+
+// Every run folder in parent: abandoned ones removed (half-made ones only
+// under the parent's lock), true when a live one holds the claim.
+bool Sweep(const std::string& parent, const ParentLock& lock, std::string_view claim,
+           int* removed) {
   DIR* dir = ::opendir(parent.c_str());
   if (dir == nullptr) return false;
   std::vector<std::string> names;
@@ -106,9 +168,15 @@ bool Sweep(const std::string& parent, std::string_view claim, int* removed) {
       case Found::kLive:
         if (!claim.empty() && held == claim) claimed = true;
         break;
+      case Found::kHalfMade:
+        if (!lock.held()) {
+          if (lock_fd >= 0) ::close(lock_fd);
+          break;
+        }
+        [[fallthrough]];
       case Found::kAbandoned:
-        RemoveTree(folder);
-        ::close(lock_fd);
+        RemoveRunFolder(folder);
+        if (lock_fd >= 0) ::close(lock_fd);
         if (removed) ++*removed;
         break;
     }
@@ -121,7 +189,7 @@ bool Sweep(const std::string& parent, std::string_view claim, int* removed) {
 int RunFolder::RemoveAbandoned(const std::string& parent) {
   ParentLock lock(parent);
   int removed = 0;
-  Sweep(parent, {}, &removed);
+  Sweep(parent, lock, {}, &removed);
   return removed;
 }
 
@@ -129,7 +197,7 @@ std::unique_ptr<RunFolder> RunFolder::Open(const std::string& parent, std::strin
                                            Result& result, std::string& error) {
   result = Result::kFailed;
   ParentLock lock(parent);
-  if (Sweep(parent, claim, nullptr)) {
+  if (Sweep(parent, lock, claim, nullptr)) {
     result = Result::kClaimed;
     return nullptr;
   }
@@ -158,7 +226,7 @@ std::unique_ptr<RunFolder> RunFolder::Open(const std::string& parent, std::strin
 }
 
 RunFolder::~RunFolder() {
-  RemoveTree(path_);
+  RemoveRunFolder(path_);
   ::close(lock_fd_);
 }
 

@@ -121,6 +121,31 @@ TEST_F(UnZipTest, NamesLandInTheDestinationFolderOnly) {
   }
 }
 
+// The UTF-8 flag is a claim: a name that is no UTF-8 is read as OEM text
+// like an unflagged one, so that no file gets a name that is not UTF-8.
+TEST_F(UnZipTest, NameFlaggedUtf8ThatIsNoUtf8IsReadAsOem) {
+  ZipItem broken{"Z\x81rich \xC3\xC3.txt", "u"};  // a lead byte where a continuation belongs
+  broken.flags = 0x800;
+  ASSERT_EQ(Run(BuildZip({broken})), 1) << error;
+  EXPECT_EQ(unzip->Entry(0).name, "Z\xC3\xBCrich \xE2\x94\x9C\xE2\x94\x9C.txt");
+  EXPECT_EQ(Folder(out), std::vector<std::string>{"Z\xC3\xBCrich \xE2\x94\x9C\xE2\x94\x9C.txt"});
+}
+
+// The data of an entry begins after the local header's own name and extra
+// field, whose length need not be the central record's.
+TEST_F(UnZipTest, LocalExtraFieldsArePassedOver) {
+  ZipItem stored{"stored.txt", "stored text\n"};
+  stored.method = 0;
+  stored.local_extra = std::string("UT\x05\x00\x03\x10\x20\x30\x40", 9);  // a time stamp
+  ZipItem deflated{"deflated.txt", Lines(50)};
+  deflated.local_extra = std::string("\x99\x99\x1c\x00", 4) + std::string(28, '\x07');
+  ZipItem plain{"plain.txt", "no extra field"};
+  ASSERT_EQ(Run(BuildZip({stored, deflated, plain})), 3) << error;
+  EXPECT_EQ(Out("stored.txt"), stored.data);
+  EXPECT_EQ(Out("deflated.txt"), deflated.data);
+  EXPECT_EQ(Out("plain.txt"), plain.data);
+}
+
 TEST_F(UnZipTest, LaterEntryOfTheSameNameReplacesTheEarlier) {
   const std::string bytes = BuildZip({{"a/x.txt", "one"}, {"b/x.txt", "two"}});
   ASSERT_EQ(Run(bytes), 2);

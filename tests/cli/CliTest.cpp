@@ -92,7 +92,7 @@ TEST_F(CliTest, FailedRunExitsWithOneAndShowsTheError) {
   Result r =
       RunProgram(Cmd({"--name", "x", "--save", dir.File("afile"), "--quiet", "--all", download}));
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "Cannot create file " + dir.File("afile") + "/x.names\n");
+  EXPECT_EQ(r.err, "Cannot create file " + dir.File("afile") + "/x.names: Not a directory\n");
   EXPECT_EQ(r.out, "");
 }
 

@@ -7,10 +7,10 @@
 
 #include "TableTestUtil.h"
 #include "dbf/DbfTable.h"
-#include "text/CodePage.h"
-#include "text/Text.h"
 #include "support/FaultFileSystem.h"
 #include "support/TempDir.h"
+#include "text/CodePage.h"
+#include "text/Text.h"
 
 namespace toponyx::testing {
 namespace {
@@ -407,6 +407,41 @@ TEST(NameIndexFileTest, ReplacingReopeningAndBadFiles) {
     }
     t.Close();
   }
+}
+
+// An entry whose lengths add up to its block, but with a field longer than
+// the table's field: the walk stops with the damaged-index error rather
+// than copy past the field.
+TEST(NameIndexFileTest, EntryFieldLongerThanItsFieldIsDamage) {
+  TempDir dir;
+  const std::string ndx = dir.File("temp.ndx");
+  DbfTable t;
+  CreatePlaceTable(t, dir.path(), "temp.names");
+  AppendPlace(t, "Alpha", "CODE", "MAJOR", "1234567890", "123456789");
+  AppendPlace(t, "Beta");
+  t.AddIndex("temp.ndx", "NAME");
+  t.Close();
+  std::string bytes = ReadFileBytes(ndx);
+  // Alpha's entry: NAME, FULL_CODE, MAJOR_CODE, LATITUDE, LONGITUDE, each a
+  // length byte and the field's bytes. LATITUDE is made to take 11 bytes
+  // (its 10 and LONGITUDE's length byte), LONGITUDE the 8 bytes left of it.
+  const size_t name = bytes.find(
+      "\x05"
+      "Alpha");
+  ASSERT_NE(name, std::string::npos);
+  const size_t lat = name + 6 + 5 + 6;
+  ASSERT_EQ(bytes.substr(lat, 12),
+            "\x0A"
+            "1234567890\x09");
+  bytes[lat] = 11;
+  bytes[lat + 12] = 8;
+  WriteFileBytes(ndx, bytes);
+  t.Open();
+  t.OpenIndexFile("temp.ndx");
+  t.SetIndexName("temp.ndx");
+  EXPECT_EQ(ErrorText([&] { WalkRecNos(t); }),
+            "Cannot read file " + ndx + ": the index file is damaged");
+  t.Close();
 }
 
 TEST(NameIndexFileTest, IndexFileFailures) {

@@ -150,6 +150,20 @@ TEST_F(DatumTest, DatumFileNumbersAreReadLoosely) {
   ExpectDatum(124, "Big", 20, 2147483647, -2147483647 - 1, 0);
 }
 
+// The most negative translation has its opposite: the shift from WGS 84
+// turns it into +2147483648 m, next to the shift of a datum 1 m away, where
+// a 32-bit negation would overflow (and wrap to the same -2147483648).
+TEST_F(DatumTest, MostNegativeTranslationShiftsBothWays) {
+  Load("Evil,20,-2147483648,0,0\nNear,20,-2147483647,0,0\n");
+  for (ShiftDirection direction : {ShiftDirection::kToWgs84, ShiftDirection::kFromWgs84}) {
+    const auto [lat, lon] = Shift(direction, 10.0, 20.0, 121);
+    const auto [near_lat, near_lon] = Shift(direction, 10.0, 20.0, 122);
+    EXPECT_NEAR(lat, near_lat, 1e-6);
+    EXPECT_NEAR(lon, near_lon, 1e-6);
+    EXPECT_NE(lon, 20.0);
+  }
+}
+
 // There is no ellipsoid outside 0 to 29; such an entry uses WGS 84's.
 TEST_F(DatumTest, DatumFileEllipsoidOutOfRangeIsWgs84) {
   Load("Far,30,100,-50,20\nNegative,-1,100,-50,20\nLast,29\nExplicit,20,100,-50,20\n");

@@ -54,6 +54,25 @@ TEST_F(StagingTest, ZipMembersAreReadWhereTheyLieAndRemovedAfterwards) {
   EXPECT_EQ(ListFolderNames(download), (Texts{"al.zip"}));
 }
 
+// Members named README (in any letter case, anywhere in the name) are
+// expanded but never read, even when they hold lines a reader would take,
+// and nothing of them stays behind.
+TEST_F(StagingTest, ReadmeMembersAreNeverRead) {
+  const std::string geonames =
+      "\t\t\t-41.28\t174.77\tP\tPPL\tNZ\t\t\t\t\t\t0\t\t0\tPacific/Auckland\n";
+  WriteZip("readme.zip", {{"README", FixedLine("Readme Plain")},
+                          {"docs/ReadMe.txt", "2179537\tReadme Text" + geonames},
+                          {"AL_readme_DECI.txt", DeciLine("Readme Deci")},
+                          {"data.txt", "2179538\tKept" + geonames}});
+  const pipeline::BuildOutcome out = Run({"readme.zip"});
+  ASSERT_EQ(out.status, pipeline::BuildStatus::kSucceeded) << out.error;
+  EXPECT_EQ(NamesOf(Output()), Texts{"Kept"});
+  ASSERT_EQ(out.files.size(), 1u);
+  EXPECT_EQ(out.files[0].name, "readme.zip: data.txt");
+  EXPECT_EQ(StagingContents(), Texts{});
+  EXPECT_EQ(ListFolderNames(download), Texts{"readme.zip"});
+}
+
 TEST_F(StagingTest, UsersFilesInTheStagingFolderAreNeverTouched) {
   // The download folder doubles as the staging folder and holds a file of
   // the same name as a member, and the working files' names.

@@ -90,6 +90,17 @@ TEST_F(GeoNamesTest, CodesAreLookedUpExactlyAndProperCased) {
                                 "Seat Of A First-Order Administrative Division", "Stream"}));
 }
 
+// Empty fields are stored from views without bytes (the empty alternate
+// names, the major code no GeoNames row has): this line once made the
+// table copy from a null pointer, which the sanitizer build reports.
+TEST_F(GeoNamesTest, RowWithEmptyFieldsIsStoredWhole) {
+  Write("CN.txt",
+        "2986043\tNene\tNene\t\t-11.35954\t-147.04763\tS\tHTL\tCN\t\t20\t\t\t\t0\t\t5\t"
+        "Pacific/Tahiti\t2012-01-18\n");
+  ASSERT_EQ(Run({"CN.txt"}).status, pipeline::BuildStatus::kSucceeded);
+  EXPECT_EQ(Records(), (std::vector<Fields>{{"Nene", "Hotel", "", "-11.35954", "-147.04763"}}));
+}
+
 TEST_F(GeoNamesTest, WholeBuildThroughTheProgram) {
   TempDir in;
   WriteFileBytes(

@@ -1,12 +1,14 @@
 #include "support/FaultFileSystem.h"
 
+#include <algorithm>
+
 namespace toponyx::testing {
 namespace {
 
 class FaultFile final : public platform::File {
  public:
-  FaultFile(std::unique_ptr<platform::File> inner, FaultFileSystem& fs)
-      : inner_(std::move(inner)), fs_(fs) {}
+  FaultFile(std::unique_ptr<platform::File> inner, FaultFileSystem& fs, std::string path)
+      : inner_(std::move(inner)), fs_(fs), path_(std::move(path)) {}
   int64_t Read(void* b, size_t n) override {
     if (fs_.NextReadFails()) return -1;
     return inner_->Read(b, n);
@@ -17,11 +19,13 @@ class FaultFile final : public platform::File {
   }
   bool Write(const void* d, size_t n) override {
     if (fs_.NextWriteFails()) return false;
-    return inner_->Write(d, n);
+    const size_t room = fs_.Room(path_, n);
+    return inner_->Write(d, room) && room == n;
   }
   bool WriteAt(uint64_t off, const void* d, size_t n) override {
     if (fs_.NextWriteFails()) return false;
-    return inner_->WriteAt(off, d, n);
+    const size_t room = fs_.Room(path_, n);
+    return inner_->WriteAt(off, d, room) && room == n;
   }
   bool Seek(uint64_t off) override { return inner_->Seek(off); }
   int64_t Size() override { return inner_->Size(); }
@@ -45,6 +49,7 @@ class FaultFile final : public platform::File {
  private:
   std::unique_ptr<platform::File> inner_;
   FaultFileSystem& fs_;
+  std::string path_;
 };
 
 platform::FileSystem& Real() {
@@ -53,7 +58,29 @@ platform::FileSystem& Real() {
 
 }  // namespace
 
+void FaultFileSystem::LimitSpace(std::string folder, int64_t bytes) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  limited_folder_ = std::move(folder) + "/";
+  space_left_ = bytes;
+}
+
+std::vector<size_t> FaultFileSystem::LimitedWrites() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return limited_writes_;
+}
+
+size_t FaultFileSystem::Room(const std::string& path, size_t n) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (space_left_ < 0 || path.rfind(limited_folder_, 0) != 0) return n;
+  limited_writes_.push_back(n);
+  const size_t room = std::min(n, static_cast<size_t>(space_left_));
+  space_left_ -= static_cast<int64_t>(room);
+  if (room < n) injected_ = true;
+  return room;
+}
+
 bool FaultFileSystem::NextWriteFails() {
+  std::lock_guard<std::mutex> lock(mutex_);
   ++writes_;
   if (failing_) return true;
   if (writes_left_ > 0 && --writes_left_ == 0) {
@@ -65,6 +92,7 @@ bool FaultFileSystem::NextWriteFails() {
 }
 
 bool FaultFileSystem::NextReadFails() {
+  std::lock_guard<std::mutex> lock(mutex_);
   if (read_failing_) return true;
   if (reads_left_ > 0 && --reads_left_ == 0) {
     read_failing_ = true;
@@ -85,7 +113,7 @@ std::unique_ptr<platform::File> FaultFileSystem::Open(const std::string& path,
     injected_ = false;
     return nullptr;
   }
-  return std::make_unique<FaultFile>(std::move(inner), *this);
+  return std::make_unique<FaultFile>(std::move(inner), *this, path);
 }
 
 bool FaultFileSystem::Remove(const std::string& path) {

@@ -1,11 +1,15 @@
 // A file system for tests: passes everything to the real one, but can make
-// a chosen call fail (the n-th write, every open of a path, a close), the
-// way a full disk or missing rights would.
+// a chosen call fail (the n-th write, every open of a path, a close, every
+// write once a folder has taken so many bytes), the way a full disk or
+// missing rights would. Files may be written from several threads.
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/File.h"
 
@@ -27,6 +31,13 @@ class FaultFileSystem final : public platform::FileSystem {
   void FailReadAfter(int n) { reads_left_ = n; }
   // The free space every folder reports from now on (-1: the real one).
   void SetFreeSpace(int64_t bytes) { free_space_ = bytes; }
+  // A full disk below a folder: files whose path begins with folder + "/"
+  // take `bytes` more bytes in all; the write that goes past writes what
+  // still fits and fails, and so does every write after it. Opens still
+  // succeed. -1 lifts the limit.
+  void LimitSpace(std::string folder, int64_t bytes);
+  // The size of every write below the limited folder so far, in order.
+  std::vector<size_t> LimitedWrites();
 
   int writes() const { return writes_; }
 
@@ -41,11 +52,14 @@ class FaultFileSystem final : public platform::FileSystem {
 
   // Used by the wrapped files.
   bool NextWriteFails();
+  // How many of n bytes a write to path may still put on the disk.
+  size_t Room(const std::string& path, size_t n);
   bool NextReadFails();
   bool CloseFails() const { return fail_close_; }
   void SetInjectedError() { injected_ = true; }
 
  private:
+  std::mutex mutex_;  // the counters below, for writes from several threads
   std::atomic<int> writes_{0};
   int writes_left_ = 0;
   int reads_left_ = 0;
@@ -53,9 +67,12 @@ class FaultFileSystem final : public platform::FileSystem {
   bool failing_ = false;
   bool read_failing_ = false;
   bool fail_close_ = false;
-  bool injected_ = false;
+  std::atomic<bool> injected_{false};
   std::function<bool(const std::string&)> fail_open_;
   int64_t free_space_ = -1;
+  std::string limited_folder_;
+  int64_t space_left_ = -1;
+  std::vector<size_t> limited_writes_;
 };
 
 }  // namespace toponyx::testing

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -69,8 +70,10 @@ ProcessResult RunProcess(std::vector<std::string> args, const ProcessOptions& op
     r.out = Drain(out_pipe[0]);
     err_reader.join();
     int wstatus = 0;
-    ::waitpid(pid, &wstatus, 0);
+    struct rusage usage {};
+    ::wait4(pid, &wstatus, 0, &usage);
     r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128;
+    r.peak_rss_kib = usage.ru_maxrss;
   }
   ::close(out_pipe[0]);
   ::close(err_pipe[0]);

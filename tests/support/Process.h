@@ -10,6 +10,7 @@ struct ProcessResult {
   int status = -1;  // exit status; 128 when it did not exit normally, -1 when it did not start
   std::string out;
   std::string err;
+  long peak_rss_kib = 0;  // the most memory the program held at once (RunProcess only)
 };
 
 struct ProcessOptions {

@@ -125,8 +125,8 @@ std::string BuildZip(const std::vector<ZipItem>& items, const ZipLayout& layout)
       out += "PK\x03\x04";
       Put16(out, 20);
       common(out);
-      Put16(out, 0);
-      out += item.name + packed;
+      Put16(out, static_cast<uint32_t>(item.local_extra.size()));
+      out += item.name + item.local_extra + packed;
     }
 
     central += "PK\x01\x02";

@@ -27,6 +27,7 @@ struct ZipItem {
   std::optional<std::string> password;    // traditional encryption
   bool zip64 = false;                     // sizes and offset in a ZIP64 extra field
   std::string extra;                      // more extra field bytes (central record)
+  std::string local_extra;                // extra field bytes of the local header
   std::optional<uint32_t> declared_size;  // uncompressed size in the headers, else data's
   std::optional<size_t> local_of;         // no data of its own: the central record points at the
                                           // local header of that earlier item

@@ -87,6 +87,15 @@ TEST(Utf8LineToAnsiTest, BrokenSequenceGivesEmptyLine) {
   EXPECT_FALSE(text::Utf8LineToAnsi("\xC0\x80", out));   // overlong
   EXPECT_FALSE(text::Utf8LineToAnsi("Z\xFCrich", out));  // Latin-1, not UTF-8
   EXPECT_EQ(out, "");
+  // A lead byte where a continuation byte belongs: each of these would
+  // decode (to "\xC3", the euro sign, a four-byte character) if every byte
+  // with its top bit set counted as a continuation.
+  for (const char* broken : {"a\xC3\xC3", "\xE2\xC2\xAC", "\xE2\x82\xEC", "\xF0\x9F\xD8\x80"}) {
+    out = "stale";
+    EXPECT_FALSE(text::Utf8LineToAnsi(broken, out)) << broken;
+    EXPECT_EQ(out, "");
+    EXPECT_FALSE(codepage::IsUtf8(broken)) << broken;
+  }
 }
 
 }  // namespace

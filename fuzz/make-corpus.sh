@@ -1,0 +1,159 @@
+#!/bin/bash
+# Writes the seed corpora of fuzz/corpus/<target>/ anew: from samples/, the
+# archives of the tests, small texts of every download layout written here,
+# and the tables and index files the program's own writers make (the table
+# and index targets write those themselves).
+#   fuzz/make-corpus.sh [build folder of the fuzz targets]
+# The seeds are committed; run this after a change of a target's input
+# layout and commit the result.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$here/build-fuzz}
+corpus="$here/fuzz/corpus"
+
+for target in table index; do
+  rm -rf "${corpus:?}/$target" && mkdir -p "$corpus/$target"
+  TOPONYX_FUZZ_WRITE_SEEDS="$corpus/$target" "$build/bin/fuzz_$target" > /dev/null
+done
+
+python3 - "$here" "$corpus" <<'PY'
+import gzip, os, shutil, struct, sys, zipfile
+
+here, corpus = sys.argv[1], sys.argv[2]
+samples = os.path.join(here, 'samples')
+
+def fresh(target):
+    d = os.path.join(corpus, target)
+    shutil.rmtree(d, ignore_errors=True)
+    os.makedirs(d)
+    return d
+
+def put(folder, name, data):
+    if isinstance(data, str):
+        data = data.encode('latin-1')
+    with open(os.path.join(folder, name), 'wb') as f:
+        f.write(data)
+
+def sample(name):
+    return open(os.path.join(samples, name), 'rb').read()
+
+# --- archive: the first byte chooses what the rest is (fuzz/ArchiveFuzz.cpp):
+# 0 a ZIP archive, 4 a gzip file, 5 to 10 the data of one entry under one
+# method, after a variant byte and two bytes of size.
+d = fresh('archive')
+zips = [os.path.join(here, 'tests/archive/data', n) for n in ('shrunk.zip', 'reduced.zip', 'imploded.zip')]
+zips += [os.path.join(samples, n) for n in ('MT_DECI.zip', 'au.zip')]
+for n, path in enumerate(zips):
+    data = open(path, 'rb').read()
+    base = '%02d-%s' % (n, os.path.basename(path))
+    at = data.rfind(b'PK\x05\x06')
+    count, = struct.unpack('<H', data[at + 10:at + 12])
+    pos, = struct.unpack('<I', data[at + 16:at + 20])
+    kept = 0
+    for i in range(count):
+        rec = data[pos:pos + 46]
+        flags, method = struct.unpack('<HH', rec[8:12])
+        csize, usize, nlen, elen, clen = struct.unpack('<IIHHH', rec[20:34])
+        local, = struct.unpack('<I', rec[42:46])
+        pos += 46 + nlen + elen + clen
+        if method not in (1, 2, 3, 4, 5, 6) or kept >= 2:
+            continue
+        lnlen, lelen = struct.unpack('<HH', data[local + 26:local + 30])
+        start = local + 30 + lnlen + lelen
+        variant = (1 if flags & 2 else 0) | (2 if flags & 4 else 0)
+        size = min((usize + 15) // 16, 0xFFFF)
+        head = bytes([4 + method, variant, size & 0xFF, size >> 8])
+        put(d, '%s.%d.m%d' % (base, i, method), head + data[start:start + csize])
+        kept += 1
+    # The legacy archives are large: only their entries stand as seeds.
+    if len(data) < 4096:
+        put(d, base, b'\x00' + data)
+put(d, 'gz-nm_taos', b'\x04' + sample('nm_taos.gz'))
+put(d, 'gz-two-members', b'\x04' + gzip.compress(b'1\tA\tLake\n') + gzip.compress(b'2\tB\tDam\n'))
+
+# --- readers: the first byte picks the staged file's name (the order of
+# kNames in fuzz/ReaderFuzz.cpp), the rest is the file.
+names = ['VA_Highland.txt', 'AL_DECI.txt', 'CA_DECI.txt.usa', 'CA', 'ei.txt', '50kgaz2008.txt',
+         'gotthard.wpt', 'user.tpx', 'MA.csv', 'hike.gpx', 'NZ.txt', 'other.dat']
+def seed(folder, pick, name, data, choices=names):
+    if isinstance(data, str):
+        data = data.encode('latin-1')
+    put(folder, name, bytes([choices.index(pick)]) + data[:4096])
+
+gazetteer_csv = ('Gaz ID,Feature Name,Class,County,State,Map,Elevation,Latitude,Longitude,Entry Date\r\n'
+                 '1,"Walden Pond, The",Lake,Middlesex,Massachusetts,Maynard,,42.4394,-71.3339,x\r\n'
+                 '2,"The ""Old"" Mill",Building,Essex,Massachusetts,Salem,12,42.52,-70.9,x\r\n')
+open_names = ('osgb1,http://data.ordnancesurvey.co.uk/id/1,"Mumbles, The",eng,Y Mwmbwls,cym,'
+              'populatedPlace,Village,260000,188000' + ',' * 24 + '\r\n'
+              'osgb3,http://data.ordnancesurvey.co.uk/id/3,Ynys M\xc3\xb4n,cym,,,'
+              'other,Island,240000,380000' + ',' * 24 + '\r\n')
+open_names_header = ('ID,NAMES_URI,NAME1,NAME1_LANG,NAME2,NAME2_LANG,TYPE,LOCAL_TYPE,GEOMETRY_X,'
+                     'GEOMETRY_Y' + ',X' * 24 + '\r\n')
+domestic = ('feature_id|feature_name|feature_class|state_name|state_numeric|county_name|'
+            'county_numeric|map_name|date_created|date_edited|bgn_type|bgn_authority|'
+            'bgn_date|prim_lat_dms|prim_long_dms|prim_lat_dec|prim_long_dec\r\n'
+            '2000|H\xc4\x81\xe2\x80\x98ele|Ridge|Hawaii|15|Kauai|007|Haena|x|x|||||||22.09|-159.72\r\n'
+            '2001|"Smith, Lake"|Lake|Maine|23|York|031|Alfred|x|x|||||||44.5|-69.2\r\n')
+gpx = ('\xef\xbb\xbf<?xml version="1.0" encoding="UTF-8"?>\r\n'
+       '<gpx version="1.1" creator="a unit" xmlns="http://www.topografix.com/GPX/1/1">\r\n'
+       '<metadata><name>Not a waypoint</name></metadata>\r\n'
+       '<wpt lat="-45.000000" lon="170.000000"><ele>1</ele><name>Cairn 100</name>'
+       '<type>Summit</type></wpt>\r\n'
+       '<wpt lat="47.5" lon="8.25"><name>Caf&#xE9; &amp; Bar</name><sym>Restaurant</sym>'
+       '<type><![CDATA[Food & <Drink>]]></type><extensions><name>inner</name></extensions></wpt>\n'
+       '<wpt lon="20"><name>No latitude</name></wpt>\n'
+       '<rte><rtept lat="1" lon="2"><name>Route point</name></rtept></rte>\n'
+       '</gpx>\n')
+gns_current = ('rk\tufi\tuni\tfull_name\tnt\tlat_dd\tlong_dd\tefctv_dt\tterm_dt_f\tterm_dt_n\t'
+               'desig_cd\tfc\tcc_ft\tadm1\tust_desig\tgeneric\n'
+               '1\t-1\t-1\tDublin\tN\t53.333056\t-6.248889\t\t\t\tPPLC\tP\tEI\t33\t\tDublin\n')
+geonames_row = ('2986043\tNene\tNene\t\t-11.35954\t-147.04763\tS\tHTL\tCN\t\t20\t\t\t\t0\t\t5\t'
+                'Pacific/Tahiti\t2012-01-18\n')
+d = fresh('readers')
+seed(d, 'VA_Highland.txt', 'gnis-text', sample('VA_Highland.txt'))
+seed(d, 'AL_DECI.txt', 'gnis-deci', zipfile.ZipFile(os.path.join(samples, 'MT_DECI.zip')).read('MT_DECI.txt'))
+seed(d, 'CA_DECI.txt.usa', 'gnis-usa', gzip.decompress(sample('nm_taos.gz')))
+seed(d, 'CA', 'gnis-plain', gzip.decompress(sample('nm_taos.gz')))
+seed(d, 'ei.txt', 'gns-older', sample('ei_old.txt'))
+seed(d, 'ei.txt', 'gns-current', gns_current)
+seed(d, 'VA_Highland.txt', 'gnis-domestic', domestic)
+seed(d, '50kgaz2008.txt', 'os-gazetteer', sample('50kgaz2008.txt'))
+seed(d, 'gotthard.wpt', 'waypoints', sample('gotthard.wpt'))
+for tpx in ('auckland_lookouts.tpx', 'sydney_utm.tpx', 'wellington_nzmg.tpx'):
+    seed(d, 'user.tpx', 'tpx-' + tpx[:-4], sample(tpx))
+seed(d, 'MA.csv', 'csv-gazetteer', gazetteer_csv)
+seed(d, 'MA.csv', 'csv-open-names', open_names)
+seed(d, 'hike.gpx', 'gpx', gpx)
+seed(d, 'NZ.txt', 'geonames', sample('NZ.txt'))
+seed(d, 'NZ.txt', 'geonames-empty-fields', geonames_row)
+seed(d, 'NZ.txt', 'geonames-utf16', b'\xff\xfe' + sample('NZ.txt')[:1500].decode('utf-8').encode('utf-16-le'))
+seed(d, 'other.dat', 'other', 'no reader for this\n')
+
+d = fresh('gpx')
+put(d, 'gpx', b'\x00' + gpx.encode('latin-1'))
+put(d, 'gpx-utf16', b'\x00' + b'\xfe\xff' + gpx[3:].replace('UTF-8', 'UTF-16').encode('latin-1').decode('utf-8').encode('utf-16-be'))
+
+csv_names = ['MA.csv', 'SN.csv', 'DomesticNames_AL.txt']
+d = fresh('csv')
+seed(d, 'MA.csv', 'gazetteer', gazetteer_csv, csv_names)
+seed(d, 'SN.csv', 'open-names', open_names, csv_names)
+seed(d, 'SN.csv', 'open-names-header', open_names_header, csv_names)
+seed(d, 'DomesticNames_AL.txt', 'domestic', domestic, csv_names)
+
+# --- datums: datums.dat files (name, ellipsoid, dx, dy, dz).
+d = fresh('datums')
+put(d, 'plain', 'My Datum,20,-87,-98,-121\r\nOther,3,1,2,3\r\n')
+put(d, 'limits', 'Evil,20,-2147483648,0,0\nBig,2147483648,2147483647,-2147483648,99999999999\n'
+              'Far,30,100,-50,20\nNegative,-1,100,-50,20\n')
+put(d, 'loose', 'Bad,12.5,--5,x,\nSigns,+3,-7, 1 0 ,abc9\n  Spaced Name  ,3,1\n\tTabbed,2\n'
+              + 'x' * 45 + 'Y,1\nNo Newline At End,7')
+
+# --- ini: TOPONYX.INI files; the first byte picks the key written.
+d = fresh('ini')
+put(d, 'program', '\x00[Paths]\r\nListFilesPath=/home/a/Downloads\r\nSaveFilesPath=/home/a/Toponyx\r\n'
+                  'TempFilesPath=/tmp/\r\nWWW="http://example.org/gazetteers"\r\nFileType=2\r\n')
+put(d, 'mixed', '\x01; comment\n[other]\nlistfilespath = x\n\n[ paths ]\n  SaveFilesPath = \'quoted\' \n'
+                '[PATHS]\nTempFilesPath=second\n')
+put(d, 'broken', '\x02[Paths\nkey without value\n=value without key\n[]\n[Paths]]\nWWW==x\r\r\n')
+PY
+echo "seeds: $(find "$corpus" -type f | wc -l) files, $(du -sk "$corpus" | cut -f1) KiB in $corpus"
