@@ -251,8 +251,7 @@ void DbfFile::AppendRecords(const char* records, uint32_t n) {
   }
   const uint64_t at = Offset(record_count_ + 1);
   const size_t bytes = size_t{n} * record_length_;
-  if (!file_->WriteAt(at, records, bytes)) ThrowWrite();
-  file_->StartWriteback(at, bytes);
+  if (!file_->StreamAt(at, records, bytes)) ThrowWrite();
   record_count_ += n;
 }
 

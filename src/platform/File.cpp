@@ -5,7 +5,9 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -15,12 +17,16 @@ namespace {
 
 thread_local int last_errno = 0;
 
+// Direct writes go in whole blocks of this size, from buffers aligned to it.
+constexpr size_t kDirectBlock = 4096;
+
 class PosixFile final : public File {
  public:
   explicit PosixFile(int fd) : fd_(fd) {}
   ~PosixFile() override { Close(); }
 
   int64_t Read(void* buffer, size_t n) override {
+    if (!EndStream()) return -1;
     for (;;) {
       ssize_t r = ::read(fd_, buffer, n);
       if (r >= 0) return r;
@@ -29,6 +35,7 @@ class PosixFile final : public File {
   }
 
   int64_t ReadAt(uint64_t offset, void* buffer, size_t n) override {
+    if (!EndStream()) return -1;
     size_t done = 0;
     auto* out = static_cast<char*>(buffer);
     while (done < n) {
@@ -44,6 +51,7 @@ class PosixFile final : public File {
   }
 
   bool Write(const void* data, size_t n) override {
+    if (!EndStream()) return false;
     const auto* in = static_cast<const char*>(data);
     while (n > 0) {
       ssize_t w = ::write(fd_, in, n);
@@ -59,6 +67,108 @@ class PosixFile final : public File {
   }
 
   bool WriteAt(uint64_t offset, const void* data, size_t n) override {
+    return EndStream() && PwriteAll(offset, data, n);
+  }
+
+  // The pieces go through a buffer aligned for direct I/O: the bytes before
+  // the first block boundary are written through the cache, every whole
+  // block straight to the disk, and the last part block waits for the next
+  // piece (or any other call). Where the file system takes no direct
+  // writes, everything goes through the cache as WriteAt does.
+  bool StreamAt(uint64_t offset, const void* data, size_t n) override {
+    const auto* in = static_cast<const char*>(data);
+    if (stream_used_ > 0 && offset != stream_at_ + stream_used_ && !EndStream()) return false;
+    if (stream_used_ == 0) {
+      const size_t head = std::min(n, (kDirectBlock - offset % kDirectBlock) % kDirectBlock);
+      if (head > 0 && !PwriteAll(offset, in, head)) return false;
+      offset += head;
+      in += head;
+      n -= head;
+      stream_at_ = offset;
+    }
+    if (no_direct_) {
+      if (!PwriteAll(offset, in, n)) return false;
+      StartWriteback(offset, n);
+      return true;
+    }
+    if (stream_used_ + n > stream_capacity_) {
+      const size_t capacity = (stream_used_ + n + kDirectBlock - 1) / kDirectBlock * kDirectBlock;
+      void* block = std::aligned_alloc(kDirectBlock, capacity);
+      if (block == nullptr) {
+        errno = ENOMEM;
+        Fail();
+        return false;
+      }
+      if (stream_used_ > 0) std::memcpy(block, stream_.get(), stream_used_);
+      stream_.reset(static_cast<char*>(block));
+      stream_capacity_ = capacity;
+    }
+    std::memcpy(stream_.get() + stream_used_, in, n);
+    stream_used_ += n;
+    const size_t whole = stream_used_ / kDirectBlock * kDirectBlock;
+    if (whole == 0) return true;
+    if (!WriteDirect(stream_at_, stream_.get(), whole)) return false;
+    stream_at_ += whole;
+    stream_used_ -= whole;
+    std::memmove(stream_.get(), stream_.get() + whole, stream_used_);
+    return true;
+  }
+
+  bool Seek(uint64_t offset) override {
+    if (!EndStream()) return false;
+    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) return Fail() == 0;
+    return true;
+  }
+
+  int64_t Size() override {
+    if (!EndStream()) return -1;
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) return Fail();
+    return st.st_size;
+  }
+
+  bool Truncate(uint64_t size) override {
+    if (!EndStream()) return false;
+    if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) return Fail() == 0;
+    return true;
+  }
+
+  bool Flush() override { return EndStream(); }  // writes go straight to the system
+
+  void StartWriteback(uint64_t offset, uint64_t length) override {
+    ::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(length),
+                      SYNC_FILE_RANGE_WRITE);
+  }
+
+  bool Discard(uint64_t offset, uint64_t length) override {
+    if (!EndStream()) return false;
+    return ::fallocate(fd_, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset),
+                       static_cast<off_t>(length)) == 0;
+  }
+
+  bool Close() override {
+    if (fd_ < 0) return true;
+    const bool ended = EndStream();  // its failure is the one to report
+    int r = ::close(fd_);
+    fd_ = -1;
+    stream_.reset();
+    stream_capacity_ = 0;
+    if (!ended) return false;
+    if (r != 0) return Fail() == 0;
+    return true;
+  }
+
+ private:
+  struct FreeBlock {
+    void operator()(char* p) const { std::free(p); }
+  };
+
+  int Fail() {
+    last_errno = errno;
+    return -1;
+  }
+
+  bool PwriteAll(uint64_t offset, const void* data, size_t n) {
     const auto* in = static_cast<const char*>(data);
     while (n > 0) {
       ssize_t w = ::pwrite(fd_, in, n, static_cast<off_t>(offset));
@@ -74,48 +184,56 @@ class PosixFile final : public File {
     return true;
   }
 
-  bool Seek(uint64_t offset) override {
-    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) return Fail() == 0;
-    return true;
+  // Writes whole blocks past the system's cache; the file is opened for
+  // direct I/O only for the write, so every other call stays as it was.
+  // A file system that refuses direct I/O gets this and every later piece
+  // through the cache.
+  bool WriteDirect(uint64_t offset, const char* data, size_t n) {
+    const int flags = ::fcntl(fd_, F_GETFL);
+    if (flags < 0 || ::fcntl(fd_, F_SETFL, flags | O_DIRECT) != 0) {
+      no_direct_ = true;
+      return PwriteAll(offset, data, n);
+    }
+    bool ok = true;
+    while (n > 0) {
+      ssize_t w = ::pwrite(fd_, data, n, static_cast<off_t>(offset));
+      if (w < 0 && errno == EINTR) continue;
+      if (w < 0 && errno == EINVAL) {
+        no_direct_ = true;
+        break;
+      }
+      if (w < 0) {
+        ok = false;
+        Fail();
+        break;
+      }
+      data += w;
+      offset += static_cast<uint64_t>(w);
+      n -= static_cast<size_t>(w);
+      if (n % kDirectBlock != 0) break;  // a short write that left a part block
+    }
+    const int saved = errno;
+    ::fcntl(fd_, F_SETFL, flags);
+    errno = saved;
+    if (ok && n > 0) ok = PwriteAll(offset, data, n);
+    return ok;
   }
 
-  int64_t Size() override {
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0) return Fail();
-    return st.st_size;
+  // Writes the part block a stream left over; every call but StreamAt
+  // starts with it.
+  bool EndStream() {
+    if (stream_used_ == 0) return true;
+    const size_t n = stream_used_;
+    stream_used_ = 0;
+    return PwriteAll(stream_at_, stream_.get(), n);
   }
 
-  bool Truncate(uint64_t size) override {
-    if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) return Fail() == 0;
-    return true;
-  }
-
-  bool Flush() override { return true; }  // writes go straight to the system
-
-  void StartWriteback(uint64_t offset, uint64_t length) override {
-    ::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(length),
-                      SYNC_FILE_RANGE_WRITE);
-  }
-
-  bool Discard(uint64_t offset, uint64_t length) override {
-    return ::fallocate(fd_, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset),
-                       static_cast<off_t>(length)) == 0;
-  }
-
-  bool Close() override {
-    if (fd_ < 0) return true;
-    int r = ::close(fd_);
-    fd_ = -1;
-    if (r != 0) return Fail() == 0;
-    return true;
-  }
-
- private:
-  int Fail() {
-    last_errno = errno;
-    return -1;
-  }
   int fd_;
+  std::unique_ptr<char, FreeBlock> stream_;
+  size_t stream_capacity_ = 0;
+  size_t stream_used_ = 0;
+  uint64_t stream_at_ = 0;
+  bool no_direct_ = false;
 };
 
 class PosixFileSystem final : public FileSystem {

@@ -36,6 +36,16 @@ class File {
   virtual int64_t Size() = 0;
   virtual bool Truncate(uint64_t size) = 0;
   virtual bool Flush() = 0;
+  // Writes all n bytes at offset as one piece of a long sequential write
+  // that nobody reads back soon (the output of a large build); the pieces
+  // follow each other. The system may keep them out of its cache and hand
+  // them straight to the disk, holding back up to a block until the next
+  // piece or any other call of the file. False when not all were written.
+  virtual bool StreamAt(uint64_t offset, const void* data, size_t n) {
+    if (!WriteAt(offset, data, n)) return false;
+    StartWriteback(offset, n);
+    return true;
+  }
   // Starts writing length bytes from offset to the disk without waiting
   // for it: a long sequential write then never gathers more unwritten data
   // than the system will hold, so it does not stall (the rename of a
