@@ -86,6 +86,7 @@ class PosixFile final : public File {
       n -= head;
       stream_at_ = offset;
     }
+    if (n == 0) return true;
     if (no_direct_) {
       if (!PwriteAll(offset, in, n)) return false;
       StartWriteback(offset, n);
