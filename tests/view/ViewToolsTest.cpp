@@ -9,8 +9,9 @@
 
 #include "dbf/DbfTable.h"
 #include "dbf/NameSearch.h"
-#include "text/CodePage.h"
+#include "dbf/TableTestUtil.h"
 #include "support/TempDir.h"
+#include "text/CodePage.h"
 #include "view/MapPane.h"
 #include "view/PlaceMap.h"
 #include "view/RecordingPrompter.h"
@@ -38,12 +39,7 @@ struct Place {
 void WritePlaces(dbf::DbfTable& t, const std::string& path, const std::vector<Place>& places,
                  const std::set<uint32_t>& deleted = {}) {
   t.SetTableName(path);
-  t.ClearFields();
-  t.AddField("NAME", 'C', 45);
-  t.AddField("FULL_CODE", 'C', 40);
-  t.AddField("MAJOR_CODE", 'C', 40);
-  t.AddField("LATITUDE", 'C', 10);
-  t.AddField("LONGITUDE", 'C', 10);
+  testing::DefinePlaceFields(t);
   t.CreateTable();
   t.Open();
   for (const Place& p : places) {
