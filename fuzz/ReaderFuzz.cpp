@@ -52,11 +52,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string& name = kNames[choice.pick];
   if (!fuzz::WriteWholeFile(platform::JoinPath(fixture.folder, name), choice.rest)) std::abort();
 
-  dbf::DbfTable table;
   // Fresh settings of Toponyx text files for every input (in the program
   // some outlive a run), so that an input does the same whenever it runs.
   readers::TpxSettings tpx;
-  pipeline::BuildContext ctx(table, tpx, fixture.ui);
+  pipeline::BuildContext ctx(tpx, fixture.ui);
   ctx.program_folder = fixture.folder;
   ctx.staged.push_back(pipeline::StagedFile{name, fixture.folder, choice.rest.size()});
   ctx.input_bytes = choice.rest.size();

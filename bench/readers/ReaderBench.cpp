@@ -10,11 +10,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "dbf/DbfTable.h"
+#include "geodesy/Datum.h"
 #include "pipeline/BuildContext.h"
 #include "pipeline/Dispatch.h"
 #include "pipeline/SupportFiles.h"
-#include "dbf/DbfTable.h"
-#include "geodesy/Datum.h"
 #include "platform/File.h"
 #include "platform/System.h"
 
@@ -47,7 +47,7 @@ Result RunOnce(const std::string& folder, const std::string& file_folder,
   NullBuildUi ui;
   dbf::DbfTable table(&ui);
   pipeline::TpxSettings tpx;
-  pipeline::BuildContext ctx(table, tpx, ui);
+  pipeline::BuildContext ctx(tpx, ui);
   ctx.program_folder = folder;
   ctx.staged.push_back(pipeline::StagedFile{file_name, file_folder, 0});
 

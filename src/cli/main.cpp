@@ -13,9 +13,11 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/Texts.h"
 #include "geodesy/Datum.h"
 #include "pipeline/Build.h"
 #include "pipeline/FileList.h"
+#include "pipeline/Output.h"
 #include "pipeline/SupportFiles.h"
 #include "platform/File.h"
 #include "platform/Paths.h"
@@ -38,33 +40,7 @@ constexpr const char* kVersion =
 constexpr const char* kUsage =
     "Usage: toponyx-create --name NAME [OPTION]... FILE...\n"
     "  or:  toponyx-create --name NAME [OPTION]... --all DIR\n";
-constexpr const char* kHelp =
-    "Build a Toponyx name database, NAME.names and NAME.types, from downloaded\n"
-    "gazetteer files: USA GNIS, world GNS, GeoNames, the OS 1:50 000 gazetteer,\n"
-    "waypoint files (.wpt) and Toponyx text files (.tpx), loose or in .zip and .gz\n"
-    "archives. The FILEs must all stand in one folder.\n"
-    "\n"
-    "      --name NAME    name of the database (required)\n"
-    "      --save DIR     folder for the database (default: the current folder)\n"
-    "      --temp DIR     folder for the temporary files (default: a private folder\n"
-    "                     in the system's temporary folder, removed afterwards)\n"
-    "      --all DIR      read every data file of DIR (*.zip *.gz *.txt *.wpt *.tpx\n"
-    "                     *.csv *.gpx)\n"
-    "  -q, --quiet        write nothing to stderr but the messages of the run\n"
-    "      --require-places\n"
-    "                     exit with status 1 when no place was read (the empty\n"
-    "                     database is written all the same)\n"
-    "  -h, --help         display this help and exit\n"
-    "      --version      output version information and exit\n"
-    "\n"
-    "The messages of the run go to stderr, the paths of the two files written to\n"
-    "stdout.\n"
-    "\n"
-    "Exit status:\n"
-    " 0  if the database was built,\n"
-    " 1  if the run failed (or, with --require-places, read no place),\n"
-    " 2  if the request was refused or the arguments are wrong,\n"
-    " 128+N  if signal N stopped the run.\n"
+constexpr const char* kHelpEnd =
     "\n"
     "Report bugs to: <" TOPONYX_BUG_ADDRESS
     ">\n"
@@ -192,7 +168,8 @@ int main(int argc, char** argv) {
     if (a == "--help" || a == "-h") {
       std::fputs(kUsage, stdout);
       std::fputs("\n", stdout);
-      std::fputs(kHelp, stdout);
+      std::fputs(cli::HelpText(readers::DefaultFormats()).c_str(), stdout);
+      std::fputs(kHelpEnd, stdout);
       return 0;
     } else if (a == "--version") {
       std::fputs(kVersion, stdout);
@@ -238,7 +215,7 @@ int main(int argc, char** argv) {
     if (!fs.IsDirectory(all_folder)) return Usage("no such folder: " + all_folder);
     request.download_folder = absolute(all_folder);
     for (std::string& n :
-         pipeline::ListFolder(request.download_folder, pipeline::kAllInputFilesMask)) {
+         pipeline::ListFolder(request.download_folder, pipeline::InputFilesMask())) {
       request.files.push_back({std::move(n), true});
     }
   } else {
@@ -302,7 +279,8 @@ int main(int argc, char** argv) {
     case pipeline::BuildStatus::kSucceeded:
       break;
   }
-  const std::string base = platform::JoinPath(request.save_folder, text::TrimBlanks(name));
+  const pipeline::DatabaseFiles database =
+      pipeline::DatabaseFilesIn(request.save_folder, pipeline::DatabaseName(name));
   if (!quiet) {
     // The files that gave no place, as the window's warning says it; then
     // the summary with what each file gave.
@@ -318,7 +296,7 @@ int main(int argc, char** argv) {
       WriteErr(summary + file.name + "\n");
     }
   }
-  std::printf("%s.names\n%s.types\n", base.c_str(), base.c_str());
+  std::printf("%s\n%s\n", database.names.c_str(), database.types.c_str());
   if (require_places && outcome.places == 0) {
     WriteErr("toponyx-create: no places were read from the input files\n");
     return 1;

@@ -56,7 +56,7 @@ void TDlgfm::FormCreate() {
   linked_ = false;
   const int32_t filetype = mainfm_->DefaultFiletype();
   ui_->FilterComboBox1->setCurrentIndex(
-      filetype >= 0 && filetype < TFilterComboBox::kEntries ? filetype : -1);
+      filetype >= 0 && filetype < TFilterComboBox::Entries() ? filetype : -1);
   linked_ = true;
 }
 

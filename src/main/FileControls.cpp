@@ -114,8 +114,7 @@ void TDriveComboBox::SelectDriveOf(const QString& folder) {
 }
 
 TFileListBox::TFileListBox(QWidget* parent) : QListWidget(parent) {
-  mask_ = QString::fromUtf8(pipeline::kAllDataFilesMask.data(),
-                            static_cast<qsizetype>(pipeline::kAllDataFilesMask.size()));
+  mask_ = QString::fromStdString(pipeline::InputFilesMask());
 }
 
 void TFileListBox::SetMask(const QString& mask) {
@@ -145,26 +144,19 @@ QStringList TFileListBox::Items() const {
 }
 
 TFilterComboBox::TFilterComboBox(QWidget* parent) : QComboBox(parent) {
-  addItem(QStringLiteral("All Data Files (*.zip) (*.gz) (*.txt) (*.wpt) (*.tpx)"));
-  addItem(QStringLiteral("Carthovista Waypoint Files (*.wpt)"));
-  addItem(QStringLiteral("Toponyx Text Files (*.tpx)"));
-  addItem(QStringLiteral("All Data Files and Today's Downloads (*.zip) (*.gz) (*.txt) (*.wpt) "
-                         "(*.tpx) (*.csv) (*.gpx)"));
+  for (const pipeline::DialogFilter& filter : pipeline::DialogFilters()) {
+    addItem(QString::fromStdString(filter.caption));
+  }
+}
+
+int TFilterComboBox::Entries() {
+  return static_cast<int>(pipeline::DialogFilters().size());
 }
 
 QString TFilterComboBox::MaskAt(int index) {
-  switch (index) {
-    case 0:
-      return QStringLiteral("*.zip;*.gz;*.txt;*.wpt;*.tpx");
-    case 1:
-      return QStringLiteral("*.wpt");
-    case 2:
-      return QStringLiteral("*.tpx");
-    case 3:
-      return QStringLiteral("*.zip;*.gz;*.txt;*.wpt;*.tpx;*.csv;*.gpx");
-    default:
-      return {};
-  }
+  const std::vector<pipeline::DialogFilter> filters = pipeline::DialogFilters();
+  if (index < 0 || static_cast<size_t>(index) >= filters.size()) return {};
+  return QString::fromStdString(filters[static_cast<size_t>(index)].mask);
 }
 
 }  // namespace toponyx::desktop

@@ -68,8 +68,10 @@ class TFilterComboBox : public QComboBox {
 
  public:
   explicit TFilterComboBox(QWidget* parent = nullptr);
-  static constexpr int kEntries = 3;
-  static QString MaskAt(int index);  // "" outside 0 to 2
+  // The entries: every format, then the formats with an entry of their own
+  // (waypoint files, Toponyx text files).
+  static int Entries();
+  static QString MaskAt(int index);  // "" outside 0 to Entries() - 1
 };
 
 }  // namespace toponyx::desktop

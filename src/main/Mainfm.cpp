@@ -36,6 +36,7 @@
 #include "main/WebBrowser.h"
 #include "main/WorkerRun.h"
 #include "pipeline/FileList.h"
+#include "pipeline/Output.h"
 #include "platform/Paths.h"
 #include "platform/System.h"
 #include "text/Text.h"
@@ -67,8 +68,7 @@ TMainfm::TMainfm(const StartupEnvironment& env, Prompter& prompter, QByteArray h
       prompter_(prompter),
       help_file_(std::move(help_file)),
       build_ui_(prompter, this),
-      list_mask_(QString::fromUtf8(pipeline::kAllDataFilesMask.data(),
-                                   static_cast<qsizetype>(pipeline::kAllDataFilesMask.size()))),
+      list_mask_(QString::fromStdString(pipeline::InputFilesMask())),
       download_watch_(new QFileSystemWatcher(this)),
       refresh_soon_(new QTimer(this)) {
   ui_->setupUi(this);
@@ -288,7 +288,7 @@ void TMainfm::TakeDroppedPaths(const QStringList& paths) {
     RefreshFileList();
   }
   // The files dropped are ticked; one the list's filter leaves out but a
-  // run reads (a CSV or GPX download) joins the list.
+  // run reads joins the list.
   QStringList names, ticked;
   for (int i = 0; i < ui_->LB1->count(); ++i) {
     names << ui_->LB1->item(i)->text();
@@ -299,7 +299,7 @@ void TMainfm::TakeDroppedPaths(const QStringList& paths) {
     if (!file.isFile() || file.absolutePath() != folder) continue;
     const QString name = file.fileName();
     if (!names.contains(name)) {
-      if (!pipeline::MatchesFileMask(name.toStdString(), pipeline::kAllInputFilesMask)) continue;
+      if (!pipeline::MatchesFileMask(name.toStdString(), pipeline::InputFilesMask())) continue;
       names << name;
     }
     ticked << name;
@@ -396,15 +396,14 @@ pipeline::BuildRequest TMainfm::Request() const {
 bool TMainfm::MayReplaceDatabase(const pipeline::BuildRequest& request) {
   // Asked only for a request that the run will take; a refused one shows
   // its messages alone.
-  const std::string name(text::TrimBlanks(request.database_name));
+  const std::string name = pipeline::DatabaseName(request.database_name);
   const bool ticked = std::any_of(request.files.begin(), request.files.end(),
                                   [](const pipeline::FileItem& f) { return f.ticked; });
-  if (name.empty() || !ticked || name.find_first_of("\\/:*?\"<>|") != std::string::npos) {
-    return true;
-  }
-  const std::string names = name + ".names";
-  if (!QFileInfo(Q(platform::JoinPath(request.save_folder, names))).isFile()) return true;
-  return prompter_.Confirm(this, ReplaceDatabaseQuestion(Q(names)), QStringLiteral("Confirm"));
+  if (name.empty() || !ticked || pipeline::NameHasInvalidCharacters(name)) return true;
+  const QString names = Q(pipeline::DatabaseFilesIn(request.save_folder, name).names);
+  if (!QFileInfo(names).isFile()) return true;
+  return prompter_.Confirm(this, ReplaceDatabaseQuestion(QFileInfo(names).fileName()),
+                           QStringLiteral("Confirm"));
 }
 
 void TMainfm::bCreateClick() {
@@ -418,8 +417,8 @@ void TMainfm::bCreateClick() {
   clock.start();
   last_outcome_ = CreateOnWorkerThread(*builder_, request);
   running_ = false;
-  const std::string name(text::TrimBlanks(request.database_name));
-  ShowResult(last_outcome_, Q(platform::JoinPath(request.save_folder, name + ".names")),
+  const std::string name = pipeline::DatabaseName(request.database_name);
+  ShowResult(last_outcome_, Q(pipeline::DatabaseFilesIn(request.save_folder, name).names),
              static_cast<double>(clock.elapsed()) / 1000.0);
   if (last_outcome_.status == pipeline::BuildStatus::kFailed) {
     prompter_.Message(this, MessageKind::kError, Q(last_outcome_.error));

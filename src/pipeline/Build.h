@@ -10,6 +10,7 @@
 #include "dbf/IndexRunBuilder.h"
 #include "frontend/BuildUi.h"
 #include "pipeline/BuildContext.h"
+#include "pipeline/PlaceStage.h"
 #include "platform/File.h"
 
 namespace toponyx::pipeline {
@@ -26,6 +27,9 @@ struct BuildRequest {
   std::string staging_folder;  // used as given
   std::string download_folder;
   std::vector<FileItem> files;  // the file list, in list order
+  // The place stages between the readers and the table, in order (none:
+  // every place goes in as read).
+  std::vector<std::shared_ptr<PlaceStage>> stages;
 };
 
 enum class BuildStatus {
@@ -45,6 +49,9 @@ struct BuildOutcome {
   // ("<file>: layout not recognised" or "<file>: no usable lines").
   std::vector<FileResult> files;
   std::vector<std::string> warnings;
+  // What the place stages did, one line each ("1,204 places outside the
+  // area left out").
+  std::vector<std::string> reports;
 };
 
 // The warning the front ends show after a run for the files that gave no
@@ -71,16 +78,14 @@ class Builder {
   // The output table (`dbf2`): after a run it names the database just
   // written; the View window opens it.
   dbf::DbfTable& OutputTable();
-  dbf::DbfTable& WorkingTable();
 
   // Set when a run staged a waypoint file; cleared at start-up.
   bool waypoint_staged() const { return waypoint_staged_; }
   void clear_waypoint_staged() { waypoint_staged_ = false; }
 
-  TpxSettings& tpx_settings() { return tpx_; }
-
-  // The readers the dispatch calls (tests put recorders in their place).
-  void set_readers(const ReaderTable* readers);
+  // The formats the dispatch recognises (tests put tables of their own in
+  // their place); null for the program's.
+  void set_formats(const FormatTable* formats);
   // Whether the name index's runs are sorted on a thread of their own while
   // the files are read (the default), and the index's memory and fan-in
   // (tests make them small to get many runs and merges); every way gives

@@ -3,20 +3,24 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "dbf/DbfTable.h"
+#include "dbf/DbfFile.h"
 #include "dbf/FieldText.h"
 #include "dbf/StreamingIndex.h"
 #include "frontend/BuildUi.h"
+#include "pipeline/PlaceStage.h"
+#include "platform/File.h"
+#include "readers/Formats.h"
 #include "readers/PlaceRecord.h"
 #include "readers/Readers.h"
 #include "text/LineReader.h"
 
 namespace toponyx::pipeline {
 
-using readers::ReaderTable;
+using readers::FormatTable;
 using readers::TpxGrid;
 using readers::TpxSettings;
 
@@ -29,9 +33,11 @@ struct StagedFile {
 
 // What one staged file gave.
 struct FileResult {
-  std::string name;  // as the user knows it: "<archive>: <member>" for a member
-  uint64_t places = 0;
-  // Why a file gave no place (kNone when it gave some, or gives none by design).
+  std::string name;     // as the user knows it: "<archive>: <member>" for a member
+  uint64_t places = 0;  // records it put into the table
+  uint64_t read = 0;    // places its reader gave (a stage may leave some out)
+  // Why a file gave no place (kNone when its reader gave some, or gives
+  // none by design).
   enum class Problem { kNone, kLayoutNotRecognised, kNoUsableLines } problem = Problem::kNone;
 };
 
@@ -40,18 +46,19 @@ struct FileResult {
 inline constexpr size_t kPlaceFieldLengths[5] = {45, 40, 40, 10, 10};
 inline constexpr size_t kPlaceRecordLength = 146;
 
-// The readers' places become records of the working table's layout, each
-// written once, into the name index as it is built (StreamingIndex); with
-// no index attached they are only counted (the reader benchmark).
+// The last link of the place chain: each place becomes a record of the
+// working table's layout, written once, into the name index as it is built
+// (StreamingIndex); with no index attached they are only counted (the
+// reader benchmark).
 class WorkingTableSink final : public readers::PlaceSink {
  public:
-  void Add(std::string_view name, std::string_view full_code, std::string_view major_code,
-           std::string_view latitude, std::string_view longitude) override {
+  void Add(const readers::Place& place) override {
     char* r = index_ ? index_->Room() : scratch_;
     r[0] = dbf::DbfFile::kLive;
     r += 1;
+    const std::string_view fields[5] = {place.name, place.full_code, place.major_code,
+                                        place.latitude_text, place.longitude_text};
     size_t at = 0;
-    const std::string_view fields[5] = {name, full_code, major_code, latitude, longitude};
     for (int f = 0; f < 5; ++f) {
       dbf::StoreFieldText(fields[f], r + at, kPlaceFieldLengths[f]);
       at += kPlaceFieldLengths[f];
@@ -60,7 +67,7 @@ class WorkingTableSink final : public readers::PlaceSink {
     ++count_;
   }
   void Attach(dbf::StreamingIndex* index) { index_ = index; }
-  // Places added so far.
+  // Places stored so far.
   const uint64_t& count() const { return count_; }
 
  private:
@@ -70,19 +77,24 @@ class WorkingTableSink final : public readers::PlaceSink {
 };
 
 struct BuildContext {
-  BuildContext(dbf::DbfTable& working_table, TpxSettings& tpx_settings, BuildUi& front_end)
-      : table(working_table),
-        run{geo::DefaultDatumTable(), sink, full_codes, world_codes, tpx_settings},
-        ui(front_end) {}
+  BuildContext(TpxSettings& tpx_settings, BuildUi& front_end,
+               const std::vector<std::shared_ptr<PlaceStage>>& stages = {},
+               platform::FileSystem& file_system = platform::DefaultFileSystem())
+      : chain(stages, sink),
+        run{geo::DefaultDatumTable(), chain, full_codes, world_codes, tpx_settings},
+        ui(front_end),
+        fs(file_system),
+        input(file_system) {}
 
-  dbf::DbfTable& table;  // the working table temp.names
-  WorkingTableSink sink;
+  WorkingTableSink sink;  // the chain's last link
+  PlaceChain chain;       // where the readers' places go
   readers::FullCodeList full_codes;
   readers::WorldCodeList world_codes;
   readers::ReaderRun run;  // what the readers share
   BuildUi& ui;
+  platform::FileSystem& fs;
   std::string program_folder;  // WorldCodes.list
-  const ReaderTable* readers = &readers::DefaultReaders();
+  const FormatTable* formats = &readers::DefaultFormats();
 
   // Lists of the run.
   std::vector<std::string> selected;  // ticked names, in list order
@@ -92,9 +104,6 @@ struct BuildContext {
   // The current input file and the current-line buffer.
   text::TextFile input;
   std::string line;
-
-  // Set when a waypoint file of the run names a datum the table lacks.
-  bool waypoint_bad_datum = false;
 
   // What each staged file gave, in list order.
   std::vector<FileResult> results;

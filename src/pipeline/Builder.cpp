@@ -31,7 +31,7 @@ constexpr std::string_view kUserFileDatumWarning =
     "assumed and the locations have been included in your database. If this is not the correct "
     "Datum the locations will be incorrect.";
 
-// Messages name the file the user asked for, not the temporary one.
+// Messages name the file the user asked for, not the working one.
 std::string Retarget(std::string message, const std::string& temp, const std::string& final_path) {
   for (size_t p = message.find(temp); p != std::string::npos;
        p = message.find(temp, p + final_path.size())) {
@@ -102,7 +102,7 @@ struct Builder::Impl {
   dbf::DbfTable dbf1;  // the working table
   dbf::DbfTable dbf2;  // the output table
   Stager staging;      // archive expansion and the staged file list
-  const ReaderTable* readers = &readers::DefaultReaders();
+  const FormatTable* formats = &readers::DefaultFormats();
   bool sort_thread = true;  // the index's runs sorted beside the reading
   std::optional<dbf::IndexOptions> index_options;
 };
@@ -119,8 +119,8 @@ void Builder::Cancel() {
   impl_->cancel.store(true, std::memory_order_relaxed);
 }
 
-void Builder::set_readers(const ReaderTable* readers) {
-  impl_->readers = readers ? readers : &readers::DefaultReaders();
+void Builder::set_formats(const FormatTable* formats) {
+  impl_->formats = formats ? formats : &readers::DefaultFormats();
 }
 
 Builder::Builder(BuildUi& ui, std::string program_folder, platform::FileSystem& fs)
@@ -130,9 +130,6 @@ Builder::~Builder() = default;
 
 dbf::DbfTable& Builder::OutputTable() {
   return impl_->dbf2;
-}
-dbf::DbfTable& Builder::WorkingTable() {
-  return impl_->dbf1;
 }
 
 namespace {
@@ -155,10 +152,10 @@ class Run {
         request_(request),
         name_(std::move(name)),
         ui_(b.run_ui),
-        ctx_(b.dbf1, tpx, ui_),
+        ctx_(tpx, ui_, request.stages, b.fs),
         waypoint_staged_(waypoint_staged) {
     ctx_.program_folder = b.program_folder;
-    ctx_.readers = b.readers;
+    ctx_.formats = b.formats;
     ui_.CountPlaces(&ctx_.sink.count());
     // The run flags start cleared (the context is new); so do the two
     // settings of Toponyx text files that live for one run.
@@ -187,6 +184,7 @@ class Run {
         outcome.warnings.push_back(f.name + ": no usable lines");
       }
     }
+    outcome.reports = ctx_.chain.Reports();
     Finish();
     return outcome;
   }
@@ -198,11 +196,11 @@ class Run {
       if (folder->empty()) throw Error("Unable to create directory");
       b_.fs.CreateDirectories(*folder);
     }
-    names_path_ = platform::JoinPath(request_.save_folder, name_ + ".names");
-    types_path_ = platform::JoinPath(request_.save_folder, name_ + ".types");
+    const DatabaseFiles database = DatabaseFilesIn(request_.save_folder, name_);
+    names_path_ = database.names;
     work_ = OpenRunFolder(request_.staging_folder, {},
                           platform::JoinPath(request_.staging_folder, "temp.names"));
-    output_ = OpenRunFolder(request_.save_folder, name_, names_path_);
+    output_ = OpenRunFolder(request_.save_folder, name_, database.names);
 
     for (const FileItem& item : request_.files) {
       if (item.ticked) ctx_.selected.push_back(item.name);
@@ -233,34 +231,30 @@ class Run {
     ui_.RunProgress(RunPhase::kIndexing, 1, 1, ctx_.sink.count());
     Mark(Stage::kCreatingTemporary, false);
 
-    // Stage 3: the ordered copy, under a temporary name.
+    // Stage 3: the ordered walk into the database, under its working names.
     Mark(Stage::kGenerating, true);
     view_holds_output_ = b_.dbf2.Active();
-    const std::string names_temp = platform::JoinPath(output_->path(), name_ + ".names.part");
+    const DatabaseFiles work{platform::JoinPath(output_->path(), name_ + ".names.part"),
+                             platform::JoinPath(output_->path(), name_ + ".types.part")};
+    NameDatabaseWriter writer(b_.dbf2, b_.fs, database, work, b_.sort_thread);
     try {
-      outcome.places = CopyInNameOrder(*names_, b_.dbf2, names_temp, ui_, b_.fs, b_.sort_thread);
+      outcome.places = WalkInNameOrder(*names_, writer, ui_);
       names_->Close();
       names_.reset();
     } catch (const Error& e) {
-      throw Error(Retarget(e.what(), names_temp, names_path_));
+      throw Error(Retarget(e.what(), work.names, database.names));
     }
     Mark(Stage::kGenerating, false);
 
     // Stage 4: the types file, then both files put in place.
     Mark(Stage::kSaving, true);
-    const std::string types_temp = platform::JoinPath(output_->path(), name_ + ".types.part");
     try {
-      WriteTypesFile(b_.fs, types_temp, ctx_.full_codes.Items());
+      writer.WriteTypes(ctx_.full_codes.Items());
     } catch (const Error& e) {
-      throw Error(Retarget(e.what(), types_temp, types_path_));
+      throw Error(Retarget(e.what(), work.types, database.types));
     }
     ui_.CheckCancelled();  // the last moment a cancel keeps the earlier database
-    if (!b_.fs.Rename(names_temp, names_path_)) {
-      throw Error("Cannot create file " + names_path_ + ": " + b_.fs.LastError());
-    }
-    if (!b_.fs.Rename(types_temp, types_path_)) {
-      throw Error("Cannot create file " + types_path_ + ": " + b_.fs.LastError());
-    }
+    writer.Commit();
     Mark(Stage::kSaving, false);
   }
 
@@ -304,7 +298,7 @@ class Run {
     if (staging_started_) b_.staging.CleanUp();
     output_.reset();  // the run's folders, with all they hold
     work_.reset();
-    const bool waypoint_warning = ctx_.waypoint_bad_datum;
+    const bool waypoint_warning = ctx_.run.waypoint_bad_datum;
     const bool user_file_warning = ctx_.run.user_file_bad_datum;
     ctx_.staged.clear();
     ctx_.selected.clear();
@@ -334,7 +328,7 @@ class Run {
   bool& waypoint_staged_;
   bool staging_started_ = false;
   bool view_holds_output_ = false;  // the View window has the output table open
-  std::string names_path_, types_path_;
+  std::string names_path_;
   std::unique_ptr<dbf::NameIndex> names_;        // the working table's index
   std::unique_ptr<platform::RunFolder> work_;    // in the staging folder
   std::unique_ptr<platform::RunFolder> output_;  // in the save folder
@@ -353,8 +347,8 @@ BuildOutcome Builder::Create(const BuildRequest& request) {
   BuildOutcome refused;
   refused.status = BuildStatus::kRefused;
 
-  const std::string name(text::TrimBlanks(request.database_name));  // spaces only
-  if (!name.empty() && name.find_first_of("\\/:*?\"<>|") != std::string::npos) {
+  const std::string name = DatabaseName(request.database_name);
+  if (!name.empty() && NameHasInvalidCharacters(name)) {
     impl_->ui.ShowMessage(MessageKind::kPlain, kInvalidNameMessage);
     return refused;
   }

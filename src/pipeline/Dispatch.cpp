@@ -3,7 +3,7 @@
 #include "platform/Error.h"
 #include "platform/System.h"
 #include "readers/Detect.h"
-#include "readers/Readers.h"
+#include "readers/Formats.h"
 #include "text/Text.h"
 
 namespace toponyx::pipeline {
@@ -30,7 +30,7 @@ namespace {
 // field 1 of each line is the code, field 2 the description.
 void LoadWorldCodes(BuildContext& ctx) {
   const std::string path = platform::JoinPath(ctx.program_folder, "WorldCodes.list");
-  text::TextFile list;
+  text::TextFile list(ctx.fs);
   if (!list.Open(path)) throw Error("Cannot open file " + path);
   std::string line;
   while (!list.Eof()) {
@@ -47,24 +47,30 @@ void ReadStagedFile(BuildContext& ctx, size_t i) {
   const std::string path = platform::JoinPath(file.folder, file.name);
   if (!ctx.input.Open(path)) throw Error("Cannot open file " + path);
 
-  const readers::Detection found =
-      readers::DetectFormat(ctx.input, ctx.line, file.name, ctx.run.datums);
+  readers::Probe probe(ctx.input, ctx.line, file.name, ctx.run.datums);
+  const readers::Detection found = ctx.formats->Detect(probe);
+  const readers::FormatRow* format = found.format;
   // The list is loaded once per run; later world files find it loaded,
   // which gives every code the same description as loading it again.
-  if (found.format == readers::Format::kWorldGns && ctx.world_codes.empty()) LoadWorldCodes(ctx);
-  if (found.waypoint_datum_unknown) ctx.waypoint_bad_datum = true;
+  if (format != nullptr && format->needs_world_codes && ctx.world_codes.empty()) {
+    LoadWorldCodes(ctx);
+  }
+  if (found.datum_unknown) ctx.run.waypoint_bad_datum = true;
+  FileResult result;
+  result.name = file.archive.empty() ? file.name : file.archive + ": " + file.name;
+  ctx.chain.StartFile(PlaceSource{result.name, format});
   const uint64_t before = ctx.sink.count();
-  if (const readers::Reader reader = ctx.readers->For(found.format)) {
-    readers::ReaderInput in{ctx.input, ctx.line, file.name, found};
-    reader(in, ctx.run);
+  if (format != nullptr && format->reader != nullptr) {
+    readers::ReaderInput in{ctx.input, ctx.line, file.name, found, path};
+    format->reader(in, ctx.run);
   }
   ctx.input.Close();
 
-  FileResult result;
-  result.name = file.archive.empty() ? file.name : file.archive + ": " + file.name;
   result.places = ctx.sink.count() - before;
-  if (result.places == 0 && found.format != readers::Format::kOsOpenNamesHeader) {
-    const bool known = found.format != readers::Format::kNone && !found.usa_by_default;
+  result.read = ctx.chain.read();
+  // A file whose places the stages left out read well all the same.
+  if (result.read == 0 && (format == nullptr || format->reader != nullptr)) {
+    const bool known = format != nullptr && found.claim != readers::Claim::kGuess;
     result.problem =
         known ? FileResult::Problem::kNoUsableLines : FileResult::Problem::kLayoutNotRecognised;
   }

@@ -1,10 +1,12 @@
-// The working table and the format dispatch: every staged file is opened,
-// recognised from its extension, its name and its first line, and handed to
-// the reader of its format.
+// The format dispatch: every staged file is opened, recognised by the table
+// of formats from its extension, its name and its first line, and handed
+// to the reader of its format, whose places go through the place chain
+// into the working table's index.
 #pragma once
 
 #include <string>
 
+#include "dbf/DbfTable.h"
 #include "pipeline/BuildContext.h"
 
 namespace toponyx::pipeline {
@@ -18,11 +20,11 @@ void DefinePlaceFields(dbf::DbfTable& table);
 // table stays empty, since nobody would read its records.
 void CreateWorkingTable(dbf::DbfTable& table, const std::string& folder);
 
-// Reads every staged file of the context, in list order, into the working
-// table, reporting the share of input read to the front end.
+// Reads every staged file of the context, in list order, reporting the
+// share of input read to the front end.
 void ReadStagedFiles(BuildContext& ctx);
 
-// Reads one staged file (index i) into the working table.
+// Reads one staged file (index i).
 void ReadStagedFile(BuildContext& ctx, size_t i);
 
 }  // namespace toponyx::pipeline

@@ -6,12 +6,23 @@
 #include <string_view>
 #include <vector>
 
+#include "readers/Formats.h"
+
 namespace toponyx::pipeline {
 
-// The default mask of the file list: every kind of data file.
-inline constexpr std::string_view kAllDataFilesMask = "*.zip;*.gz;*.txt;*.wpt;*.tpx";
-// Every file a run reads: the data files and today's downloads (CSV, GPX).
-inline constexpr std::string_view kAllInputFilesMask = "*.zip;*.gz;*.txt;*.wpt;*.tpx;*.csv;*.gpx";
+// Every file a run reads: the masks of the listed formats
+// ("*.zip;*.gz;*.txt;...").
+std::string InputFilesMask(const readers::FormatTable& formats = readers::DefaultFormats());
+
+// An entry of the folder dialog's filter list.
+struct DialogFilter {
+  std::string caption;  // "All Data Files (*.zip) (*.gz) ..."
+  std::string mask;     // "*.zip;*.gz;..."
+};
+// The filter list: first every format the program reads, then the formats
+// with an entry of their own, in table order.
+std::vector<DialogFilter> DialogFilters(
+    const readers::FormatTable& formats = readers::DefaultFormats());
 
 // List order: by name with the ASCII letters compared without case, ties in
 // byte order.

@@ -1,12 +1,14 @@
 #include "pipeline/Output.h"
 
+#include "dbf/DbfFile.h"
+#include "dbf/FieldText.h"
 #include "pipeline/BuildContext.h"
 #include "pipeline/Dispatch.h"
-#include "readers/PlaceRecord.h"
-
 #include "platform/Error.h"
 #include "platform/System.h"
 #include "platform/Worker.h"
+#include "readers/PlaceRecord.h"
+#include "text/Text.h"
 
 namespace toponyx::pipeline {
 
@@ -30,57 +32,120 @@ std::unique_ptr<dbf::StreamingIndex> StartWorkingIndex(
                                                options, threaded);
 }
 
-uint64_t CopyInNameOrder(dbf::NameIndex& index, dbf::DbfTable& output, const std::string& path,
-                         BuildUi& ui, platform::FileSystem& fs, bool threaded) {
-  output.SetTableName(path);  // refused while the View window holds the table
-  DefinePlaceFields(output);
-  output.CreateTable();
-  dbf::DbfFile file(fs);
-  file.Open(path, platform::OpenMode::kReadWrite, nullptr);
-
-  // The records go out in blocks of 4 MiB, written beside the walk that
-  // fills the next one.
-  constexpr uint32_t kBlockRecords = (4u << 20) / kPlaceRecordLength;
-  std::vector<char> filling(size_t{kBlockRecords} * kPlaceRecordLength);
-  std::vector<char> writing(threaded ? filling.size() : 0);
-  uint32_t filled = 0;
-  platform::Worker writer(threaded);
-  auto hand = [&] {
-    if (!threaded) {
-      file.AppendRecords(filling.data(), filled);
-    } else {
-      writer.Wait();
-      filling.swap(writing);
-      writer.Run([&file, &writing, n = filled] { file.AppendRecords(writing.data(), n); });
-    }
-    filled = 0;
-  };
-
+uint64_t WalkInNameOrder(dbf::NameIndex& index, OrderedPlaceWriter& writer, BuildUi& ui) {
   const uint64_t total = index.size();
-  uint64_t copied = 0;
+  writer.Begin(total);
+  uint64_t walked = 0;
   index.DiscardPassedBlocks();  // nobody reads temp.ndx again: none of it need reach the disk
+  StoredPlace place;
   for (bool more = index.First(); more; more = index.Next()) {
     const char* entry = index.Entry();
-    char* record = filling.data() + size_t{filled} * kPlaceRecordLength;
-    record[0] = dbf::DbfFile::kLive;
-    size_t at = 1;
     for (uint32_t field = 0; field < 5; ++field) {
-      size_t length = 0;
-      const char* stored = index.FieldInEntry(entry, field, length);
-      dbf::CopyFieldText(stored, length, record + at, kPlaceFieldLengths[field]);
-      at += kPlaceFieldLengths[field];
+      place.field[field] = index.FieldInEntry(entry, field, place.length[field]);
     }
-    if (++filled == kBlockRecords) hand();
-    if ((++copied & 0x3FFF) == 0) {
-      ui.RunProgress(RunPhase::kCopying, copied, total, total);
+    writer.Write(place);
+    if ((++walked & 0x3FFF) == 0) {
+      ui.RunProgress(RunPhase::kCopying, walked, total, total);
       ui.ProcessWindowEvents();  // the window repaints while a big copy runs
     }
   }
-  if (filled > 0) hand();
-  writer.Wait();
-  ui.RunProgress(RunPhase::kCopying, copied, total, total);
-  file.Close();
-  return copied;
+  writer.End();
+  ui.RunProgress(RunPhase::kCopying, walked, total, total);
+  return walked;
+}
+
+DatabaseFiles DatabaseFilesIn(const std::string& folder, std::string_view name) {
+  const std::string base(name);
+  return {platform::JoinPath(folder, base + ".names"), platform::JoinPath(folder, base + ".types")};
+}
+
+std::string DatabaseName(std::string_view typed) {
+  return std::string(text::TrimBlanks(typed));
+}
+
+bool NameHasInvalidCharacters(std::string_view name) {
+  return name.find_first_of("\\/:*?\"<>|") != std::string_view::npos;
+}
+
+// --- the name database -----------------------------------------------------
+
+// The records go out in blocks of 4 MiB, written beside the walk that fills
+// the next one.
+struct NameDatabaseWriter::Blocks {
+  static constexpr uint32_t kRecords = (4u << 20) / kPlaceRecordLength;
+  Blocks(platform::FileSystem& fs, bool threaded)
+      : file(fs),
+        filling(size_t{kRecords} * kPlaceRecordLength),
+        writing(threaded ? filling.size() : 0),
+        writer(threaded) {}
+  dbf::DbfFile file;
+  std::vector<char> filling;
+  std::vector<char> writing;
+  uint32_t filled = 0;
+  platform::Worker writer;
+};
+
+NameDatabaseWriter::NameDatabaseWriter(dbf::DbfTable& output, platform::FileSystem& fs,
+                                       DatabaseFiles final_files, DatabaseFiles work, bool threaded)
+    : output_(output),
+      fs_(fs),
+      final_(std::move(final_files)),
+      work_(std::move(work)),
+      threaded_(threaded) {}
+
+NameDatabaseWriter::~NameDatabaseWriter() = default;
+
+void NameDatabaseWriter::Begin(uint64_t) {
+  output_.SetTableName(work_.names);  // refused while the View window holds the table
+  DefinePlaceFields(output_);
+  output_.CreateTable();
+  blocks_ = std::make_unique<Blocks>(fs_, threaded_);
+  blocks_->file.Open(work_.names, platform::OpenMode::kReadWrite, nullptr);
+}
+
+void NameDatabaseWriter::Write(const StoredPlace& place) {
+  Blocks& b = *blocks_;
+  char* record = b.filling.data() + size_t{b.filled} * kPlaceRecordLength;
+  record[0] = dbf::DbfFile::kLive;
+  size_t at = 1;
+  for (uint32_t field = 0; field < 5; ++field) {
+    dbf::CopyFieldText(place.field[field], place.length[field], record + at,
+                       kPlaceFieldLengths[field]);
+    at += kPlaceFieldLengths[field];
+  }
+  ++written_;
+  if (++b.filled == Blocks::kRecords) Hand();
+}
+
+void NameDatabaseWriter::Hand() {
+  Blocks& b = *blocks_;
+  if (!threaded_) {
+    b.file.AppendRecords(b.filling.data(), b.filled);
+  } else {
+    b.writer.Wait();
+    b.filling.swap(b.writing);
+    b.writer.Run([&b, n = b.filled] { b.file.AppendRecords(b.writing.data(), n); });
+  }
+  b.filled = 0;
+}
+
+void NameDatabaseWriter::End() {
+  if (blocks_->filled > 0) Hand();
+  blocks_->writer.Wait();
+  blocks_->file.Close();
+}
+
+void NameDatabaseWriter::WriteTypes(const std::vector<std::string>& full_codes) {
+  WriteTypesFile(fs_, work_.types, full_codes);
+}
+
+void NameDatabaseWriter::Commit() {
+  if (!fs_.Rename(work_.names, final_.names)) {
+    throw Error("Cannot create file " + final_.names + ": " + fs_.LastError());
+  }
+  if (!fs_.Rename(work_.types, final_.types)) {
+    throw Error("Cannot create file " + final_.types + ": " + fs_.LastError());
+  }
 }
 
 std::string TypesFileText(const std::vector<std::string>& full_codes) {

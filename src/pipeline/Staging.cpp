@@ -16,13 +16,6 @@ bool HasZipSignature(platform::FileSystem& fs, const std::string& path) {
 }
 
 namespace {
-// The extensions that staging takes; files of any other are ignored.
-bool IsDataFileName(std::string_view name) {
-  const std::string x = readers::LowerExtension(name);
-  return x == ".zip" || x == ".gz" || x == ".txt" || x == ".wpt" || x == ".tpx" || x == ".csv" ||
-         x == ".gpx";
-}
-
 uint64_t SizeOf(platform::FileSystem& fs, const std::string& path) {
   auto file = fs.Open(path, platform::OpenMode::kRead);
   if (!file) return 0;
@@ -52,8 +45,11 @@ void Stager::StageAll(BuildContext& ctx, const std::string& download_folder,
   // A FIFO would block the first read for ever, a device never end: only
   // regular files are read, and anything else is refused before any input
   // is opened.
+  // Staging takes the files of the listed formats; files of any other
+  // kind are ignored.
+  const readers::FormatTable& formats = *ctx.formats;
   for (const std::string& name : ctx.selected) {
-    if (!IsDataFileName(name)) continue;
+    if (!formats.Listed(name)) continue;
     const std::string path = platform::JoinPath(download_folder, name);
     const platform::FileSystem::Kind kind = fs_.KindOf(path);
     if (kind == platform::FileSystem::Kind::kOther || kind == platform::FileSystem::Kind::kFolder) {
@@ -61,17 +57,23 @@ void Stager::StageAll(BuildContext& ctx, const std::string& download_folder,
     }
   }
   for (const std::string& name : ctx.selected) {
-    const std::string x = readers::LowerExtension(name);
+    if (!formats.Listed(name)) continue;
+    const readers::FormatRow* row = formats.RowForName(name);
     const std::string path = platform::JoinPath(download_folder, name);
     const size_t first = ctx.staged.size();
-    if (x == ".zip") {
-      StageZip(ctx, path, staging_folder);
-    } else if (x == ".gz") {
-      StageGzip(ctx, path, staging_folder);
+    switch (row->container) {
+      case readers::Container::kZip:
+        StageZip(ctx, path, staging_folder);
+        break;
+      case readers::Container::kGzip:
+        StageGzip(ctx, path, staging_folder);
+        break;
+      case readers::Container::kNone:
+        ctx.staged.push_back(StagedFile{name, download_folder, SizeOf(fs_, path)});
+        break;
     }
-    for (size_t i = first; i < ctx.staged.size(); ++i) ctx.staged[i].archive = name;
-    if (x != ".zip" && x != ".gz" && IsDataFileName(name)) {
-      ctx.staged.push_back(StagedFile{name, download_folder, SizeOf(fs_, path)});
+    for (size_t i = first; i < ctx.staged.size(); ++i) {
+      if (row->container != readers::Container::kNone) ctx.staged[i].archive = name;
     }
   }
 }

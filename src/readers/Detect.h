@@ -1,6 +1,7 @@
-// The format of a staged file, recognised from its extension, its name and
-// its first line (four lines of a waypoint file). The detection reads only
-// what it must and leaves the file where the format's reader begins.
+// What a format's recognition looks at (the file's name, its first line or
+// lines) and what it finds, for the reader of the format that claims the
+// file. The recognition reads only what it must and leaves the file where
+// the format's reader begins.
 #pragma once
 
 #include <string>
@@ -11,39 +12,27 @@
 
 namespace toponyx::readers {
 
+struct FormatRow;
+
 // The text from the last "." of a name to its end, dot included, unless a
 // separator or colon follows the dot; otherwise "".
 std::string_view FileExtension(std::string_view name);
 // The same, with A to Z lower-cased.
 std::string LowerExtension(std::string_view name);
 
-enum class Format {
-  kNone,          // no reader (another extension, a waypoint file without its marker)
-  kUsaGnisText,   // a ".txt" file, reopened at line 1
-  kUsaGnisPlain,  // ".usa" or no extension
-  kWorldGns,      // line 1, the header, consumed
-  kGeoNames,      // line 1 consumed: the reader takes it first
-  kOsGazetteer,   // nothing read
-  kWaypoints,     // lines 1 to 4 consumed
-  kToponyxText,   // nothing read
-  // Today's downloads, recognised where the detection of the formats above
-  // finds nothing or what their readers would turn into garbage:
-  kUsaGnisColumns,     // USA GNIS with named columns (DomesticNames "|", the
-                       // gazetteer CSV); line 1, the header, consumed
-  kOsOpenNames,        // OS Open Names CSV; line 1 consumed: the reader takes it first
-  kOsOpenNamesHeader,  // the header file that comes with OS Open Names: no places
-  kGpx,                // GPX waypoints; nothing read
+// How sure a format's recognition is that a file is of its format. The
+// first format (in the table's order) that is sure takes the file; else
+// the one that is most nearly so, the first of equals.
+enum class Claim {
+  kNo,
+  kGuess,   // nothing else fits: a file that then gives no place is most
+            // likely of a layout the program does not know
+  kLikely,  // a fallback that fits better than a guess
+  kYes,
 };
 
-// The column layouts of world GNS files.
-enum class GnsLayout {
-  kOlder,    // a header without "DATE"
-  kNewer,    // a header with "DATE", UTF-8
-  kCurrent,  // the current download: lower-case column names ("lat_dd", ...)
-};
-
-// Where a USA GNIS file with a header of column names has its fields.
-struct UsaColumns {
+// Where a file with a header of column names has its fields.
+struct NamedColumns {
   int name = 0;  // from 1; 0 when the header lacks the column
   int feature_class = 0;
   int latitude = 0;
@@ -52,23 +41,60 @@ struct UsaColumns {
   bool quoted = false;  // fields may be quoted (RFC 4180)
 };
 
+// What the recognition found.
 struct Detection {
-  Format format = Format::kNone;
-  // The USA text-file entry was chosen because nothing else fitted line 1
-  // (neither "LAT" nor "LONG" in it): such a file that gives no place is
-  // most likely of a layout the program does not know.
-  bool usa_by_default = false;
-  UsaColumns usa_columns;                    // for kUsaGnisColumns
-  GnsLayout gns_layout = GnsLayout::kNewer;  // for kWorldGns
-  // For kWaypoints: line 2 as a known datum name (blanks around it
-  // removed), or "WGS 84" when line 2 is no datum name as read.
-  std::string waypoint_datum;
-  bool waypoint_datum_unknown = false;
+  const FormatRow* format = nullptr;  // null: no format takes the file
+  Claim claim = Claim::kNo;
+  NamedColumns columns;  // a header's columns
+  int layout = 0;        // which of a format's layouts
+  std::string datum;     // the datum the file names (known to the table)
+  // The file names a datum the table lacks (WGS 84 is taken, and the run
+  // ends with the waypoint files' warning).
+  bool datum_unknown = false;
 };
 
-// Recognises the open file of that name; `line` (the current-line buffer)
-// first gets the name, then every line the detection reads.
-Detection DetectFormat(text::TextFile& file, std::string& line, std::string_view name,
-                       const geo::DatumTable& datums);
+// The file as the recognition of each format sees it: its name, and its
+// first line, read once for all of them.
+class Probe {
+ public:
+  // `line` (the current-line buffer) first gets the name, then every line
+  // read.
+  Probe(text::TextFile& file, std::string& line, std::string_view name,
+        const geo::DatumTable& datums)
+      : file_(file), line_(line), name_(name), datums_(datums) {
+    line_.assign(name);
+  }
+
+  std::string_view name() const { return name_; }
+  const geo::DatumTable& datums() const { return datums_; }
+  // Line 1 by the program's line rule (text::TextFile::ReadTextLine), read
+  // at the first call.
+  const std::string& FirstLine() {
+    if (!first_line_read_) {
+      file_.ReadTextLine(line_);
+      first_line_read_ = true;
+    }
+    return line_;
+  }
+  // For a recognition that reads by a rule of its own (the only format of
+  // its extension): the file and the current-line buffer.
+  text::TextFile& file() { return file_; }
+  std::string& line() { return line_; }
+  bool first_line_read() const { return first_line_read_; }
+
+ private:
+  text::TextFile& file_;
+  std::string& line_;
+  std::string_view name_;
+  const geo::DatumTable& datums_;
+  bool first_line_read_ = false;
+};
+
+// The columns of a header line whose column names (letter case ignored,
+// blanks and quotes around them removed) include the four given; false when
+// one is missing. c.separator and c.quoted say how the header is cut.
+bool FindNamedColumns(std::string_view header, NamedColumns& c, std::string_view name,
+                      std::string_view feature_class, std::string_view latitude,
+                      std::string_view longitude);
 
 }  // namespace toponyx::readers

@@ -6,6 +6,7 @@
 
 #include "readers/CodeLists.h"
 #include "readers/Fields.h"
+#include "readers/Formats.h"
 #include "readers/FullCodeCache.h"
 #include "readers/Readers.h"
 #include "text/CodePage.h"
@@ -19,6 +20,7 @@ constexpr int kAsciiNameField = 3;
 constexpr int kAlternateNamesField = 4;
 constexpr int kLatitudeField = 5;
 constexpr int kLongitudeField = 6;
+constexpr int kFeatureClassField = 7;
 constexpr int kFeatureCodeField = 8;
 
 // A name that cannot stand as the place's name: empty, or with a "?" (what
@@ -44,7 +46,14 @@ class GeoNamesReader {
     name = text::GetField(name, 1, "", ',');
     if (name.empty()) name = kNotIdentified;
 
-    run_.places.Add(name, FullCode(text::TrimBlanks(f_.Get(kFeatureCodeField, ""))), {}, lat, lon);
+    // MAJOR_CODE stays empty; the class letter goes with the place.
+    run_.places.Add(Place{.name = name,
+                          .full_code = FullCode(text::TrimBlanks(f_.Get(kFeatureCodeField, ""))),
+                          .latitude = PositionValue(lat),
+                          .longitude = PositionValue(lon),
+                          .latitude_text = lat,
+                          .longitude_text = lon,
+                          .feature_class = ClassLetter(f_.Get(kFeatureClassField, ""))});
   }
 
  private:
@@ -65,11 +74,32 @@ class GeoNamesReader {
   FullCodeCache codes_;
 };
 
-}  // namespace
-
 void ReadGeoNames(ReaderInput& in, ReaderRun& run) {
   GeoNamesReader reader(run);
   EachLineFromTheFirst(in, [&reader](const std::string& line) { reader.Line(line); });
 }
+
+// GeoNames files begin with a numeric identifier of six or seven digits:
+// the first tab is the 7th or 8th character and the first field is digits.
+Claim RecogniseGeoNames(Probe& probe, Detection&) {
+  const std::string_view line = probe.FirstLine();
+  const size_t tab = line.find('\t');
+  if (tab != 6 && tab != 7) return Claim::kNo;
+  for (char c : text::GetField(line, 1, "", '\t')) {
+    if (c < '0' || c > '9') return Claim::kNo;
+  }
+  return Claim::kYes;  // line 1 stays read: the reader takes it first
+}
+
+}  // namespace
+
+const FormatRow kGeoNamesFormat{
+    .name = "GeoNames",
+    .extensions = ".txt",
+    .recognise = RecogniseGeoNames,
+    .reader = ReadGeoNames,
+    .help_anchor = "formats.html#geonames",
+    .summary = "GeoNames country files and dumps (.txt)",
+};
 
 }  // namespace toponyx::readers

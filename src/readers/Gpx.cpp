@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "readers/Fields.h"
+#include "readers/Formats.h"
 #include "readers/PlaceRecord.h"
 #include "readers/Readers.h"
 #include "text/CodePage.h"
@@ -117,7 +118,12 @@ class GpxReader {
 
     FormatFiveDecimalsPadded(lat, lat_out_);
     FormatFiveDecimalsPadded(lon, lon_out_);
-    run_.places.Add(name, code, {}, lat_out_, lon_out_);
+    run_.places.Add(Place{.name = name,
+                          .full_code = code,
+                          .latitude = lat,
+                          .longitude = lon,
+                          .latitude_text = lat_out_,
+                          .longitude_text = lon_out_});
   }
 
   ReaderRun& run_;
@@ -129,11 +135,24 @@ class GpxReader {
   std::string ansi_name_, ansi_code_, lat_out_, lon_out_;
 };
 
-}  // namespace
-
 void ReadGpx(ReaderInput& in, ReaderRun& run) {
   GpxReader reader(run);
   reader.Parse(in.file);
 }
+
+Claim RecogniseByExtension(Probe&, Detection&) {
+  return Claim::kYes;
+}
+
+}  // namespace
+
+const FormatRow kGpxFormat{
+    .name = "GPX",
+    .extensions = ".gpx",
+    .recognise = RecogniseByExtension,
+    .reader = ReadGpx,
+    .help_anchor = "formats.html#gpx",
+    .summary = "GPX waypoints (.gpx)",
+};
 
 }  // namespace toponyx::readers

@@ -7,6 +7,7 @@
 #include "geodesy/Datum.h"
 #include "readers/Encoding.h"
 #include "readers/Fields.h"
+#include "readers/Formats.h"
 #include "readers/FullCodeCache.h"
 #include "readers/PlaceRecord.h"
 #include "readers/Readers.h"
@@ -51,8 +52,6 @@ std::string_view FeatureType(std::string_view code) {
   }
 }
 
-}  // namespace
-
 void ReadOsGazetteer(ReaderInput& in, ReaderRun& run) {
   std::string lat_text, lon_text, decoded;
   FieldCuts<kFeatureCodeField> f;
@@ -78,8 +77,30 @@ void ReadOsGazetteer(ReaderInput& in, ReaderRun& run) {
     const std::string_view type = codes.Get(f.Get(kFeatureCodeField, ""), type_of);
     FormatEightDecimalsLocal(lat, lat_text);
     FormatEightDecimalsLocal(lon, lon_text);
-    run.places.Add(name, type, {}, lat_text, lon_text);
+    run.places.Add(Place{.name = name,
+                         .full_code = type,
+                         .latitude = lat,
+                         .longitude = lon,
+                         .latitude_text = lat_text,
+                         .longitude_text = lon_text});
   }
 }
+
+// Known by its name ("50KGAZ" in it, letter case ignored): nothing is read.
+Claim RecogniseOsGazetteer(Probe& probe, Detection&) {
+  return text::ContainsUpperCased(probe.name(), "50KGAZ") ? Claim::kYes : Claim::kNo;
+}
+
+}  // namespace
+
+const FormatRow kOsGazetteerFormat{
+    .name = "Ordnance Survey 1:50 000 gazetteer",
+    .extensions = ".txt",
+    .recognise = RecogniseOsGazetteer,
+    .reader = ReadOsGazetteer,
+    .start = ReaderStart::kAtLineOne,
+    .help_anchor = "formats.html#os",
+    .summary = "the Ordnance Survey 1:50 000 gazetteer (*50kgaz*.txt)",
+};
 
 }  // namespace toponyx::readers

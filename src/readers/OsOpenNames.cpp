@@ -10,6 +10,7 @@
 
 #include "geodesy/NationalGrid.h"
 #include "readers/Fields.h"
+#include "readers/Formats.h"
 #include "readers/FullCodeCache.h"
 #include "readers/PlaceRecord.h"
 #include "readers/Readers.h"
@@ -55,6 +56,8 @@ class OpenNamesReader {
     if (!std::isfinite(p.lat) || !std::isfinite(p.lon)) return;
     FormatEightDecimalsLocal(p.lat, lat_);
     FormatEightDecimalsLocal(p.lon, lon_);
+    lat_value_ = p.lat;
+    lon_value_ = p.lon;
 
     const std::string_view full =
         codes_.Get(local_type, [this](std::string_view code, std::string& out) {
@@ -64,22 +67,70 @@ class OpenNamesReader {
     const std::string_view major = MajorCodeOfType(f_.Get(kTypeField, ""));
     for (int field : {kName1Field, kName2Field}) {
       const std::string_view name = f_.Get(field, "");
-      if (!text::IsEmptyText(name)) run_.places.Add(name, full, major, lat_, lon_);
+      if (text::IsEmptyText(name)) continue;
+      run_.places.Add(Place{.name = name,
+                            .full_code = full,
+                            .major_code = major,
+                            .latitude = lat_value_,
+                            .longitude = lon_value_,
+                            .latitude_text = lat_,
+                            .longitude_text = lon_});
     }
   }
 
  private:
   ReaderRun& run_;
   std::string decoded_, unquoted_, lat_, lon_;
+  double lat_value_ = 0, lon_value_ = 0;
   FieldCuts<kFields> f_;
   FullCodeCache codes_;
 };
-
-}  // namespace
 
 void ReadOsOpenNames(ReaderInput& in, ReaderRun& run) {
   OpenNamesReader reader(run);
   EachLineFromTheFirst(in, [&reader](const std::string& line) { reader.Line(line); });
 }
+
+// No header: 34 fields, the second the address of the place's entry. Line
+// 1 stays read: the reader takes it first.
+Claim RecogniseOsOpenNames(Probe& probe, Detection&) {
+  FieldCuts<36> fields;
+  std::string unquoted;
+  fields.CutQuoted(probe.FirstLine(), ',', unquoted);
+  return fields.Count() == kFields &&
+                 fields.Get(2, "").starts_with("http://data.ordnancesurvey.co.uk/id/")
+             ? Claim::kYes
+             : Claim::kNo;
+}
+
+// The header that comes as a file of its own ("ID,NAMES_URI,NAME1,...").
+Claim RecogniseOsOpenNamesHeader(Probe& probe, Detection&) {
+  FieldCuts<36> fields;
+  std::string unquoted;
+  fields.CutQuoted(probe.FirstLine(), ',', unquoted);
+  return fields.Count() == kFields && fields.Get(1, "") == "ID" &&
+                 fields.Get(2, "") == "NAMES_URI" && fields.Get(3, "") == "NAME1"
+             ? Claim::kYes
+             : Claim::kNo;
+}
+
+}  // namespace
+
+const FormatRow kOsOpenNamesFormat{
+    .name = "OS Open Names",
+    .extensions = ".csv",
+    .recognise = RecogniseOsOpenNames,
+    .reader = ReadOsOpenNames,
+    .help_anchor = "formats.html#osnames",
+    .summary = "OS Open Names (.csv)",
+};
+
+// The header file gives no place, and needs no warning for it.
+const FormatRow kOsOpenNamesHeaderFormat{
+    .name = "OS Open Names header",
+    .extensions = ".csv",
+    .recognise = RecogniseOsOpenNamesHeader,
+    .help_anchor = "formats.html#osnames",
+};
 
 }  // namespace toponyx::readers

@@ -110,11 +110,11 @@ void FormatFiveDecimalsPadded(double value, std::string& out) {
   if (out.size() < 9) out.insert(0, 9 - out.size(), ' ');
 }
 
-void PackedDmsToText(std::string_view s, std::string& out) {
+double PackedDmsToText(std::string_view s, std::string& out) {
   out.clear();
   if (s.empty()) {
     FormatSevenDecimalsLocal(0.0, out);
-    return;
+    return 0.0;
   }
   const char hemisphere = text::ToUpperAscii(s.back());
   std::string_view digits = s.substr(0, s.size() - 1);
@@ -131,8 +131,10 @@ void PackedDmsToText(std::string_view s, std::string& out) {
                             static_cast<long double>(take(sec)) / 3600.0L;
   std::string number;
   FormatSevenDecimalsLocal(static_cast<double>(value), number);
-  if (hemisphere == 'S' || hemisphere == 'W') out.push_back('-');
+  const bool negative = hemisphere == 'S' || hemisphere == 'W';
+  if (negative) out.push_back('-');
   out += number;
+  return negative ? -static_cast<double>(value) : static_cast<double>(value);
 }
 
 // --- full-code list --------------------------------------------------------

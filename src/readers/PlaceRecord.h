@@ -47,6 +47,15 @@ inline std::string_view MajorCodeOfClass(std::string_view feature_class) {
   return at == std::string_view::npos ? std::string_view() : kMajorCodes[at];
 }
 
+// The class letter of a source's class text: one of the nine letters,
+// compared exactly; 0 for any other text.
+inline char ClassLetter(std::string_view feature_class) {
+  return feature_class.size() == 1 &&
+                 kMajorCodeClasses.find(feature_class[0]) != std::string_view::npos
+             ? feature_class[0]
+             : '\0';
+}
+
 // Form B: 7 decimals after the user's decimal separator, at most 11
 // significant digits ("34.2563889", "-118.5041667").
 void FormatSevenDecimalsLocal(double value, std::string& out);
@@ -57,8 +66,8 @@ void FormatFiveDecimalsPadded(double value, std::string& out);
 // significant digits ("51.50000000").
 void FormatEightDecimalsLocal(double value, std::string& out);
 // DDMMSSH or DDDMMSSH ("341523N", "1183015w") as decimal degrees in form B,
-// "-" in front for S or W.
-void PackedDmsToText(std::string_view packed, std::string& out);
+// "-" in front for S or W; returns the number the text stands for.
+double PackedDmsToText(std::string_view packed, std::string& out);
 
 // The FULL_CODE texts of one run: sorted, free of duplicates when letter
 // case is ignored; the spelling added first stays.

@@ -13,6 +13,7 @@
 #include "geodesy/Nzmg.h"
 #include "readers/Encoding.h"
 #include "readers/Fields.h"
+#include "readers/Formats.h"
 #include "readers/FullCodeCache.h"
 #include "readers/PlaceRecord.h"
 #include "readers/Readers.h"
@@ -168,7 +169,12 @@ class TpxReader {
                                              });
     FormatFiveDecimalsPadded(lat, lat_text_);
     FormatFiveDecimalsPadded(lon, lon_text_);
-    run_.places.Add(text::TrimBlanks(f_.Get(kNameField, "")), full, {}, lat_text_, lon_text_);
+    run_.places.Add(Place{.name = text::TrimBlanks(f_.Get(kNameField, "")),
+                          .full_code = full,
+                          .latitude = lat,
+                          .longitude = lon,
+                          .latitude_text = lat_text_,
+                          .longitude_text = lon_text_});
   }
 
   ReaderRun& run_;
@@ -180,8 +186,6 @@ class TpxReader {
   FullCodeCache codes_;
 };
 
-}  // namespace
-
 void ReadToponyxText(ReaderInput& in, ReaderRun& run) {
   TpxReader reader(run);
   std::string decoded;
@@ -191,5 +195,21 @@ void ReadToponyxText(ReaderInput& in, ReaderRun& run) {
     reader.Line(in.line);
   }
 }
+
+Claim RecogniseByExtension(Probe&, Detection&) {
+  return Claim::kYes;
+}
+
+}  // namespace
+
+const FormatRow kToponyxTextFormat{
+    .name = "Toponyx text files",
+    .extensions = ".tpx",
+    .recognise = RecogniseByExtension,
+    .reader = ReadToponyxText,
+    .dialog_filter = "Toponyx Text Files",
+    .help_anchor = "tpx.html",
+    .summary = "Toponyx text files (.tpx)",
+};
 
 }  // namespace toponyx::readers

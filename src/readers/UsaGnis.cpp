@@ -6,6 +6,7 @@
 
 #include "readers/Encoding.h"
 #include "readers/Fields.h"
+#include "readers/Formats.h"
 #include "readers/FullCodeCache.h"
 #include "readers/PlaceRecord.h"
 #include "readers/Readers.h"
@@ -42,7 +43,7 @@ class UsaReader {
   // Today's files with a header of column names: the header is read (by
   // the format detection), the columns are found by their names, and the
   // rules of the "|" layout apply to every line after it.
-  void ReadNamedColumnsFile(const UsaColumns& columns) {
+  void ReadNamedColumnsFile(const NamedColumns& columns) {
     while (!in_.file.Eof()) {
       ReadLine();
       ColumnsLine(columns);
@@ -100,10 +101,11 @@ class UsaReader {
     const std::string_view code = text::TrimBlanks(fields_.Get(3, "UNKN"));
     // The record's positions: the fields with the default "UNKNOWN" (a "|"
     // field that passed the test above is never missing).
-    Append(text::TrimBlanks(name), code, fields_.Get(10, "UNKNOWN"), fields_.Get(11, "UNKNOWN"));
+    const std::string_view lat = fields_.Get(10, "UNKNOWN"), lon = fields_.Get(11, "UNKNOWN");
+    Append(text::TrimBlanks(name), code, lat, lon, PositionValue(lat), PositionValue(lon));
   }
 
-  void ColumnsLine(const UsaColumns& c) {
+  void ColumnsLine(const NamedColumns& c) {
     if (c.quoted) {
       wide_.CutQuoted(in_.line, c.separator, unquoted_);
     } else {
@@ -114,8 +116,10 @@ class UsaReader {
     for (char& ch : name_) {
       if (ch == ',') ch = ' ';
     }
-    Append(text::TrimBlanks(name_), text::TrimBlanks(wide_.Get(c.feature_class, "UNKN")),
-           wide_.Get(c.latitude, "UNKNOWN"), wide_.Get(c.longitude, "UNKNOWN"));
+    const std::string_view lat = wide_.Get(c.latitude, "UNKNOWN");
+    const std::string_view lon = wide_.Get(c.longitude, "UNKNOWN");
+    Append(text::TrimBlanks(name_), text::TrimBlanks(wide_.Get(c.feature_class, "UNKN")), lat, lon,
+           PositionValue(lat), PositionValue(lon));
   }
 
   void FixedLine() {
@@ -125,20 +129,25 @@ class UsaReader {
     if (lat_test.empty() || lon_test.empty() || lat_test == "UNKNOWN" || lon_test == "UNKNOWN") {
       return;
     }
-    PackedDmsToText(lat_test, lat_);
-    PackedDmsToText(Columns(line, kLonColumn, kLonWidth), lon_);
+    const double lat = PackedDmsToText(lat_test, lat_);
+    const double lon = PackedDmsToText(Columns(line, kLonColumn, kLonWidth), lon_);
     Append(text::TrimBlanks(Columns(line, kNameColumn, kNameWidth)),
-           text::TrimBlanks(Columns(line, kClassColumn, kClassWidth)), lat_, lon_);
+           text::TrimBlanks(Columns(line, kClassColumn, kClassWidth)), lat_, lon_, lat, lon);
   }
 
   // FULL_CODE is the proper-cased class; the class joins the full-code list.
-  void Append(std::string_view name, std::string_view code, std::string_view lat,
-              std::string_view lon) {
+  void Append(std::string_view name, std::string_view code, std::string_view lat_text,
+              std::string_view lon_text, double lat, double lon) {
     const std::string_view full = codes_.Get(code, [this](std::string_view c, std::string& out) {
       text::ProperCase(c, out);
       run_.full_codes.Note(c);
     });
-    run_.places.Add(name, full, {}, lat, lon);
+    run_.places.Add(Place{.name = name,
+                          .full_code = full,
+                          .latitude = lat,
+                          .longitude = lon,
+                          .latitude_text = lat_text,
+                          .longitude_text = lon_text});
   }
 
   ReaderInput& in_;
@@ -154,8 +163,6 @@ bool NameSaysDecimal(const ReaderInput& in) {
   return text::ContainsUpperCased(in.name, "DECI");
 }
 
-}  // namespace
-
 void ReadUsaGnisTextFile(ReaderInput& in, ReaderRun& run) {
   UsaReader reader(in, run);
   if (NameSaysDecimal(in)) {
@@ -166,7 +173,7 @@ void ReadUsaGnisTextFile(ReaderInput& in, ReaderRun& run) {
 }
 
 void ReadUsaGnisColumns(ReaderInput& in, ReaderRun& run) {
-  UsaReader(in, run).ReadNamedColumnsFile(in.found.usa_columns);
+  UsaReader(in, run).ReadNamedColumnsFile(in.found.columns);
 }
 
 void ReadUsaGnisPlain(ReaderInput& in, ReaderRun& run) {
@@ -177,5 +184,91 @@ void ReadUsaGnisPlain(ReaderInput& in, ReaderRun& run) {
     reader.ReadFixedFile();
   }
 }
+
+// A ".txt" file whose first line holds the header of the first USA GNIS
+// layouts; or, for want of anything else, one whose first line holds
+// neither "LAT" nor "LONG" (the fixed layout has no header).
+Claim RecogniseUsaGnisText(Probe& probe, Detection&) {
+  const std::string& line = probe.FirstLine();
+  if (text::ContainsUpperCased(line, "FEATURE_ID|FEATURE_NAME|FEATURE_CLASS|STATE_ALPHA|")) {
+    return Claim::kYes;
+  }
+  if (!text::Contains(line, "LAT") && !text::Contains(line, "LONG")) return Claim::kGuess;
+  return Claim::kNo;
+}
+
+// The "DomesticNames" files of today: "|"-separated with a header of
+// lower-case column names (feature_id|feature_name|feature_class|...).
+Claim RecogniseDomesticNames(Probe& probe, Detection& found) {
+  const std::string& line = probe.FirstLine();
+  NamedColumns& c = found.columns;
+  c.separator = '|';
+  return line.find('|') != std::string::npos &&
+                 FindNamedColumns(line, c, "feature_name", "feature_class", "prim_lat_dec",
+                                  "prim_long_dec")
+             ? Claim::kYes
+             : Claim::kNo;
+}
+
+// The gazetteer CSV ("Gaz ID,Feature Name,Class,...").
+Claim RecogniseUsaGazetteerCsv(Probe& probe, Detection& found) {
+  const std::string& line = probe.FirstLine();
+  NamedColumns& c = found.columns;
+  c.separator = ',';
+  c.quoted = true;
+  FieldCuts<2> fields;
+  std::string unquoted;
+  fields.CutQuoted(line, ',', unquoted);
+  return text::EqualsIgnoreCase(fields.Get(1, ""), "Gaz ID") &&
+                 FindNamedColumns(line, c, "Feature Name", "Class", "Latitude", "Longitude")
+             ? Claim::kYes
+             : Claim::kNo;
+}
+
+Claim RecogniseAlways(Probe&, Detection&) {
+  return Claim::kYes;
+}
+
+}  // namespace
+
+const FormatRow kUsaGnisTextFormat{
+    .name = "USA GNIS",
+    .extensions = ".txt",
+    .recognise = RecogniseUsaGnisText,
+    .reader = ReadUsaGnisTextFile,
+    .start = ReaderStart::kAtLineOne,
+    .help_anchor = "formats.html#gnis",
+    .summary = "USA GNIS state and topical files (.txt)",
+};
+
+const FormatRow kDomesticNamesFormat{
+    .name = "USA GNIS DomesticNames",
+    .extensions = ".txt",
+    .recognise = RecogniseDomesticNames,
+    .reader = ReadUsaGnisColumns,
+    .help_anchor = "formats.html#gnis",
+    .summary = "USA GNIS DomesticNames files (.txt)",
+};
+
+const FormatRow kUsaGazetteerCsvFormat{
+    .name = "USA GNIS gazetteer CSV",
+    .extensions = ".csv",
+    .recognise = RecogniseUsaGazetteerCsv,
+    .reader = ReadUsaGnisColumns,
+    .help_anchor = "formats.html#gnis",
+    .summary = "USA GNIS gazetteer files (.csv)",
+};
+
+// What a ".gz" file expands to, and a file named ".usa" or without an
+// extension.
+const FormatRow kUsaGnisPlainFormat{
+    .name = "USA GNIS (plain)",
+    .extensions = ".usa;",
+    .listed = false,
+    .recognise = RecogniseAlways,
+    .reader = ReadUsaGnisPlain,
+    .help_anchor = "formats.html#gnis",
+    .summary = "",
+};
 
 }  // namespace toponyx::readers

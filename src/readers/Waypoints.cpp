@@ -8,6 +8,7 @@
 #include "geodesy/Datum.h"
 #include "readers/Encoding.h"
 #include "readers/Fields.h"
+#include "readers/Formats.h"
 #include "readers/PlaceRecord.h"
 #include "readers/Readers.h"
 #include "text/Text.h"
@@ -22,11 +23,9 @@ constexpr int kDescriptionField = 11;
 
 constexpr std::string_view kWaypoint = "Waypoint";
 
-}  // namespace
-
 void ReadWaypoints(ReaderInput& in, ReaderRun& run) {
   if (!run.full_codes.Contains(kWaypoint)) run.full_codes.Add(kWaypoint);
-  const int32_t from = run.datums.DatumIndex(in.found.waypoint_datum);
+  const int32_t from = run.datums.DatumIndex(in.found.datum);
   const int32_t to = run.datums.DatumIndex("WGS 84");
 
   std::string name, part, lat_text, lon_text, decoded;
@@ -60,8 +59,45 @@ void ReadWaypoints(ReaderInput& in, ReaderRun& run) {
     if (!std::isfinite(lat) || !std::isfinite(lon)) continue;
     FormatFiveDecimalsPadded(lat, lat_text);
     FormatFiveDecimalsPadded(lon, lon_text);
-    run.places.Add(name, kWaypoint, {}, lat_text, lon_text);
+    run.places.Add(Place{.name = name,
+                         .full_code = kWaypoint,
+                         .latitude = lat,
+                         .longitude = lon,
+                         .latitude_text = lat_text,
+                         .longitude_text = lon_text});
   }
 }
+
+// A waypoint file begins with its marker line, then the datum name (a
+// name the datum table lacks gives WGS 84 and the warning at the end of the
+// run); lines 3 and 4 are passed over. Lines are read by the standard rule.
+Claim RecogniseWaypoints(Probe& probe, Detection& found) {
+  text::TextFile& file = probe.file();
+  std::string& line = probe.line();
+  file.ReadLine(line);
+  if (!text::Contains(line, "Carthovista Waypoint File")) return Claim::kNo;
+  file.ReadLine(line);
+  if (probe.datums().DatumKnown(line)) {
+    found.datum = std::string(text::TrimBlanks(line));
+  } else {
+    found.datum = "WGS 84";
+    found.datum_unknown = true;
+  }
+  file.ReadLine(line);
+  file.ReadLine(line);
+  return Claim::kYes;
+}
+
+}  // namespace
+
+const FormatRow kWaypointsFormat{
+    .name = "Carthovista waypoint files",
+    .extensions = ".wpt",
+    .recognise = RecogniseWaypoints,
+    .reader = ReadWaypoints,
+    .dialog_filter = "Carthovista Waypoint Files",
+    .help_anchor = "formats.html#waypoints",
+    .summary = "Carthovista waypoint files (.wpt)",
+};
 
 }  // namespace toponyx::readers

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "readers/Fields.h"
+#include "readers/Formats.h"
 #include "readers/FullCodeCache.h"
 #include "readers/PlaceRecord.h"
 #include "readers/Readers.h"
@@ -81,12 +82,10 @@ bool Unwritable(std::string_view name) {
   return question;
 }
 
-}  // namespace
-
 void ReadWorldGns(ReaderInput& in, ReaderRun& run) {
-  const Layout layout = in.found.gns_layout == GnsLayout::kCurrent ? CurrentLayout(in.line)
-                        : in.found.gns_layout == GnsLayout::kOlder ? kLayoutA
-                                                                   : kLayoutB;
+  const Layout layout = in.found.layout == kGnsCurrent ? CurrentLayout(in.line)
+                        : in.found.layout == kGnsOlder ? kLayoutA
+                                                       : kLayoutB;
   std::string decoded;
   FieldCuts<kMaxField> f;
   FullCodeCache codes;
@@ -123,8 +122,61 @@ void ReadWorldGns(ReaderInput& in, ReaderRun& run) {
 
     const std::string_view full_code =
         codes.Get(text::TrimBlanks(f.Get(layout.designation, "")), full_code_of);
-    run.places.Add(name, full_code, MajorCodeOfClass(f.Get(layout.feature_class, "")), lat, lon);
+    const std::string_view feature_class = f.Get(layout.feature_class, "");
+    run.places.Add(Place{.name = name,
+                         .full_code = full_code,
+                         .major_code = MajorCodeOfClass(feature_class),
+                         .latitude = PositionValue(lat),
+                         .longitude = PositionValue(lon),
+                         .latitude_text = lat,
+                         .longitude_text = lon,
+                         .feature_class = ClassLetter(feature_class)});
   }
 }
+
+// The header of the current GNS downloads names its columns in lower case
+// ("rk", "ufi", ..., "lat_dd", "long_dd", ..., "desig_cd", ...): it holds
+// neither "LAT" nor "LONG", which would send the file to the USA reader.
+bool IsCurrentGnsHeader(std::string_view line) {
+  bool lat = false, lon = false, code = false;
+  size_t start = 0;
+  for (;;) {
+    size_t tab = line.find('\t', start);
+    std::string_view column =
+        line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start);
+    lat = lat || column == "lat_dd";
+    lon = lon || column == "long_dd";
+    code = code || column == "desig_cd";
+    if (tab == std::string_view::npos) break;
+    start = tab + 1;
+  }
+  return lat && lon && code;
+}
+
+// Line 1 is the header, which stays read: the current download's by its
+// column names, else (for want of a better reading) any line with "LAT" or
+// "LONG", the older layout without "DATE" in it, the newer with it.
+Claim RecogniseWorldGns(Probe& probe, Detection& found) {
+  const std::string& line = probe.FirstLine();
+  if (IsCurrentGnsHeader(line)) {
+    found.layout = kGnsCurrent;
+    return Claim::kYes;
+  }
+  if (!text::Contains(line, "LAT") && !text::Contains(line, "LONG")) return Claim::kNo;
+  found.layout = text::Contains(line, "DATE") ? kGnsNewer : kGnsOlder;
+  return Claim::kLikely;
+}
+
+}  // namespace
+
+const FormatRow kWorldGnsFormat{
+    .name = "world GNS",
+    .extensions = ".txt",
+    .recognise = RecogniseWorldGns,
+    .reader = ReadWorldGns,
+    .needs_world_codes = true,
+    .help_anchor = "formats.html#gns",
+    .summary = "world GNS country files (.txt)",
+};
 
 }  // namespace toponyx::readers

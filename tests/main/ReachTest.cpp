@@ -174,7 +174,7 @@ class ReachTest : public QObject {
     s.LB1()->item(2)->setCheckState(Qt::Checked);  // c.tpx
     std::filesystem::remove(f.download + "/c.tpx");
     WriteFileBytes(f.download + "/d.tpx", "x");      // downloaded meanwhile
-    WriteFileBytes(f.download + "/notes.csv", "x");  // not a data file
+    WriteFileBytes(f.download + "/notes.xyz", "x");  // no file the program reads
     QTRY_COMPARE_WITH_TIMEOUT(Items(s.LB1()), (QStringList{"a.tpx", "b.tpx", "d.tpx"}), 10000);
     QCOMPARE(Ticked(s.LB1()), QStringList{"b.tpx"});
     // After the dialog's OK, the new folder is the one followed.

@@ -16,6 +16,7 @@
 #include "main/FileControls.h"
 #include "main/FolderEdit.h"
 #include "main/Mainfm.h"
+#include "pipeline/FileList.h"
 #include "platform/Ini.h"
 #include "readers/Resources.h"
 
@@ -204,8 +205,9 @@ class StartupTest : public QObject {
       Forms forms(f.Env(), prompter);
       QCOMPARE(forms.Mainfm()->DefaultFiletype(), filetype);
       QCOMPARE(forms.Dlgfm()->FilterComboBox1()->currentIndex(), filter);
-      // Selecting the entry at creation leaves the file list's mask alone.
-      QCOMPARE(forms.Dlgfm()->FLB1()->Mask(), QString("*.zip;*.gz;*.txt;*.wpt;*.tpx"));
+      // Selecting the entry at creation leaves the file list's mask alone:
+      // every format the program reads.
+      QCOMPARE(forms.Dlgfm()->FLB1()->Mask(), QString::fromStdString(pipeline::InputFilesMask()));
       forms.Mainfm()->close();
     }
     const platform::IniFile ini(f.program + "/TOPONYX.INI");

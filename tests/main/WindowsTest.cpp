@@ -68,21 +68,19 @@ class WindowsTest : public QObject {
     Session s(f, "Default Filetype=1\r\n");
     QCOMPARE(s.main()->windowTitle(), QString("Toponyx Creator (version 1.10a)"));
     QCOMPARE(s.main()->size(), QSize(491, 433));
-    // The first list shows every kind of data file, whatever the default
-    // file type; names sorted with letters compared as capitals ("_" after
-    // "Z"), byte order otherwise.
+    // The first list shows every kind of file the program reads, whatever
+    // the default file type; names sorted with letters compared as capitals
+    // ("_" after "Z"), byte order otherwise.
     QCOMPARE(Items(s.LB1()), (QStringList{"a.gz", "b.ZIP", "home.tpx", "Readme.txt", "route.wpt",
-                                          "Zulu.wpt", "_first.txt"}));
-    QCOMPARE(Ticks(s.LB1()), QList<bool>(7, false));
+                                          "x.csv", "Zulu.wpt", "_first.txt"}));
+    QCOMPARE(Ticks(s.LB1()), QList<bool>(8, false));
     TDlgfm* dlg = s.forms->Dlgfm();
     QCOMPARE(dlg->FilterComboBox1()->currentIndex(), 1);
-    // The written three, then today's downloads beside every data file.
-    QCOMPARE(dlg->FilterComboBox1()->count(), 4);
-    QCOMPARE(dlg->FilterComboBox1()->itemText(3),
-             QString("All Data Files and Today's Downloads (*.zip) (*.gz) (*.txt) (*.wpt) (*.tpx) "
-                     "(*.csv) (*.gpx)"));
+    // Every format the program reads first, then the written single-format
+    // filters.
+    QCOMPARE(dlg->FilterComboBox1()->count(), 3);
     QCOMPARE(dlg->FilterComboBox1()->itemText(0),
-             QString("All Data Files (*.zip) (*.gz) (*.txt) (*.wpt) (*.tpx)"));
+             QString("All Data Files (*.zip) (*.gz) (*.txt) (*.wpt) (*.tpx) (*.csv) (*.gpx)"));
     QCOMPARE(dlg->FilterComboBox1()->itemText(1), QString("Carthovista Waypoint Files (*.wpt)"));
     QCOMPARE(dlg->FilterComboBox1()->itemText(2), QString("Toponyx Text Files (*.tpx)"));
 

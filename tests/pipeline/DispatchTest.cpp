@@ -1,6 +1,8 @@
 // Which reader the dispatch chooses, and where it leaves the file for it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "pipeline/BuildFixture.h"
 #include "pipeline/Dispatch.h"
 
@@ -17,10 +19,24 @@ struct Call {
 };
 std::vector<Call> calls;
 
-void Record(const char* reader, readers::ReaderInput& in) {
-  Call c{reader, std::string(in.name), in.line, "",
-         in.found.format == readers::Format::kWorldGns &&
-             in.found.gns_layout == readers::GnsLayout::kOlder};
+// The short name of the reader a format row calls.
+std::string ReaderOf(const readers::FormatRow* row) {
+  const std::pair<const readers::FormatRow*, const char*> names[] = {
+      {&readers::kUsaGnisTextFormat, "usa-text"}, {&readers::kUsaGnisPlainFormat, "usa-plain"},
+      {&readers::kWorldGnsFormat, "world"},       {&readers::kGeoNamesFormat, "geonames"},
+      {&readers::kOsGazetteerFormat, "os"},       {&readers::kWaypointsFormat, "waypoint"},
+      {&readers::kToponyxTextFormat, "tpx"},
+  };
+  for (const auto& [format, name] : names) {
+    if (row->name == format->name) return name;
+  }
+  return std::string(row->name);
+}
+
+void Record(readers::ReaderInput& in) {
+  Call c{ReaderOf(in.found.format), std::string(in.name), in.line, "",
+         in.found.format->name == readers::kWorldGnsFormat.name &&
+             in.found.layout == readers::kGnsOlder};
   std::string line;
   if (!in.file.Eof()) {
     in.file.ReadTextLine(line);
@@ -30,21 +46,23 @@ void Record(const char* reader, readers::ReaderInput& in) {
   calls.push_back(c);
 }
 
-const readers::ReaderTable kRecorders{
-    [](readers::ReaderInput& in, readers::ReaderRun&) { Record("usa-text", in); },
-    [](readers::ReaderInput& in, readers::ReaderRun&) { Record("usa-plain", in); },
-    [](readers::ReaderInput& in, readers::ReaderRun&) { Record("world", in); },
-    [](readers::ReaderInput& in, readers::ReaderRun&) { Record("geonames", in); },
-    [](readers::ReaderInput& in, readers::ReaderRun&) { Record("os", in); },
-    [](readers::ReaderInput& in, readers::ReaderRun&) { Record("waypoint", in); },
-    [](readers::ReaderInput& in, readers::ReaderRun&) { Record("tpx", in); },
-};
+// The program's formats with a recorder in place of every reader.
+readers::FormatTable Recorders() {
+  std::vector<readers::FormatRow> rows = readers::DefaultFormats().rows();
+  for (readers::FormatRow& row : rows) {
+    if (row.reader != nullptr) {
+      row.reader = [](readers::ReaderInput& in, readers::ReaderRun&) { Record(in); };
+    }
+  }
+  return readers::FormatTable(std::move(rows));
+}
+const readers::FormatTable kRecorders = Recorders();
 
 class DispatchTest : public BuildFixture {
  protected:
   DispatchTest() {
     calls.clear();
-    builder.set_readers(&kRecorders);
+    builder.set_formats(&kRecorders);
   }
 };
 
@@ -116,21 +134,61 @@ TEST_F(DispatchTest, ExtensionsChooseTheRestAndUnknownFilesYieldNothing) {
   EXPECT_EQ(calls, expected);
 
   calls.clear();
-  dbf::DbfTable table;
   pipeline::TpxSettings tpx;
-  pipeline::BuildContext ctx(table, tpx, ui);
-  ctx.readers = &kRecorders;
+  pipeline::BuildContext ctx(tpx, ui);
+  ctx.formats = &kRecorders;
   ctx.staged = {{"CA", download}, {"x.usa", download}, {"data.csv", download}};
-  const std::string work = dir.File("work");
-  platform::DefaultFileSystem().CreateDirectories(work);
-  pipeline::CreateWorkingTable(table, work);
   pipeline::ReadStagedFiles(ctx);
-  table.Close();
   const std::vector<Call> plain = {
       {"usa-plain", "CA", "CA", "fixed layout line", false},
       {"usa-plain", "x.usa", "x.usa", "usa line", false},
   };
   EXPECT_EQ(calls, plain);
+}
+
+// Every format of the table with a reader is reached by a file of its own,
+// and the recognition of every row is tried in the table's order.
+TEST_F(DispatchTest, EveryFormatOfTheTableIsReached) {
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"a_50kgaz.txt", "x\n"},
+      {"b_usa.txt", "FEATURE_ID|FEATURE_NAME|FEATURE_CLASS|STATE_ALPHA|\n"},
+      {"c_domestic.txt", "feature_id|feature_name|feature_class|prim_lat_dec|prim_long_dec\n"},
+      {"d_geonames.txt", "1234567\tName\n"},
+      {"e_gns.txt", "RC\tLAT\tLONG\n"},
+      {"f.wpt", "Carthovista Waypoint File\nWGS 84\n3\n4\n"},
+      {"g.tpx", "x\n"},
+      {"h_gaz.csv", "Gaz ID,Feature Name,Class,Latitude,Longitude\n"},
+      {"i_names.csv", "a,http://data.ordnancesurvey.co.uk/id/x" + std::string(32, ',') + "\n"},
+      {"j_header.csv", "ID,NAMES_URI,NAME1" + std::string(31, ',') + "\n"},
+      {"k.gpx", "<gpx/>"},
+  };
+  std::vector<std::string> names;
+  for (const auto& [name, bytes] : files) {
+    Write(name, bytes);
+    names.push_back(name);
+  }
+  const pipeline::BuildOutcome out = Run(names);
+  ASSERT_EQ(out.status, pipeline::BuildStatus::kSucceeded);
+  // The plain USA entry is reached only from archives: stage it directly.
+  Write("CA", "x\n");
+  pipeline::TpxSettings tpx;
+  pipeline::BuildContext ctx(tpx, ui);
+  ctx.formats = &kRecorders;
+  ctx.staged = {{"CA", download}};
+  pipeline::ReadStagedFiles(ctx);
+
+  std::vector<std::string> reached;
+  for (const Call& call : calls) reached.push_back(call.reader);
+  for (const readers::FormatRow& row : readers::DefaultFormats().rows()) {
+    if (row.reader == nullptr) continue;
+    EXPECT_NE(std::find(reached.begin(), reached.end(), ReaderOf(&row)), reached.end()) << row.name;
+  }
+  EXPECT_EQ(calls.size(), files.size() - 1 + 1);  // the OS Open Names header has no reader
+  // ... and gives no warning for it, as the files whose readers found nothing do.
+  for (const pipeline::FileResult& f : out.files) {
+    EXPECT_EQ(f.problem == pipeline::FileResult::Problem::kNone, f.name == "j_header.csv")
+        << f.name;
+  }
 }
 
 TEST_F(DispatchTest, WaypointDatumIsMatchedExactlyAsRead) {
