@@ -79,13 +79,17 @@ void ReadStagedFile(BuildContext& ctx, size_t i) {
 
 void ReadStagedFiles(BuildContext& ctx) {
   uint64_t base = 0;
-  ctx.input.SetBlockCallback(
-      [&ctx, &base](uint64_t read) { ctx.ui.InputProgress(base + read, ctx.input_bytes); });
+  const auto progress = [&ctx, &base](uint64_t read) {
+    ctx.ui.InputProgress(base + read, ctx.input_bytes);
+  };
+  ctx.input.SetBlockCallback(progress);
+  ctx.run.file_progress = progress;
   for (size_t i = 0; i < ctx.staged.size(); ++i) {
     ReadStagedFile(ctx, i);
     base += ctx.staged[i].size;
   }
   ctx.input.SetBlockCallback(nullptr);
+  ctx.run.file_progress = nullptr;
 }
 
 }  // namespace toponyx::pipeline

@@ -6,7 +6,10 @@
 // on a bad line.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 #include <string_view>
 
 #include "geodesy/Datum.h"
@@ -46,8 +49,16 @@ struct ReaderRun {
   FullCodeList& full_codes;
   const WorldCodeList& world_codes;  // loaded before a format that needs it is read
   TpxSettings& tpx;
-  // Whether places should carry the further names their source gives.
+  // Whether places should carry the further names their source gives, and
+  // the languages whose names count among them (OpenStreetMap's
+  // "name:<language>"; none by default).
   bool want_alternate_names = false;
+  std::vector<std::string> languages = {};
+  // For readers that read their file by other means than in.file: called
+  // now and then with the bytes of the file read so far (the progress bar;
+  // a cancelled run stops here, by the exception it throws). in.file
+  // reports by itself.
+  std::function<void(uint64_t)> file_progress = {};
   // Set by the Toponyx text reader when a datum line names no known datum,
   // and by the dispatch when a waypoint file's line 2 names none.
   bool user_file_bad_datum = false;
