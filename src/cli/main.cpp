@@ -269,6 +269,10 @@ int main(int argc, char** argv) {
     case pipeline::BuildStatus::kRefused:
       return 2;
     case pipeline::BuildStatus::kFailed:
+      // The files that gave no place are why a run that kept the earlier
+      // database read nothing.
+      if (!outcome.warnings.empty())
+        ui.ShowMessage(MessageKind::kWarning, pipeline::NoPlacesWarning(outcome.warnings));
       ui.ShowMessage(MessageKind::kError, outcome.error);
       return 1;
     case pipeline::BuildStatus::kAborted:

@@ -44,13 +44,19 @@ inline size_t WithoutTrailingBlanks(const char* p, size_t n) {
 }
 
 // Stores an ANSI text in a field of length bytes: cut to the field,
-// converted to OEM, blank-filled.
+// converted to OEM, blank-filled. A NUL byte inside the text is stored as a
+// blank: readers of the table that take its texts as C strings would end
+// the text there.
 inline void StoreFieldText(std::string_view ansi, char* field, size_t length) {
   const size_t n = std::min(ansi.size(), length);
   if (HasHighBytes(ansi.data(), n)) {
     codepage::AnsiToOem(ansi.data(), field, n);
   } else if (n > 0) {  // an empty view may have no data at all, which memcpy forbids
     std::memcpy(field, ansi.data(), n);
+  }
+  for (char* nul = n > 0 ? static_cast<char*>(std::memchr(field, 0, n)) : nullptr; nul != nullptr;
+       nul = static_cast<char*>(std::memchr(nul, 0, field + n - nul))) {
+    *nul = ' ';
   }
   std::memset(field + n, ' ', length - n);
 }

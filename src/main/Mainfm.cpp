@@ -38,6 +38,7 @@
 #include "pipeline/FileList.h"
 #include "pipeline/Output.h"
 #include "platform/Paths.h"
+#include "platform/RunFolder.h"
 #include "platform/System.h"
 #include "text/Text.h"
 #include "ui_Mainfm.h"
@@ -180,6 +181,10 @@ void TMainfm::FormCreate() {
   ui_->deTempFilesPath->setText(Q(s.temp_folder));
   ui_->eHtml->setText(Q(s.www_location));
   default_filetype_ = s.default_filetype;
+  // A database whose run was killed while it put its files in place is
+  // completed before the user can view it; what killed runs left is cleared.
+  const std::string save_folder = platform::AbsolutePath(s.save_folder, env_.program_folder);
+  if (!save_folder.empty()) platform::RunFolder::RemoveAbandoned(save_folder);
 }
 
 void TMainfm::showEvent(QShowEvent* event) {
@@ -399,7 +404,10 @@ bool TMainfm::MayReplaceDatabase(const pipeline::BuildRequest& request) {
   const std::string name = pipeline::DatabaseName(request.database_name);
   const bool ticked = std::any_of(request.files.begin(), request.files.end(),
                                   [](const pipeline::FileItem& f) { return f.ticked; });
-  if (name.empty() || !ticked || pipeline::NameHasInvalidCharacters(name)) return true;
+  if (name.empty() || !ticked || pipeline::NameHasInvalidCharacters(name) ||
+      !pipeline::DatabaseNameProblem(name).empty()) {
+    return true;
+  }
   const QString names = Q(pipeline::DatabaseFilesIn(request.save_folder, name).names);
   if (!QFileInfo(names).isFile()) return true;
   return prompter_.Confirm(this, ReplaceDatabaseQuestion(QFileInfo(names).fileName()),

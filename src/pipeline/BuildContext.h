@@ -29,6 +29,7 @@ struct StagedFile {
   std::string folder;        // folder that holds it
   uint64_t size = 0;         // bytes, when staged
   std::string archive = {};  // the ticked archive it came from ("" for a plain file)
+  bool no_reader = false;    // a ticked file of a kind the program does not read
 };
 
 // What one staged file gave.
@@ -38,7 +39,12 @@ struct FileResult {
   uint64_t read = 0;    // places its reader gave (a stage may leave some out)
   // Why a file gave no place (kNone when its reader gave some, or gives
   // none by design).
-  enum class Problem { kNone, kLayoutNotRecognised, kNoUsableLines } problem = Problem::kNone;
+  enum class Problem {
+    kNone,
+    kLayoutNotRecognised,
+    kNoUsableLines,
+    kNoReader,  // a file of a kind the program does not read, named by the user
+  } problem = Problem::kNone;
 };
 
 // The place record as the working table stores it: the flag byte, then the

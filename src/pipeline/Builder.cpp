@@ -182,6 +182,8 @@ class Run {
         outcome.warnings.push_back(f.name + ": layout not recognised");
       } else if (f.problem == FileResult::Problem::kNoUsableLines) {
         outcome.warnings.push_back(f.name + ": no usable lines");
+      } else if (f.problem == FileResult::Problem::kNoReader) {
+        outcome.warnings.push_back(f.name + ": no reader for this kind of file");
       }
     }
     outcome.reports = ctx_.chain.Reports();
@@ -226,6 +228,11 @@ class Run {
       ctx_.sink.Attach(building.get());
       ReadStagedFiles(ctx_);
       ctx_.sink.Attach(nullptr);
+      // A run that found no place never replaces a database with an empty
+      // one.
+      if (ctx_.sink.count() == 0 && b_.fs.Exists(database.names)) {
+        throw Error("No place was read from the files: " + database.names + " is kept as it was.");
+      }
       names_ = building->Finish([this](uint64_t, uint64_t) { ui_.CheckCancelled(); });
     }
     ui_.RunProgress(RunPhase::kIndexing, 1, 1, ctx_.sink.count());
@@ -254,7 +261,7 @@ class Run {
       throw Error(Retarget(e.what(), work.types, database.types));
     }
     ui_.CheckCancelled();  // the last moment a cancel keeps the earlier database
-    writer.Commit();
+    writer.Commit(*output_);
     Mark(Stage::kSaving, false);
   }
 
@@ -350,6 +357,10 @@ BuildOutcome Builder::Create(const BuildRequest& request) {
   const std::string name = DatabaseName(request.database_name);
   if (!name.empty() && NameHasInvalidCharacters(name)) {
     impl_->ui.ShowMessage(MessageKind::kPlain, kInvalidNameMessage);
+    return refused;
+  }
+  if (const std::string problem = DatabaseNameProblem(name); !problem.empty()) {
+    impl_->ui.ShowMessage(MessageKind::kPlain, problem);
     return refused;
   }
   const bool any_ticked = std::any_of(request.files.begin(), request.files.end(),

@@ -44,20 +44,22 @@ void Stager::StageAll(BuildContext& ctx, const std::string& download_folder,
   gzip_.SetProgressStep(0);
   // A FIFO would block the first read for ever, a device never end: only
   // regular files are read, and anything else is refused before any input
-  // is opened.
-  // Staging takes the files of the listed formats; files of any other
-  // kind are ignored.
-  const readers::FormatTable& formats = *ctx.formats;
+  // is opened, whatever its name.
   for (const std::string& name : ctx.selected) {
-    if (!formats.Listed(name)) continue;
     const std::string path = platform::JoinPath(download_folder, name);
     const platform::FileSystem::Kind kind = fs_.KindOf(path);
     if (kind == platform::FileSystem::Kind::kOther || kind == platform::FileSystem::Kind::kFolder) {
       throw Error("Cannot open file " + path + ": not a regular file");
     }
   }
+  // Staging takes the files of the listed formats; a file of any other
+  // kind is named in the run's warning.
+  const readers::FormatTable& formats = *ctx.formats;
   for (const std::string& name : ctx.selected) {
-    if (!formats.Listed(name)) continue;
+    if (!formats.Listed(name)) {
+      ctx.staged.push_back(StagedFile{name, download_folder, 0, {}, true});
+      continue;
+    }
     const readers::FormatRow* row = formats.RowForName(name);
     const std::string path = platform::JoinPath(download_folder, name);
     const size_t first = ctx.staged.size();

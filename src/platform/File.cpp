@@ -136,6 +136,12 @@ class PosixFile final : public File {
 
   bool Flush() override { return EndStream(); }  // writes go straight to the system
 
+  bool Sync() override {
+    if (!EndStream()) return false;
+    if (::fdatasync(fd_) != 0) return Fail() == 0;
+    return true;
+  }
+
   void StartWriteback(uint64_t offset, uint64_t length) override {
     ::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(length),
                       SYNC_FILE_RANGE_WRITE);
@@ -323,6 +329,18 @@ FileSystem::Kind FileSystem::KindOf(const std::string& path) {
   if (S_ISREG(st.st_mode)) return Kind::kRegular;
   if (S_ISDIR(st.st_mode)) return Kind::kFolder;
   return Kind::kOther;
+}
+
+bool FileSystem::SyncFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    last_errno = errno;
+    return false;
+  }
+  const bool synced = ::fsync(fd) == 0;
+  if (!synced) last_errno = errno;
+  ::close(fd);
+  return synced;
 }
 
 int64_t FileSystem::FreeSpace(const std::string& folder) {

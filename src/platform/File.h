@@ -63,6 +63,10 @@ class File {
     (void)length;
     return false;
   }
+  // Writes what the file holds to the disk and waits for it (its data and
+  // what is needed to read them back), so that a power cut after it cannot
+  // take them. False on an error.
+  virtual bool Sync() { return Flush(); }
   // Releases the file. False when the system reported an error; a second call
   // does nothing and returns true.
   virtual bool Close() = 0;
@@ -92,6 +96,9 @@ class FileSystem {
   // Bytes that may still be written in the folder's file system; -1 when
   // the system cannot tell.
   virtual int64_t FreeSpace(const std::string& folder);
+  // Writes the folder's entries to the disk and waits for it (after a
+  // rename in it, the new name survives a power cut). False on an error.
+  virtual bool SyncFolder(const std::string& folder);
 };
 
 // The operating system's file system.

@@ -130,6 +130,58 @@ Found Inspect(const std::string& folder, std::string& claim, int& lock_fd) {
   return Found::kLive;
 }
 
+constexpr std::string_view kCommitMagic = "Toponyx Creator commit\n";
+
+// A bare file name, as a commit record may name one.
+bool BareName(std::string_view name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
+}
+
+// Completes the moves of a whole commit record that a killed run left in
+// its folder: each file still in the folder takes its name in the parent.
+void RollForward(const std::string& parent, const std::string& folder) {
+  const int fd = ::open(JoinPath(folder, RunFolder::kCommitRecord).c_str(),
+                        O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return;
+  std::string text;
+  char block[4096];
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    for (ssize_t n; text.size() < 65536 && (n = ::read(fd, block, sizeof block)) > 0;) {
+      text.append(block, static_cast<size_t>(n));
+    }
+  }
+  ::close(fd);
+  if (!text.starts_with(kCommitMagic) || !text.ends_with("\nend\n")) return;
+  RunFolder::Moves moves;
+  std::string_view lines = std::string_view(text).substr(kCommitMagic.size());
+  lines.remove_suffix(4);  // "end\n"
+  while (!lines.empty()) {
+    const size_t eol = lines.find('\n');
+    const std::string_view line = lines.substr(0, eol);
+    const size_t tab = line.find('\t');
+    if (eol == std::string_view::npos || tab == std::string_view::npos) return;
+    const std::string_view from = line.substr(0, tab), to = line.substr(tab + 1);
+    if (!BareName(from) || !BareName(to)) return;
+    moves.emplace_back(from, to);
+    lines.remove_prefix(eol + 1);
+  }
+  bool moved = false;
+  for (const auto& [from, to] : moves) {
+    const std::string source = JoinPath(folder, from);
+    if (::access(source.c_str(), F_OK) != 0) continue;  // put in place before the kill
+    moved = ::rename(source.c_str(), JoinPath(parent, to).c_str()) == 0 || moved;
+  }
+  if (moved) {
+    const int dir = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+      ::fsync(dir);
+      ::close(dir);
+    }
+  }
+}
+
 // Removes a run folder with all it holds, its marker last: a run killed
 // meanwhile leaves a folder that still has its marker (an abandoned one)
 // or an empty one (a half-made one), which the next run clears.
@@ -175,6 +227,7 @@ bool Sweep(const std::string& parent, const ParentLock& lock, std::string_view c
         }
         [[fallthrough]];
       case Found::kAbandoned:
+        RollForward(parent, folder);
         RemoveRunFolder(folder);
         if (lock_fd >= 0) ::close(lock_fd);
         if (removed) ++*removed;
@@ -225,9 +278,15 @@ std::unique_ptr<RunFolder> RunFolder::Open(const std::string& parent, std::strin
   return std::unique_ptr<RunFolder>(new RunFolder(folder, fd));
 }
 
+std::string RunFolder::CommitRecordText(const Moves& moves) {
+  std::string text(kCommitMagic);
+  for (const auto& [from, to] : moves) text += from + "\t" + to + "\n";
+  return text + "end\n";
+}
+
 RunFolder::~RunFolder() {
-  RemoveRunFolder(path_);
-  ::close(lock_fd_);
+  if (!commit_pending_) RemoveRunFolder(path_);
+  ::close(lock_fd_);  // a pending commit's folder is now the next run's to complete
 }
 
 }  // namespace toponyx::platform

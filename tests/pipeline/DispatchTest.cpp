@@ -201,7 +201,8 @@ TEST_F(DispatchTest, WaypointDatumIsMatchedExactlyAsRead) {
   // is assumed and the warning shows once, however many files have it.
   Write("blank.wpt", "Carthovista Waypoint File\nWGS 84 \nl3\nl4\n");
   Write("case.wpt", "Carthovista Waypoint File\nwgs 84\nl3\nl4\n");
-  ASSERT_EQ(Run({"blank.wpt", "case.wpt", "ok.wpt"}).status, pipeline::BuildStatus::kSucceeded);
+  ASSERT_EQ(Run({"blank.wpt", "case.wpt", "ok.wpt"}, "other").status,
+            pipeline::BuildStatus::kSucceeded);
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].kind, MessageKind::kWarning);
   EXPECT_EQ(ui.messages[0].text,

@@ -1,6 +1,7 @@
 #include "support/FaultFileSystem.h"
 
 #include <algorithm>
+#include <csignal>
 
 namespace toponyx::testing {
 namespace {
@@ -120,6 +121,7 @@ bool FaultFileSystem::Remove(const std::string& path) {
   return Real().Remove(path);
 }
 bool FaultFileSystem::Rename(const std::string& from, const std::string& to) {
+  if (renames_left_ > 0 && --renames_left_ == 0) ::raise(SIGKILL);
   return Real().Rename(from, to);
 }
 bool FaultFileSystem::Exists(const std::string& path) {

@@ -28,6 +28,9 @@ class FaultFileSystem final : public platform::FileSystem {
     fail_open_ = std::move(predicate);
   }
   void FailClose(bool fail) { fail_close_ = fail; }
+  // Kills the process (SIGKILL) at the n-th rename from now on (1 = the
+  // next one), before it is made: a run killed at that moment.
+  void KillAtRename(int n) { renames_left_ = n; }
   void FailReadAfter(int n) { reads_left_ = n; }
   // The free space every folder reports from now on (-1: the real one).
   void SetFreeSpace(int64_t bytes) { free_space_ = bytes; }
@@ -63,6 +66,7 @@ class FaultFileSystem final : public platform::FileSystem {
   std::atomic<int> writes_{0};
   int writes_left_ = 0;
   int reads_left_ = 0;
+  int renames_left_ = 0;
   bool sticky_ = true;
   bool failing_ = false;
   bool read_failing_ = false;
