@@ -106,7 +106,7 @@ const FormatRow kGzipArchiveFormat{
     .extensions = ".gz",
     .container = Container::kGzip,
     .help_anchor = "formats.html#archives",
-    .summary = "gzip files of USA GNIS files (.gz)",
+    .summary = "gzip files of USA GNIS files and GeoNames dumps (.gz)",
 };
 
 const FormatTable& DefaultFormats() {
@@ -124,6 +124,7 @@ const FormatTable& DefaultFormats() {
       kOsOpenNamesFormat,
       kOsOpenNamesHeaderFormat,
       kGpxFormat,
+      kGeoNamesGzipFormat,
       kUsaGnisPlainFormat,
   });
   return table;

@@ -103,6 +103,7 @@ extern const FormatRow kUsaGazetteerCsvFormat;
 extern const FormatRow kOsOpenNamesFormat;
 extern const FormatRow kOsOpenNamesHeaderFormat;
 extern const FormatRow kGpxFormat;
+extern const FormatRow kGeoNamesGzipFormat;
 extern const FormatRow kUsaGnisPlainFormat;
 
 }  // namespace toponyx::readers

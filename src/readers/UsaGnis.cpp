@@ -267,6 +267,7 @@ const FormatRow kUsaGnisPlainFormat{
     .listed = false,
     .recognise = RecogniseAlways,
     .reader = ReadUsaGnisPlain,
+    .start = ReaderStart::kAtLineOne,
     .help_anchor = "formats.html#gnis",
     .summary = "",
 };
