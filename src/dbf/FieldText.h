@@ -28,6 +28,23 @@ inline bool HasHighBytes(const char* p, size_t n) {
   return (any & 0x8080808080808080ULL) != 0;
 }
 
+// True when p holds a byte above 127 or a NUL byte (one pass for both: a
+// word with a zero byte has the high bit of (word - 0x01..01) & ~word set).
+inline bool HasHighOrNulBytes(const char* p, size_t n) {
+  uint64_t any = 0;
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, p + i, 8);
+    any |= word | ((word - 0x0101010101010101ULL) & ~word);
+  }
+  for (; i < n; ++i) {
+    const auto c = static_cast<unsigned char>(p[i]);
+    any |= c | (c == 0 ? 0x80u : 0u);
+  }
+  return (any & 0x8080808080808080ULL) != 0;
+}
+
 // The length of p without its trailing bytes of code 32 or less.
 inline size_t WithoutTrailingBlanks(const char* p, size_t n) {
   constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
@@ -49,14 +66,13 @@ inline size_t WithoutTrailingBlanks(const char* p, size_t n) {
 // the text there.
 inline void StoreFieldText(std::string_view ansi, char* field, size_t length) {
   const size_t n = std::min(ansi.size(), length);
-  if (HasHighBytes(ansi.data(), n)) {
-    codepage::AnsiToOem(ansi.data(), field, n);
-  } else if (n > 0) {  // an empty view may have no data at all, which memcpy forbids
-    std::memcpy(field, ansi.data(), n);
-  }
-  for (char* nul = n > 0 ? static_cast<char*>(std::memchr(field, 0, n)) : nullptr; nul != nullptr;
-       nul = static_cast<char*>(std::memchr(nul, 0, field + n - nul))) {
-    *nul = ' ';
+  if (!HasHighOrNulBytes(ansi.data(), n)) {
+    if (n > 0) std::memcpy(field, ansi.data(), n);  // an empty view may have no data at all
+  } else {
+    codepage::AnsiToOem(ansi.data(), field, n);  // a NUL stays a NUL in both code pages
+    for (size_t i = 0; i < n; ++i) {
+      if (field[i] == '\0') field[i] = ' ';
+    }
   }
   std::memset(field + n, ' ', length - n);
 }

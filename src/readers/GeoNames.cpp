@@ -50,8 +50,7 @@ class GeoNamesReader {
     // MAJOR_CODE stays empty; the class letter goes with the place.
     run_.places.Add(Place{.name = name,
                           .full_code = FullCode(text::TrimBlanks(f_.Get(kFeatureCodeField, ""))),
-                          .latitude = PositionValue(lat),
-                          .longitude = PositionValue(lon),
+                          .numbers_from_texts = true,
                           .latitude_text = lat,
                           .longitude_text = lon,
                           .feature_class = ClassLetter(f_.Get(kFeatureClassField, ""))});
