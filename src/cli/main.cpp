@@ -299,6 +299,7 @@ int main(int argc, char** argv) {
                     static_cast<unsigned long long>(file.places));
       WriteErr(summary + file.name + "\n");
     }
+    for (const std::string& damage : outcome.damage) WriteErr("warning: " + damage + "\n");
   }
   std::printf("%s\n%s\n", database.names.c_str(), database.types.c_str());
   if (require_places && outcome.places == 0) {

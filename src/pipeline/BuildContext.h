@@ -113,6 +113,9 @@ struct BuildContext {
 
   // What each staged file gave, in list order.
   std::vector<FileResult> results;
+  // Files and members that were damaged or could not be read, one line
+  // each ("<file>: the data are damaged or cut short").
+  std::vector<std::string> damage;
 };
 
 }  // namespace toponyx::pipeline

@@ -187,6 +187,7 @@ class Run {
       }
     }
     outcome.reports = ctx_.chain.Reports();
+    outcome.damage = std::move(ctx_.damage);
     Finish();
     return outcome;
   }

@@ -35,7 +35,6 @@ void Stager::StageAll(BuildContext& ctx, const std::string& download_folder,
   unzip_.FilesList().clear();
   unzip_.SetDoAll(true);
   unzip_.SetRecreateDirs(true);
-  unzip_.SetOverwriteMode(archive::UnZip::OverwriteMode::kAlways);
   unzip_.SetRetainAttributes(true);
   unzip_.SetDoProcessMessages(true);
   unzip_.SetKeepZipOpen(false);
@@ -104,6 +103,11 @@ void Stager::StageZip(BuildContext& ctx, const std::string& path,
   unzip_.Extract();
   for (const std::string& warning : unzip_.Warnings())
     ui_.ShowMessage(MessageKind::kWarning, warning);
+  const std::string shown = path.substr(path.rfind('/') + 1);
+  for (const std::string& member : unzip_.Damaged()) {
+    ctx.damage.push_back(shown + ": " + member +
+                         ": the data are damaged; the member is passed over");
+  }
   const int count = unzip_.Count();
   for (int i = 0; i < count; ++i) {
     const archive::ZipEntry& entry = unzip_.Entry(i);
@@ -119,15 +123,31 @@ void Stager::StageZip(BuildContext& ctx, const std::string& path,
 
 void Stager::StageGzip(BuildContext& ctx, const std::string& path,
                        const std::string& staging_folder) {
+  const std::string shown = path.substr(path.rfind('/') + 1);
   gzip_.SetFileSource(path);
-  gzip_.ReadHeader();  // a header that is no gzip header ends the run in silence
+  // A header that is no gzip header ends the run in silence; a file that
+  // cannot be opened has been named in its box, and the run goes on
+  // without it.
+  if (gzip_.ReadHeader() != archive::GzipResult::kWhole) {
+    ctx.damage.push_back(shown + ": cannot be opened");
+    return;
+  }
   const std::string name = archive::GzipOutputName(gzip_.StoredName()) + ".usa";
   const std::string folder = PrivateFolder(staging_folder);
   const std::string destination = platform::JoinPath(folder, name);
   gzip_.SetFileDestination(destination);
-  gzip_.Expand();
-  // Staged whatever the expansion gave: an empty output yields no places, a
-  // missing one fails the run when it is opened.
+  switch (gzip_.Expand()) {
+    case archive::GzipResult::kCannotOpen:
+    case archive::GzipResult::kCannotCreate:
+      ctx.damage.push_back(shown + ": cannot be expanded");
+      return;
+    case archive::GzipResult::kDamaged:
+      // What came before the damage is read.
+      ctx.damage.push_back(shown + ": the data are damaged or cut short");
+      break;
+    case archive::GzipResult::kWhole:
+      break;
+  }
   ctx.staged.push_back(StagedFile{name, folder, SizeOf(fs_, destination)});
 }
 

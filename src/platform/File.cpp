@@ -349,6 +349,12 @@ int64_t FileSystem::FreeSpace(const std::string& folder) {
   return static_cast<int64_t>(vfs.f_bavail) * static_cast<int64_t>(vfs.f_frsize);
 }
 
+int64_t FileSystem::TotalSpace(const std::string& folder) {
+  struct statvfs vfs {};
+  if (::statvfs(folder.c_str(), &vfs) != 0) return -1;
+  return static_cast<int64_t>(vfs.f_blocks) * static_cast<int64_t>(vfs.f_frsize);
+}
+
 FileSystem& DefaultFileSystem() {
   static PosixFileSystem fs;
   return fs;

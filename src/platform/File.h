@@ -96,6 +96,9 @@ class FileSystem {
   // Bytes that may still be written in the folder's file system; -1 when
   // the system cannot tell.
   virtual int64_t FreeSpace(const std::string& folder);
+  // The size of the folder's file system in bytes; -1 when the system
+  // cannot tell.
+  virtual int64_t TotalSpace(const std::string& folder);
   // Writes the folder's entries to the disk and waits for it (after a
   // rename in it, the new name survives a power cut). False on an error.
   virtual bool SyncFolder(const std::string& folder);

@@ -70,6 +70,23 @@ TEST_F(ReliabilityTest, FilesNoReaderTakesNeverReplaceTheDatabase) {
   EXPECT_EQ(ReadNamesFile(save + "/fresh.names").size(), 0u);
 }
 
+// A gzip download cut short: the message names it, the summary lists it
+// among the warnings, and the places before the cut are read.
+TEST_F(ReliabilityTest, ACutGzipIsNamedInItsMessageAndTheSummary) {
+  const std::string sample = ReadFileBytes(std::string(TOPONYX_SOURCE_DIR) + "/samples/nm_taos.gz");
+  WriteFileBytes(download + "/nm_taos.gz", sample.substr(0, 124));
+  const ProcessResult r =
+      RunProcess({TOPONYX_CREATE, "--name", "cut", "--save", save, download + "/nm_taos.gz"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.err.find("gzclose Error.\n" + download +
+                       "/nm_taos.gz: the data are damaged or cut short\n"),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("\nwarning: nm_taos.gz: the data are damaged or cut short\n"),
+            std::string::npos)
+      << r.err;
+}
+
 TEST_F(ReliabilityTest, DatabaseNamesNoFileSystemTakesAreRefused) {
   // The working file "<name>.names.part" must stay within 255 bytes.
   const std::string longest(244, 'n');

@@ -236,6 +236,9 @@ TEST_F(FaultTest, ZipBombsStopAtTheirBoundsWithoutFillingTheDisk) {
   out = RunWithSpace(Request({"hiding.zip"}), staging, 1 << 20);
   ASSERT_EQ(out.status, pipeline::BuildStatus::kSucceeded) << out.error;
   EXPECT_EQ(NamesOf(Output()), Texts{"After"});
+  // The member dropped for its size is named among the run's warnings.
+  EXPECT_EQ(out.damage,
+            Texts{"hiding.zip: zeros_DECI.txt: the data are damaged; the member is passed over"});
   EXPECT_EQ(ListFolderNames(staging), Texts{});
 }
 

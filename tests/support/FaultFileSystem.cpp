@@ -133,6 +133,10 @@ bool FaultFileSystem::IsDirectory(const std::string& path) {
 bool FaultFileSystem::CreateDirectories(const std::string& path) {
   return Real().CreateDirectories(path);
 }
+int64_t FaultFileSystem::TotalSpace(const std::string& folder) {
+  if (total_space_ >= 0) return total_space_;
+  return free_space_ >= 0 ? -1 : Real().TotalSpace(folder);
+}
 int64_t FaultFileSystem::FreeSpace(const std::string& folder) {
   return free_space_ >= 0 ? free_space_ : Real().FreeSpace(folder);
 }
