@@ -14,9 +14,10 @@ set(allowed_dbf dbf text platform frontend)
 set(allowed_archive archive text platform frontend)
 set(allowed_readers readers geodesy text platform)
 set(allowed_pipeline pipeline readers archive dbf geodesy text platform frontend)
-set(allowed_cli cli pipeline readers archive dbf geodesy text platform frontend)
+# "toponyx/" is the generated header of the version, which front ends show.
+set(allowed_cli toponyx cli pipeline readers archive dbf geodesy text platform frontend)
 set(allowed_view view dbf text platform frontend)
-set(allowed_main main view pipeline readers archive dbf geodesy text platform frontend)
+set(allowed_main toponyx main view pipeline readers archive dbf geodesy text platform frontend)
 
 set(layers platform frontend text geodesy dbf archive readers pipeline cli view main)
 set(wrong "")

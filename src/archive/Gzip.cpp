@@ -28,13 +28,15 @@ constexpr uint64_t kCheckEvery = uint64_t{1} << 20;
 // Sequential reading of a header through a small buffer.
 class HeaderReader {
  public:
-  explicit HeaderReader(platform::File& f) : file_(f) {}
+  HeaderReader(platform::File& f, platform::FileSystem& fs, const std::string& path)
+      : file_(f), fs_(fs), path_(path) {}
 
-  // Next byte, or -1 at the end of the file (or on a read error).
+  // Next byte, or -1 at the end of the file. A read error is thrown.
   int Next() {
     if (at_ == end_) {
       const int64_t got = file_.Read(buffer_, sizeof buffer_);
-      if (got <= 0) return -1;
+      if (got < 0) throw Error("Cannot read file " + path_ + ": " + fs_.LastError());
+      if (got == 0) return -1;
       at_ = 0;
       end_ = static_cast<size_t>(got);
     }
@@ -71,6 +73,8 @@ class HeaderReader {
 
  private:
   platform::File& file_;
+  platform::FileSystem& fs_;
+  const std::string& path_;
   uint8_t buffer_[4096];
   size_t at_ = 0;
   size_t end_ = 0;
@@ -91,7 +95,7 @@ GzipResult Gzip::ReadHeader() {
     Show("Can't open: " + source_);
     return GzipResult::kCannotOpen;
   }
-  HeaderReader in(*file);
+  HeaderReader in(*file, fs_, source_);
   uint8_t fixed[10];
   if (!in.Read(fixed, sizeof fixed) || fixed[0] != 0x1F || fixed[1] != 0x8B) throw SilentAbort();
   const uint8_t flags = fixed[3];

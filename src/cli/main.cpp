@@ -24,6 +24,7 @@
 #include "platform/Signals.h"
 #include "platform/System.h"
 #include "text/Text.h"
+#include "toponyx/Version.h"
 
 namespace {
 
@@ -32,7 +33,8 @@ using namespace toponyx;
 // The texts of --version, the usage lines and --help, after the GNU
 // conventions.
 constexpr const char* kVersion =
-    "toponyx-create 1.10a\n"
+    "toponyx-create " TOPONYX_VERSION_TEXT
+    "\n"
     "Copyright (C) 2026 The Toponyx Creator developers.\n"
     "License MIT: <https://opensource.org/license/mit>.\n"
     "This is free software: you are free to change and redistribute it.\n"

@@ -11,6 +11,7 @@
 #include "dbf/FieldText.h"
 #include "dbf/NameIndex.h"
 #include "platform/Ascii.h"
+#include "platform/Check.h"
 #include "platform/System.h"
 
 namespace toponyx::dbf {
@@ -50,7 +51,6 @@ struct DbfTable::Impl final : RecordSource {
   std::vector<OpenIndex> indexes;
   NameIndex* active = nullptr;
   IndexOptions options;
-  IndexProgress index_progress;
 
   void RequireOpen() const {
     if (state == State::kClosed) throw TableError(kClosedDataset);
@@ -184,6 +184,7 @@ struct DbfTable::Impl final : RecordSource {
     } else {
       Empty();
     }
+    CheckCursor();
   }
   // Next or Prior: from the end already reached nothing moves.
   void StepOn(Move move) {
@@ -197,6 +198,22 @@ struct DbfTable::Impl final : RecordSource {
     } else {
       (forward ? eof : bof) = true;
     }
+    CheckCursor();
+  }
+
+  // What holds between two moves of the cursor (checked builds only): an
+  // open table browses its file, the current record is one of it (or none,
+  // at both ends at once), a record kept in an index's form belongs to the
+  // active index, and the active index is one of the open ones.
+  void CheckCursor() const {
+    TOPONYX_ASSERT(state == State::kBrowse);
+    TOPONYX_ASSERT(recno <= file.RecordCount());
+    TOPONYX_ASSERT(recno != 0 || (bof && eof));
+    TOPONYX_ASSERT(current.size() == file.RecordLength());
+    TOPONYX_ASSERT(entry_index == nullptr || entry_index == active);
+    TOPONYX_ASSERT(active == nullptr ||
+                   std::any_of(indexes.begin(), indexes.end(),
+                               [this](const OpenIndex& i) { return i.index.get() == active; }));
   }
 
   bool Step(Move move) {
@@ -497,6 +514,7 @@ bool DbfTable::GoToRecord(uint32_t recno) {
   m.Take(recno, r);
   m.bof = m.eof = false;
   if (m.active) m.active->Seek(m.Current(), recno);
+  m.CheckCursor();
   return r[0] == DbfFile::kLive;
 }
 
@@ -511,10 +529,6 @@ bool DbfTable::IsDeleted(uint32_t recno) {
 
 void DbfTable::SetIndexOptions(const IndexOptions& options) {
   impl_->options = options;
-}
-
-void DbfTable::SetIndexProgress(std::function<void(uint64_t, uint64_t)> progress) {
-  impl_->index_progress = std::move(progress);
 }
 
 void DbfTable::AddIndex(std::string_view index_file, std::string_view key_expression) {
@@ -539,7 +553,7 @@ void DbfTable::AddIndex(std::string_view index_file, std::string_view key_expres
     m.indexes.erase(m.indexes.begin() + (old - m.indexes.data()));
   }
   auto index = NameIndex::Build(fs_, m.IndexPath(index_file), layout, m.options, m,
-                                m.file.RecordCount(), m.index_progress);
+                                m.file.RecordCount(), IndexProgress());
   m.indexes.push_back(Impl::OpenIndex{std::string(index_file), std::move(index)});
   if (was_active) {
     m.active = m.indexes.back().index.get();

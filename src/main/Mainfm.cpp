@@ -41,6 +41,7 @@
 #include "platform/RunFolder.h"
 #include "platform/System.h"
 #include "text/Text.h"
+#include "toponyx/Version.h"
 #include "ui_Mainfm.h"
 #include "view/Viewfm.h"
 
@@ -195,7 +196,7 @@ void TMainfm::showEvent(QShowEvent* event) {
 }
 
 void TMainfm::FormShow() {
-  setWindowTitle(QStringLiteral("Toponyx Creator (version 1.10a)"));
+  setWindowTitle(QStringLiteral("Toponyx Creator (version " TOPONYX_VERSION_TEXT ")"));
   if (!dlgfm_) return;
   dlgfm_->ShowFolder(DownloadFolder());
   ReplaceFileList(dlgfm_->FLB1()->Items(), dlgfm_->FLB1()->Mask());

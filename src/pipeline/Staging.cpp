@@ -12,6 +12,7 @@ bool HasZipSignature(platform::FileSystem& fs, const std::string& path) {
   if (!file) return false;
   unsigned char sig[4];
   int64_t n = file->Read(sig, sizeof sig);
+  if (n < 0) throw Error("Cannot read file " + path + ": " + fs.LastError());
   return n == 4 && sig[0] == 0x50 && sig[1] == 0x4B && sig[2] == 0x03 && sig[3] == 0x04;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/File.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -329,6 +330,25 @@ FileSystem::Kind FileSystem::KindOf(const std::string& path) {
   if (S_ISREG(st.st_mode)) return Kind::kRegular;
   if (S_ISDIR(st.st_mode)) return Kind::kFolder;
   return Kind::kOther;
+}
+
+bool FileSystem::ListFiles(const std::string& folder, std::vector<std::string>& names) {
+  names.clear();
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) {
+    last_errno = errno;
+    return false;
+  }
+  while (const dirent* e = ::readdir(dir)) {
+    const std::string_view name(e->d_name);
+    if (name == "." || name == "..") continue;
+    struct stat st {};
+    if (::fstatat(::dirfd(dir), e->d_name, &st, 0) == 0 && S_ISREG(st.st_mode)) {
+      names.emplace_back(name);
+    }
+  }
+  ::closedir(dir);
+  return true;
 }
 
 bool FileSystem::SyncFolder(const std::string& folder) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace toponyx::platform {
 
@@ -93,6 +94,10 @@ class FileSystem {
   // can be reached (missing, a link loop; LastError() says why).
   enum class Kind { kRegular, kFolder, kOther, kNone };
   virtual Kind KindOf(const std::string& path);
+  // The names of the regular files in a folder (symbolic links followed),
+  // in no particular order; false when the folder cannot be read
+  // (LastError() says why).
+  virtual bool ListFiles(const std::string& folder, std::vector<std::string>& names);
   // Bytes that may still be written in the folder's file system; -1 when
   // the system cannot tell.
   virtual int64_t FreeSpace(const std::string& folder);

@@ -1,5 +1,7 @@
 #include "platform/WriteFile.h"
 
+#include "platform/Error.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,8 +45,8 @@ bool HoldsAlready(const std::string& path, std::string_view bytes) {
 
 }  // namespace
 
-std::string WriteWholeFile(const std::string& path, std::string_view bytes) {
-  if (HoldsAlready(path, bytes)) return "";
+void WriteWholeFile(const std::string& path, std::string_view bytes) {
+  if (HoldsAlready(path, bytes)) return;
   // A new file beside it, of a name nobody else uses, put in place at once
   // when complete.
   const size_t slash = path.rfind('/');
@@ -58,16 +60,15 @@ std::string WriteWholeFile(const std::string& path, std::string_view bytes) {
     fd = ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) break;
   }
-  if (fd < 0) return std::strerror(errno);
+  if (fd < 0) throw Error(path + ": " + std::strerror(errno));
   const bool written = WriteAll(fd, bytes);
   int err = written ? 0 : errno;
   if (::close(fd) != 0 && err == 0) err = errno;
   if (err == 0 && ::rename(fresh.c_str(), path.c_str()) != 0) err = errno;
   if (err != 0) {
     ::unlink(fresh.c_str());
-    return std::strerror(err);
+    throw Error(path + ": " + std::strerror(err));
   }
-  return "";
 }
 
 }  // namespace toponyx::platform
