@@ -1,22 +1,8 @@
 #include "platform/Paths.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <vector>
-
 #include "platform/System.h"
 
 namespace toponyx::platform {
-
-std::string CurrentFolder() {
-  std::vector<char> buf(4096);
-  while (::getcwd(buf.data(), buf.size()) == nullptr) {
-    if (errno != ERANGE) return "";
-    buf.resize(buf.size() * 2);
-  }
-  return buf.data();
-}
 
 bool IsAbsolutePath(std::string_view path) {
   return !path.empty() && path.front() == kPathSeparator;
