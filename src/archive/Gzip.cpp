@@ -9,6 +9,7 @@
 
 #include "archive/Bounds.h"
 #include "platform/Error.h"
+#include "platform/System.h"
 #include "text/CodePage.h"
 
 namespace toponyx::archive {
@@ -157,7 +158,7 @@ GzipResult Gzip::Expand() {
 GzipResult Gzip::Inflate(platform::File& in, platform::File& out) {
   const int64_t size = in.Size();
   const uint64_t compressed = size > 0 ? static_cast<uint64_t>(size) : 0;
-  const std::string folder = destination_.substr(0, destination_.rfind('/') + 1);
+  const std::string folder(platform::FolderOf(destination_));
 
   struct Stream {
     z_stream zs{};

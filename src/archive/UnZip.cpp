@@ -212,7 +212,7 @@ bool UnZip::BlockedByFile(const std::string& folder) {
     const platform::FileSystem::Kind kind = fs_.KindOf(at);
     if (kind == platform::FileSystem::Kind::kFolder) return false;
     if (kind != platform::FileSystem::Kind::kNone) return true;
-    const size_t slash = at.rfind('/');
+    const size_t slash = at.find_last_of(platform::kPathSeparators);
     if (slash == std::string::npos) break;
     at.resize(slash);
   }
@@ -312,7 +312,7 @@ void UnZip::ExtractEntry(platform::File& archive, size_t index, int& extracted) 
     size -= 12;
   }
 
-  CheckBounds(e, path.substr(0, path.rfind('/')));
+  CheckBounds(e, std::string(platform::FolderOf(path)));
 
   // Replace what stands under the name (a file this extraction wrote for an
   // earlier entry of the same name, or one of an earlier run).

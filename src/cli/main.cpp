@@ -138,7 +138,7 @@ struct SplitPath {
 };
 
 SplitPath Split(const std::string& path) {
-  size_t slash = path.rfind('/');
+  size_t slash = path.find_last_of(platform::kPathSeparators);
   if (slash == std::string::npos) return {".", path};
   if (slash == 0) return {"/", path.substr(1)};
   return {path.substr(0, slash), path.substr(slash + 1)};

@@ -156,12 +156,12 @@ void NameDatabaseWriter::WriteTypes(const std::vector<std::string>& full_codes) 
 
 namespace {
 std::string FileName(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+  return std::string(platform::FileNameOf(path));
 }
 std::string FolderOf(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  const std::string_view folder = platform::FolderOf(path);
+  if (!folder.empty()) return std::string(folder);
+  return platform::IsPathSeparator(path.empty() ? '\0' : path[0]) ? path.substr(0, 1) : ".";
 }
 }  // namespace
 

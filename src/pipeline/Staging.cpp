@@ -104,7 +104,7 @@ void Stager::StageZip(BuildContext& ctx, const std::string& path,
   unzip_.Extract();
   for (const std::string& warning : unzip_.Warnings())
     ui_.ShowMessage(MessageKind::kWarning, warning);
-  const std::string shown = path.substr(path.rfind('/') + 1);
+  const std::string shown(platform::FileNameOf(path));
   for (const std::string& member : unzip_.Damaged()) {
     ctx.damage.push_back(shown + ": " + member +
                          ": the data are damaged; the member is passed over");
@@ -124,7 +124,7 @@ void Stager::StageZip(BuildContext& ctx, const std::string& path,
 
 void Stager::StageGzip(BuildContext& ctx, const std::string& path,
                        const std::string& staging_folder) {
-  const std::string shown = path.substr(path.rfind('/') + 1);
+  const std::string shown(platform::FileNameOf(path));
   gzip_.SetFileSource(path);
   // A header that is no gzip header ends the run in silence; a file that
   // cannot be opened has been named in its box, and the run goes on

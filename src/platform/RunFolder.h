@@ -12,6 +12,7 @@
 // opened in the same folder, so two runs never write one database at once.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -46,6 +47,9 @@ class RunFolder {
   // else is done there. The record's last line is "end": a record cut
   // short by a kill is no record, and the folder then goes as any other.
   static std::string CommitRecordText(const Moves& moves);
+  // The moves of a whole record; false for anything else (cut short, or
+  // naming anything but bare file names).
+  static bool ParseCommitRecord(std::string_view text, Moves& moves);
   // While a commit is pending, the folder is left as it is when the run
   // ends (with its record, for the next run to complete).
   void SetCommitPending(bool pending) { commit_pending_ = pending; }
@@ -60,10 +64,10 @@ class RunFolder {
   static constexpr std::string_view kCommitRecord = ".toponyx-commit";
 
  private:
-  RunFolder(std::string path, int lock_fd) : path_(std::move(path)), lock_fd_(lock_fd) {}
+  RunFolder(std::string path, intptr_t lock) : path_(std::move(path)), lock_(lock) {}
 
   std::string path_;
-  int lock_fd_;
+  intptr_t lock_;  // what holds the marker's lock (a descriptor, a handle)
   bool commit_pending_ = false;
 };
 

@@ -130,14 +130,6 @@ Found Inspect(const std::string& folder, std::string& claim, int& lock_fd) {
   return Found::kLive;
 }
 
-constexpr std::string_view kCommitMagic = "Toponyx Creator commit\n";
-
-// A bare file name, as a commit record may name one.
-bool BareName(std::string_view name) {
-  return !name.empty() && name != "." && name != ".." &&
-         name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
-}
-
 // Completes the moves of a whole commit record that a killed run left in
 // its folder: each file still in the folder takes its name in the parent.
 void RollForward(const std::string& parent, const std::string& folder) {
@@ -153,20 +145,8 @@ void RollForward(const std::string& parent, const std::string& folder) {
     }
   }
   ::close(fd);
-  if (!text.starts_with(kCommitMagic) || !text.ends_with("\nend\n")) return;
   RunFolder::Moves moves;
-  std::string_view lines = std::string_view(text).substr(kCommitMagic.size());
-  lines.remove_suffix(4);  // "end\n"
-  while (!lines.empty()) {
-    const size_t eol = lines.find('\n');
-    const std::string_view line = lines.substr(0, eol);
-    const size_t tab = line.find('\t');
-    if (eol == std::string_view::npos || tab == std::string_view::npos) return;
-    const std::string_view from = line.substr(0, tab), to = line.substr(tab + 1);
-    if (!BareName(from) || !BareName(to)) return;
-    moves.emplace_back(from, to);
-    lines.remove_prefix(eol + 1);
-  }
+  if (!RunFolder::ParseCommitRecord(text, moves)) return;
   bool moved = false;
   for (const auto& [from, to] : moves) {
     const std::string source = JoinPath(folder, from);
@@ -278,15 +258,9 @@ std::unique_ptr<RunFolder> RunFolder::Open(const std::string& parent, std::strin
   return std::unique_ptr<RunFolder>(new RunFolder(folder, fd));
 }
 
-std::string RunFolder::CommitRecordText(const Moves& moves) {
-  std::string text(kCommitMagic);
-  for (const auto& [from, to] : moves) text += from + "\t" + to + "\n";
-  return text + "end\n";
-}
-
 RunFolder::~RunFolder() {
   if (!commit_pending_) RemoveRunFolder(path_);
-  ::close(lock_fd_);  // a pending commit's folder is now the next run's to complete
+  ::close(static_cast<int>(lock_));  // a pending commit's folder is now the next run's to complete
 }
 
 }  // namespace toponyx::platform
