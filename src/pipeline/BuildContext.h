@@ -38,7 +38,12 @@ struct FileResult {
   uint64_t read = 0;    // places its reader gave (a stage may leave some out)
   // Why a file gave no place (kNone when its reader gave some, or gives
   // none by design).
-  enum class Problem { kNone, kLayoutNotRecognised, kNoUsableLines } problem = Problem::kNone;
+  enum class Problem {
+    kNone,
+    kLayoutNotRecognised,
+    kNoUsableLines,
+    kNoColumns,  // a table without name, latitude and longitude columns
+  } problem = Problem::kNone;
 };
 
 // The place record as the working table stores it: the flag byte, then the
