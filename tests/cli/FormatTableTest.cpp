@@ -71,7 +71,7 @@ TEST_F(FormatTableTest, AToyFormatIsOneReaderAndOneRow) {
   EXPECT_NE(help.find("*.tsv *.toy)"), std::string::npos) << help;
   EXPECT_NE(help.find("\n  toy files (.toy)\n"), std::string::npos) << help;
   EXPECT_NE(cli::CompletionScript(toy).find("|tsv|toy|ZIP|"), std::string::npos);
-  EXPECT_EQ(cli::ManPage("%INPUT_MASKS%|%FORMAT_LIST%", toy).substr(0, 106),
+  EXPECT_EQ(cli::ManPage("%INPUT_MASKS%|%FORMAT_LIST%", toy).substr(0, 107),
             "*.zip *.gz *.txt *.wpt *.tpx *.csv *.gpx *.kml *.kmz *.geojson *.json *.geojsons "
             "*.geojsonl *.tsv *.toy|.IP");
   // ... and a run reads it through its row.
