@@ -39,6 +39,7 @@
 #include "pipeline/Output.h"
 #include "platform/Paths.h"
 #include "platform/System.h"
+#include "readers/Detect.h"
 #include "text/Text.h"
 #include "ui_Mainfm.h"
 #include "view/Viewfm.h"
@@ -46,6 +47,11 @@
 namespace toponyx::desktop {
 
 namespace {
+constexpr char kColumnsMessage[] =
+    "Table columns are given as name, latitude and longitude columns (and a type column), "
+    "separated by commas: header names or column numbers from 1, for example "
+    "\"Ortsname,Breite,Laenge\" or \"2,5,6,3\".";
+
 QString Q(const std::string& s) {
   return QString::fromStdString(s);
 }
@@ -180,6 +186,7 @@ void TMainfm::FormCreate() {
   ui_->deTempFilesPath->setText(Q(s.temp_folder));
   ui_->eHtml->setText(Q(s.www_location));
   default_filetype_ = s.default_filetype;
+  ui_->eColumns->setText(Q(s.table_columns));
 }
 
 void TMainfm::showEvent(QShowEvent* event) {
@@ -386,6 +393,7 @@ pipeline::BuildRequest TMainfm::Request() const {
   r.staging_folder =
       platform::AbsolutePath(ui_->deTempFilesPath->text().toStdString(), env_.program_folder);
   r.download_folder = DownloadFolder().toStdString();
+  readers::ParseColumnChoice(ui_->eColumns->text().toStdString(), r.table_columns);
   for (int i = 0; i < ui_->LB1->count(); ++i) {
     const QListWidgetItem* item = ui_->LB1->item(i);
     r.files.push_back({item->text().toStdString(), item->checkState() == Qt::Checked});
@@ -410,6 +418,14 @@ void TMainfm::bCreateClick() {
   // The progress window blocks every other window while the run lasts;
   // this guards against a click that was queued before it appeared.
   if (running_) return;
+  // Columns that name no columns are said so before anything happens.
+  readers::ColumnChoice columns;
+  const QString columns_text = ui_->eColumns->text().trimmed();
+  if (!columns_text.isEmpty() && !readers::ParseColumnChoice(columns_text.toStdString(), columns)) {
+    prompter_.Message(this, MessageKind::kWarning, QString::fromLatin1(kColumnsMessage));
+    ui_->eColumns->setFocus();
+    return;
+  }
   const pipeline::BuildRequest request = Request();
   if (!MayReplaceDatabase(request)) return;
   running_ = true;
@@ -468,6 +484,7 @@ FolderSettings TMainfm::CurrentSettings() const {
   s.temp_folder = ui_->deTempFilesPath->text().toStdString();
   s.www_location = ui_->eHtml->text().toStdString();
   s.default_filetype = dlgfm_ ? dlgfm_->FilterComboBox1()->currentIndex() : default_filetype_;
+  s.table_columns = ui_->eColumns->text().trimmed().toStdString();
   return s;
 }
 
