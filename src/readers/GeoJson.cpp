@@ -48,6 +48,7 @@ class BlockStream {
 
   Ch Peek() const { return *at_; }
   Ch Take() {
+    if (at_ == &nul_) return '\0';  // the end stays the end
     const Ch c = *at_;
     if (++at_ == end_) Next();
     return c;
