@@ -26,7 +26,7 @@ mkdir -p "$build"
 "$here/scripts/install-deps.sh" --package
 make -C "$here" --no-print-directory package BUILD="$build" >"$build/package-check-build.log" 2>&1 ||
   { tail -20 "$build/package-check-build.log" >&2; fail "make package (log: $build/package-check-build.log)"; }
-version=$(sed -n 's/^set(TOPONYX_VERSION_TEXT "\(.*\)")$/\1/p' "$here/CMakeLists.txt")
+version=$(sed -n 's/^#define TOPONYX_VERSION_TEXT "\(.*\)"$/\1/p' "$build/generated/toponyx/Version.h")
 arch=$(dpkg --print-architecture)
 deb=$build/toponyx-creator_${version}-1_${arch}.deb
 [ -f "$deb" ] || fail "no package $deb"
@@ -131,7 +131,7 @@ while [ ! -e "/tmp/.X11-unix/X$n" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)
 export DISPLAY=":$n"
 ok "display $DISPLAY"
 
-title='Toponyx Creator (version 1.10a)'
+title="Toponyx Creator (version $version)"
 ini=$home/.config/toponyx/TOPONYX.INI
 app_log=$home/creator.log
 

@@ -27,4 +27,4 @@ while [ ! -e "/tmp/.X11-unix/X$n" ] && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1))
 work=$(mktemp -d)
 trap 'kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT INT TERM
 cp -r "$build/bin/Toponyx" "$work/Toponyx"
-DISPLAY=":$n" QT_QPA_PLATFORM=xcb "$build/src/main/toponyx-creator-screens" "$work" "$out"
+DISPLAY=":$n" QT_QPA_PLATFORM=xcb "$build/tools/toponyx-creator-screens" "$work" "$out"

@@ -45,9 +45,9 @@ int main(int argc, char** argv) {
     } else {
       toponyx::archive::Gzip gzip(ui);
       gzip.SetFileSource(argv[2]);
-      if (gzip.ReadHeader() != 0) return 1;
+      if (gzip.ReadHeader() != toponyx::archive::GzipResult::kWhole) return 1;
       gzip.SetFileDestination(argv[3]);
-      if (gzip.Expand() != 0) return 1;
+      if (gzip.Expand() != toponyx::archive::GzipResult::kWhole) return 1;
     }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "failed: %s\n", e.what());

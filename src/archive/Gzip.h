@@ -1,14 +1,16 @@
 // The gzip expander: reads the header of a ".gz" file (its stored file name
 // and comment) and expands the file, all its members one after another,
-// into a destination file.
+// into a destination file. The file is read through the program's file
+// interface and expanded with zlib's inflate.
 //
-// Failures are shown in error boxes with a single Abort button (when
-// WindowOnError is set) and reported by the result codes; the exceptions
-// are a malformed header, which ends the caller's run silently
-// (toponyx::SilentAbort), a destination that cannot be closed ("Can't
-// close file <path>", shown and raised as toponyx::Error), and one that
-// takes no more bytes ("Cannot write file <path>: <reason>", raised), and
-// the bounds on the output (raised).
+// Failures that the user is told of are shown in error boxes with a single
+// Abort button (when WindowOnError is set), and the result says what
+// happened; the exceptions are a malformed header, which ends the caller's
+// run silently (toponyx::SilentAbort), a source that fails while it is read
+// ("Cannot read file <path>: <reason>"), a destination that cannot be
+// closed ("Can't close file <path>", shown and raised as toponyx::Error) or
+// that takes no more bytes ("Cannot write file <path>: <reason>", raised),
+// and the bounds on the output (raised).
 #pragma once
 
 #include <cstdint>
@@ -19,6 +21,14 @@
 #include "platform/File.h"
 
 namespace toponyx::archive {
+
+// What became of an expansion.
+enum class [[nodiscard]] GzipResult{
+    kWhole,         // every member expanded and checked
+    kDamaged,       // damaged or cut short: the output holds what came before
+    kCannotOpen,    // the source cannot be opened ("Can't open: <path>")
+    kCannotCreate,  // the destination cannot be created ("Can't create: <path>")
+};
 
 class Gzip {
  public:
@@ -33,27 +43,31 @@ class Gzip {
   // been read (InputProgress); 0 for no notifications.
   void SetProgressStep(uint64_t step) { progress_step_ = step; }
 
-  // Reads the header of FileSource: 0 when it was read, 1 when the file
-  // cannot be opened ("Can't open: <path>"). A header that is not a gzip
-  // header (wrong magic bytes, a method other than deflate, reserved flag
-  // bits, an extra field, name or comment running past the end of the
-  // file) throws toponyx::SilentAbort.
-  int ReadHeader();
+  // Reads the header of FileSource: kWhole when it was read, kCannotOpen
+  // when the file cannot be opened ("Can't open: <path>"). A header that is
+  // not a gzip header (wrong magic bytes, a method other than deflate,
+  // reserved flag bits, an extra field, name or comment running past the
+  // end of the file) throws toponyx::SilentAbort.
+  GzipResult ReadHeader();
   // From the last header read; empty when the header holds none. The bytes
   // stand as stored (up to 64 KiB of each is kept).
   const std::string& StoredName() const { return stored_name_; }
 
-  // Expands FileSource into FileDestination: 1 when the source cannot be
-  // opened, 2 when the destination cannot be created, 0 otherwise. Damaged
-  // or cut short data (also a CRC-32 or length mismatch in a member's
-  // trailer) show "gzclose Error." and what was expanded before stays; a
-  // refused write removes the destination and raises its error.
-  int Expand();
+  // Expands FileSource into FileDestination. Damaged or cut short data
+  // (also a CRC-32 or length mismatch in a member's trailer) show
+  // "gzclose Error." with the file's name (DamageText) and give kDamaged;
+  // what was expanded before stays. Behind a member, anything that does not
+  // begin another is passed over. A refused write removes the destination
+  // and raises its error.
+  GzipResult Expand();
+  // The text shown for a damaged file.
+  std::string DamageText() const;
 
  private:
   void Show(const std::string& text);
   // "" while the output may grow on, else why it must stop.
   std::string CheckGrowth(uint64_t written, uint64_t compressed, const std::string& folder) const;
+  GzipResult Inflate(platform::File& in, platform::File& out);
 
   BuildUi& ui_;
   platform::FileSystem& fs_;

@@ -9,6 +9,7 @@
 #include <optional>
 #include <unordered_map>
 
+#include "archive/Bounds.h"
 #include "archive/EntryStreams.h"
 #include "archive/ZipDirectory.h"
 #include "archive/ZipMethods.h"
@@ -20,6 +21,11 @@
 #include "text/Text.h"
 
 namespace toponyx::archive {
+
+namespace {
+// The longest name of a file or folder that file systems take.
+constexpr size_t kLongestName = 255;
+}  // namespace
 namespace {
 
 constexpr uint32_t kLocalSignature = 0x04034B50;
@@ -144,24 +150,48 @@ void UnZip::RefuseOverlaps() const {
 }
 
 // The bounds on what one entry may write: its expansion is refused when it
-// would take more room than the destination has, or when it expands beyond
-// 100 MiB at more than 1,000 times its stored size (no gazetteer packs that
-// tightly; a block of zeros does).
+// would eat into the reserve of its file system's free space, or when it
+// expands beyond 100 MiB at 1,000 times its stored size or more (no
+// gazetteer packs that tightly; a block of zeros does).
 void UnZip::CheckBounds(const ZipEntry& e, const std::string& folder) const {
-  constexpr uint64_t kRatioFloor = uint64_t{100} << 20;
-  constexpr uint64_t kMaxRatio = 1000;
-  const uint64_t stored = std::max<uint64_t>(e.compressed_size, 1);
-  if (e.uncompressed_size > kRatioFloor && e.uncompressed_size / stored >= kMaxRatio) {
+  if (PastRatio(e.uncompressed_size, e.compressed_size, kZipMaxRatio)) {
     throw Error("Zip File " + zip_name_ + ": " + e.name + " would expand to " +
                 std::to_string(e.uncompressed_size) + " bytes from " +
                 std::to_string(e.compressed_size) +
                 ", more than 1,000 times its size; the archive is refused");
   }
-  const int64_t free = fs_.FreeSpace(folder);
-  if (free >= 0 && e.uncompressed_size > static_cast<uint64_t>(free)) {
+  const int64_t room = SpaceForExpansion(fs_, folder);
+  if (room >= 0 && e.uncompressed_size > static_cast<uint64_t>(room)) {
     throw Error("Not enough space in " + folder + " to expand " + e.name + " of " + zip_name_ +
                 " (" + std::to_string(e.uncompressed_size) + " bytes needed, " +
-                std::to_string(free) + " free)");
+                std::to_string(room) + " free)");
+  }
+}
+
+// The same bounds over the whole archive: the sum of the entries it would
+// expand against the archive's size and against the room in the
+// destination, before anything is written (many entries each within the
+// bounds must not fill the disk together).
+void UnZip::CheckArchiveBounds(platform::File& archive) const {
+  uint64_t sum = 0;
+  for (const ZipEntry& e : directory_->entries) {
+    if (!Selected(e) || e.file_name.empty()) continue;
+    // An entry past the bounds alone is named.
+    if (dest_set_) CheckBounds(e, dest_dir_);
+    sum += e.uncompressed_size;
+    if (sum < e.uncompressed_size) sum = std::numeric_limits<uint64_t>::max();
+  }
+  const int64_t size = archive.Size();
+  if (PastRatio(sum, size > 0 ? static_cast<uint64_t>(size) : 0, kZipMaxRatio)) {
+    throw Error("Zip File " + zip_name_ + ": its entries would expand to " + std::to_string(sum) +
+                " bytes from " + std::to_string(size) +
+                ", more than 1,000 times its size; the archive is refused");
+  }
+  if (!dest_set_) return;
+  const int64_t room = SpaceForExpansion(fs_, dest_dir_);
+  if (room >= 0 && sum > static_cast<uint64_t>(room)) {
+    throw Error("Not enough space in " + dest_dir_ + " to expand " + zip_name_ + " (" +
+                std::to_string(sum) + " bytes needed, " + std::to_string(room) + " free)");
   }
 }
 
@@ -182,16 +212,16 @@ bool UnZip::BlockedByFile(const std::string& folder) {
     const platform::FileSystem::Kind kind = fs_.KindOf(at);
     if (kind == platform::FileSystem::Kind::kFolder) return false;
     if (kind != platform::FileSystem::Kind::kNone) return true;
-    const size_t slash = at.rfind('/');
+    const size_t slash = at.find_last_of(platform::kPathSeparators);
     if (slash == std::string::npos) break;
     at.resize(slash);
   }
   return false;
 }
 
-void UnZip::PassOver(const ZipEntry& e) {
+void UnZip::PassOver(const ZipEntry& e, std::string_view why) {
   warnings_.push_back("The member " + e.name + " of " + zip_name_ +
-                      " is passed over: a file or folder of an earlier member stands in its way");
+                      " is passed over: " + std::string(why));
 }
 
 std::string UnZip::RecreatedFolder(const std::string& dest, std::string_view entry_folder) {
@@ -218,9 +248,11 @@ int UnZip::Extract() {
   platform::File& archive = OpenArchive();
   LoadDirectory(archive);
   RefuseOverlaps();
+  CheckArchiveBounds(archive);
   for (ZipEntry& e : directory_->entries) e.kept = false;
   outputs_.clear();
   warnings_.clear();
+  damaged_.clear();
   int extracted = 0;
   for (size_t i = 0; i < directory_->entries.size(); ++i) ExtractEntry(archive, i, extracted);
   outputs_.clear();
@@ -239,12 +271,22 @@ void UnZip::ExtractEntry(platform::File& archive, size_t index, int& extracted) 
     }
     return;
   }
+  // A name no file system takes (a part longer than 255 bytes).
+  for (std::string_view part : {std::string_view(e.folder), std::string_view(e.file_name)}) {
+    for (size_t start = 0; start <= part.size();) {
+      const size_t slash = std::min(part.find('/', start), part.size());
+      if (slash - start > kLongestName) {
+        PassOver(e, "its name is longer than a file name may be");
+        return;
+      }
+      start = slash + 1;
+    }
+  }
   const std::string path = OutputPath(e);
   if (path.empty() || fs_.IsDirectory(path)) {
-    PassOver(e);
+    PassOver(e, "a file or folder of an earlier member stands in its way");
     return;
   }
-  if (overwrite_ == OverwriteMode::kNever && fs_.Exists(path)) return;
 
   uint8_t local[kLocalSize];
   const int64_t got = archive.ReadAt(e.local_header_offset, local, sizeof local);
@@ -270,7 +312,7 @@ void UnZip::ExtractEntry(platform::File& archive, size_t index, int& extracted) 
     size -= 12;
   }
 
-  CheckBounds(e, path.substr(0, path.rfind('/')));
+  CheckBounds(e, std::string(platform::FolderOf(path)));
 
   // Replace what stands under the name (a file this extraction wrote for an
   // earlier entry of the same name, or one of an earlier run).
@@ -287,6 +329,7 @@ void UnZip::ExtractEntry(platform::File& archive, size_t index, int& extracted) 
   if (keys) input.SetKeys(&*keys);
   EntryOutput output(out.get(), e.uncompressed_size, path);
   Expansion result = Expansion::kDone;
+  bool unknown_method = false;
   try {
     switch (e.method) {
       case 0:
@@ -311,6 +354,7 @@ void UnZip::ExtractEntry(platform::File& archive, size_t index, int& extracted) 
       default:
         ui_.ShowMessage(MessageKind::kError, "Unknown Compression Method", "Zip Error",
                         MessageButtons::kOk);
+        unknown_method = true;
         break;
     }
     output.Flush();
@@ -329,6 +373,14 @@ void UnZip::ExtractEntry(platform::File& archive, size_t index, int& extracted) 
   if (result != Expansion::kDone || output.size() != e.uncompressed_size ||
       output.crc() != e.crc32) {
     fs_.Remove(path);
+    // A method not known has said so in its own box; anything else is
+    // damage, named.
+    if (!unknown_method) {
+      damaged_.push_back(e.name);
+      warnings_.push_back("The member " + e.name + " of " + zip_name_ +
+                          " is passed over: its data are damaged (they do not match the size "
+                          "and check its header gives)");
+    }
     return;
   }
   if (retain_attributes_) {

@@ -32,8 +32,6 @@ namespace toponyx::archive {
 
 class UnZip {
  public:
-  enum class OverwriteMode { kAlways, kNever };
-
   explicit UnZip(BuildUi& ui, platform::FileSystem& fs = platform::DefaultFileSystem());
   ~UnZip();
   UnZip(const UnZip&) = delete;
@@ -50,7 +48,6 @@ class UnZip {
   // False: folder parts are dropped and every file lands in DestDir. True:
   // the folders are created below DestDir ("", "." and ".." parts dropped).
   void SetRecreateDirs(bool recreate) { recreate_dirs_ = recreate; }
-  void SetOverwriteMode(OverwriteMode mode) { overwrite_ = mode; }
   // The files get the permission bits of the entries' external attributes
   // (their dates are set in any case).
   void SetRetainAttributes(bool retain) { retain_attributes_ = retain; }
@@ -73,8 +70,12 @@ class UnZip {
 
   // What the last Extract passed over and why, one text each (a member
   // whose file or folder could not be made because an earlier member's
-  // folder or file stands under that name).
+  // folder or file stands under that name, or whose name no file system
+  // takes).
   const std::vector<std::string>& Warnings() const { return warnings_; }
+  // The members the last Extract dropped as damaged: data that do not
+  // match their header's size or check (each shown in a warning box too).
+  const std::vector<std::string>& Damaged() const { return damaged_; }
 
   // The folder below dest that receives an entry of the given folder part
   // when folders are recreated: its "", "." and ".." parts are dropped.
@@ -92,7 +93,9 @@ class UnZip {
   // "" when an earlier member's file stands where the folder goes.
   std::string OutputPath(const ZipEntry& e);
   bool BlockedByFile(const std::string& folder);
-  void PassOver(const ZipEntry& e);
+  void PassOver(const ZipEntry& e, std::string_view why);
+  // The archive as a whole within the bounds (its entries' sum).
+  void CheckArchiveBounds(platform::File& archive) const;
   void RefuseOverlaps() const;
   void CheckBounds(const ZipEntry& e, const std::string& folder) const;
 
@@ -102,7 +105,6 @@ class UnZip {
   bool do_all_ = true;
   std::vector<std::string> files_list_;
   bool recreate_dirs_ = false;
-  OverwriteMode overwrite_ = OverwriteMode::kAlways;
   bool retain_attributes_ = true;
   bool process_messages_ = true;
   bool keep_open_ = false;
@@ -114,6 +116,7 @@ class UnZip {
   std::unordered_map<std::string, size_t> outputs_;
   std::unique_ptr<Directory> directory_;
   std::vector<std::string> warnings_;
+  std::vector<std::string> damaged_;
 };
 
 }  // namespace toponyx::archive

@@ -24,6 +24,7 @@
 #include "platform/Signals.h"
 #include "platform/System.h"
 #include "text/Text.h"
+#include "toponyx/Version.h"
 
 namespace {
 
@@ -32,7 +33,8 @@ using namespace toponyx;
 // The texts of --version, the usage lines and --help, after the GNU
 // conventions.
 constexpr const char* kVersion =
-    "toponyx-create 1.10a\n"
+    "toponyx-create " TOPONYX_VERSION_TEXT
+    "\n"
     "Copyright (C) 2026 The Toponyx Creator developers.\n"
     "License MIT: <https://opensource.org/license/mit>.\n"
     "This is free software: you are free to change and redistribute it.\n"
@@ -136,7 +138,7 @@ struct SplitPath {
 };
 
 SplitPath Split(const std::string& path) {
-  size_t slash = path.rfind('/');
+  size_t slash = path.find_last_of(platform::kPathSeparators);
   if (slash == std::string::npos) return {".", path};
   if (slash == 0) return {"/", path.substr(1)};
   return {path.substr(0, slash), path.substr(slash + 1)};
@@ -278,6 +280,10 @@ int main(int argc, char** argv) {
     case pipeline::BuildStatus::kRefused:
       return 2;
     case pipeline::BuildStatus::kFailed:
+      // The files that gave no place are why a run that kept the earlier
+      // database read nothing.
+      if (!outcome.warnings.empty())
+        ui.ShowMessage(MessageKind::kWarning, pipeline::NoPlacesWarning(outcome.warnings));
       ui.ShowMessage(MessageKind::kError, outcome.error);
       return 1;
     case pipeline::BuildStatus::kAborted:
@@ -304,6 +310,7 @@ int main(int argc, char** argv) {
                     static_cast<unsigned long long>(file.places));
       WriteErr(summary + file.name + "\n");
     }
+    for (const std::string& damage : outcome.damage) WriteErr("warning: " + damage + "\n");
   }
   std::printf("%s\n%s\n", database.names.c_str(), database.types.c_str());
   if (require_places && outcome.places == 0) {

@@ -190,7 +190,7 @@ void DbfFile::ReadHeader(BuildUi* ui) {
 
 // --------------------------------------------------------------- close
 
-void DbfFile::Close() {
+void DbfFile::Close(bool sync) {
   if (!file_) return;
   std::string error;
   try {
@@ -209,6 +209,9 @@ void DbfFile::Close() {
   if (!file_->WriteAt(0, header_.data(), header_.size()) ||
       !file_->WriteAt(Offset(record_count_ + 1), &marker, 1)) {
     if (error.empty()) error = "Cannot write file " + path_ + ": " + fs_.LastError();
+  }
+  if (sync && error.empty() && !file_->Sync()) {
+    error = "Cannot write file " + path_ + ": " + fs_.LastError();
   }
   if (!file_->Close() && error.empty()) {
     error = "Cannot write file " + path_ + ": " + fs_.LastError();

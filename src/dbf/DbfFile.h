@@ -59,7 +59,8 @@ class DbfFile {
   // Writes the queued records, the header with today's date and the record
   // count, and the end marker. Releases the file even when a write fails,
   // then throws that failure; the header then counts the records on disk.
-  void Close();
+  // sync: the file is written to the disk before it is released (Sync).
+  void Close(bool sync = false);
   // Releases the file without writing anything (a reader's close).
   void Release();
 

@@ -11,6 +11,8 @@
 #include "dbf/FieldText.h"
 #include "dbf/NameIndex.h"
 #include "platform/Ascii.h"
+#include "platform/Check.h"
+#include "platform/Paths.h"
 #include "platform/System.h"
 
 namespace toponyx::dbf {
@@ -50,7 +52,6 @@ struct DbfTable::Impl final : RecordSource {
   std::vector<OpenIndex> indexes;
   NameIndex* active = nullptr;
   IndexOptions options;
-  IndexProgress index_progress;
 
   void RequireOpen() const {
     if (state == State::kClosed) throw TableError(kClosedDataset);
@@ -184,6 +185,7 @@ struct DbfTable::Impl final : RecordSource {
     } else {
       Empty();
     }
+    CheckCursor();
   }
   // Next or Prior: from the end already reached nothing moves.
   void StepOn(Move move) {
@@ -197,6 +199,22 @@ struct DbfTable::Impl final : RecordSource {
     } else {
       (forward ? eof : bof) = true;
     }
+    CheckCursor();
+  }
+
+  // What holds between two moves of the cursor (checked builds only): an
+  // open table browses its file, the current record is one of it (or none,
+  // at both ends at once), a record kept in an index's form belongs to the
+  // active index, and the active index is one of the open ones.
+  void CheckCursor() const {
+    TOPONYX_ASSERT(state == State::kBrowse);
+    TOPONYX_ASSERT(recno <= file.RecordCount());
+    TOPONYX_ASSERT(recno != 0 || (bof && eof));
+    TOPONYX_ASSERT(current.size() == file.RecordLength());
+    TOPONYX_ASSERT(entry_index == nullptr || entry_index == active);
+    TOPONYX_ASSERT(active == nullptr ||
+                   std::any_of(indexes.begin(), indexes.end(),
+                               [this](const OpenIndex& i) { return i.index.get() == active; }));
   }
 
   bool Step(Move move) {
@@ -215,7 +233,7 @@ struct DbfTable::Impl final : RecordSource {
   }
 
   std::string IndexPath(std::string_view name) const {
-    if (!name.empty() && name.front() == platform::kPathSeparator) return std::string(name);
+    if (platform::IsAbsolutePath(name)) return std::string(name);
     return t.file_path_ + std::string(name);
   }
   // An open index by its file, however the name spells it.
@@ -253,12 +271,12 @@ DbfTable::~DbfTable() {
 
 std::string DbfTable::FolderPath(std::string_view folder) const {
   std::string path;
-  if (!base_folder_.empty() && (folder.empty() || folder.front() != platform::kPathSeparator)) {
+  if (!base_folder_.empty() && !platform::IsAbsolutePath(folder)) {
     path = platform::JoinPath(base_folder_, folder);
   } else {
     path = std::string(folder);
   }
-  if (!path.empty() && path.back() != platform::kPathSeparator) {
+  if (!path.empty() && !platform::IsPathSeparator(path.back())) {
     path.push_back(platform::kPathSeparator);
   }
   return path;
@@ -271,7 +289,7 @@ void DbfTable::SetFilePath(std::string_view folder) {
 
 void DbfTable::SetTableName(std::string_view name) {
   if (Active()) throw TableError(kOpenDataset);
-  const size_t slash = name.rfind(platform::kPathSeparator);
+  const size_t slash = name.find_last_of(platform::kPathSeparators);
   if (slash == std::string_view::npos) {
     table_name_ = std::string(name);
     return;
@@ -497,6 +515,7 @@ bool DbfTable::GoToRecord(uint32_t recno) {
   m.Take(recno, r);
   m.bof = m.eof = false;
   if (m.active) m.active->Seek(m.Current(), recno);
+  m.CheckCursor();
   return r[0] == DbfFile::kLive;
 }
 
@@ -511,10 +530,6 @@ bool DbfTable::IsDeleted(uint32_t recno) {
 
 void DbfTable::SetIndexOptions(const IndexOptions& options) {
   impl_->options = options;
-}
-
-void DbfTable::SetIndexProgress(std::function<void(uint64_t, uint64_t)> progress) {
-  impl_->index_progress = std::move(progress);
 }
 
 void DbfTable::AddIndex(std::string_view index_file, std::string_view key_expression) {
@@ -539,7 +554,7 @@ void DbfTable::AddIndex(std::string_view index_file, std::string_view key_expres
     m.indexes.erase(m.indexes.begin() + (old - m.indexes.data()));
   }
   auto index = NameIndex::Build(fs_, m.IndexPath(index_file), layout, m.options, m,
-                                m.file.RecordCount(), m.index_progress);
+                                m.file.RecordCount(), IndexProgress());
   m.indexes.push_back(Impl::OpenIndex{std::string(index_file), std::move(index)});
   if (was_active) {
     m.active = m.indexes.back().index.get();

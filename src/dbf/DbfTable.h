@@ -121,8 +121,6 @@ class DbfTable {
   // Memory and run sizes of the indexes built from now on (tests use small
   // runs to exercise the merge).
   void SetIndexOptions(const IndexOptions& options);
-  // Told how the build of an index goes; may throw to stop it.
-  void SetIndexProgress(std::function<void(uint64_t done, uint64_t total)> progress);
 
  private:
   struct Impl;

@@ -28,6 +28,23 @@ inline bool HasHighBytes(const char* p, size_t n) {
   return (any & 0x8080808080808080ULL) != 0;
 }
 
+// True when p holds a byte above 127 or a NUL byte (one pass for both: a
+// word with a zero byte has the high bit of (word - 0x01..01) & ~word set).
+inline bool HasHighOrNulBytes(const char* p, size_t n) {
+  uint64_t any = 0;
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, p + i, 8);
+    any |= word | ((word - 0x0101010101010101ULL) & ~word);
+  }
+  for (; i < n; ++i) {
+    const auto c = static_cast<unsigned char>(p[i]);
+    any |= c | (c == 0 ? 0x80u : 0u);
+  }
+  return (any & 0x8080808080808080ULL) != 0;
+}
+
 // The length of p without its trailing bytes of code 32 or less.
 inline size_t WithoutTrailingBlanks(const char* p, size_t n) {
   constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
@@ -44,13 +61,18 @@ inline size_t WithoutTrailingBlanks(const char* p, size_t n) {
 }
 
 // Stores an ANSI text in a field of length bytes: cut to the field,
-// converted to OEM, blank-filled.
+// converted to OEM, blank-filled. A NUL byte inside the text is stored as a
+// blank: readers of the table that take its texts as C strings would end
+// the text there.
 inline void StoreFieldText(std::string_view ansi, char* field, size_t length) {
   const size_t n = std::min(ansi.size(), length);
-  if (HasHighBytes(ansi.data(), n)) {
-    codepage::AnsiToOem(ansi.data(), field, n);
-  } else if (n > 0) {  // an empty view may have no data at all, which memcpy forbids
-    std::memcpy(field, ansi.data(), n);
+  if (!HasHighOrNulBytes(ansi.data(), n)) {
+    if (n > 0) std::memcpy(field, ansi.data(), n);  // an empty view may have no data at all
+  } else {
+    codepage::AnsiToOem(ansi.data(), field, n);  // a NUL stays a NUL in both code pages
+    for (size_t i = 0; i < n; ++i) {
+      if (field[i] == '\0') field[i] = ' ';
+    }
   }
   std::memset(field + n, ' ', length - n);
 }

@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include "platform/Check.h"
 
 #include "dbf/TableError.h"
+#include "platform/Check.h"
 
 namespace toponyx::dbf {
 namespace {
@@ -153,6 +155,31 @@ void NameIndex::Close() {
 
 // ------------------------------------------------------------------ cursor
 
+// What holds between two moves of the cursor: its sources are the runs of
+// the file (and the posted records, when there are any); a walk in one
+// direction keeps a heap of the sources' next entries in that direction,
+// the source whose entry it took last waiting to be pushed again; a
+// decoded record and a pending seek belong to the entry they were made for.
+void NameIndex::CheckCursor() const {
+  TOPONYX_ASSERT(!sources_valid_ ||
+                 sources_.size() == file_.runs().size() + (late_offsets_.empty() ? 0 : 1));
+  TOPONYX_ASSERT(refill_ >= -1 && (refill_ < 0 || static_cast<size_t>(refill_) < sources_.size()));
+  TOPONYX_ASSERT(refill_ < 0 || direction_ == Direction::kForward);
+  TOPONYX_ASSERT(direction_ != Direction::kNone || heap_.empty());
+  TOPONYX_ASSERT(!on_entry_ || current_ != nullptr);
+  TOPONYX_ASSERT(!record_valid_ || on_entry_);
+  TOPONYX_ASSERT(heap_.size() <= sources_.size());
+  if (direction_ == Direction::kForward) {
+    TOPONYX_ASSERT(std::is_heap(
+        heap_.begin(), heap_.end(),
+        [this](const IndexItem& a, const IndexItem& b) { return format_.Less(b, a); }));
+  } else if (direction_ == Direction::kBackward) {
+    TOPONYX_ASSERT(std::is_heap(
+        heap_.begin(), heap_.end(),
+        [this](const IndexItem& a, const IndexItem& b) { return format_.Less(a, b); }));
+  }
+}
+
 void NameIndex::ResetSources() {
   SortLate();
   sources_.clear();
@@ -218,6 +245,8 @@ void NameIndex::ResolveSeek() {
   heap_.clear();
   direction_ = Direction::kNone;
   refill_ = -1;
+  TOPONYX_ASSERT(!seek_pending_);
+  CheckCursor();
 }
 
 void NameIndex::BuildHeap(bool forward) {
@@ -294,6 +323,7 @@ bool NameIndex::Next() {
   record_valid_ = false;
   refill_ = static_cast<int>(item.source);
   on_entry_ = true;
+  CheckCursor();
   return true;
 }
 
@@ -326,6 +356,7 @@ bool NameIndex::Prior() {
   current_recno_ = heap_.front().recno;
   record_valid_ = false;
   on_entry_ = true;
+  CheckCursor();
   return true;
 }
 

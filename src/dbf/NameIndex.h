@@ -101,6 +101,8 @@ class NameIndex {
   void ResolveSeek();
   void BuildHeap(bool forward);
   void SetCurrent(const char* entry);
+  // The cursor's invariants (checked builds only).
+  void CheckCursor() const;
 
   IndexFile file_;
   const EntryFormat& format_;  // file_'s

@@ -1,5 +1,7 @@
 #include "main/AboutBox.h"
 
+#include "toponyx/Version.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTextDocumentFragment>
@@ -21,7 +23,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui
   QFont bold = ui_->Version->font();
   bold.setBold(true);
   ui_->Version->setFont(bold);
-  ui_->Version->setText(QStringLiteral("Version : 1.10a"));
+  ui_->Version->setText(QStringLiteral("Version : " TOPONYX_VERSION_TEXT));
   QFont small = font();
   small.setPixelSize(11);
   ui_->Licence->setFont(small);

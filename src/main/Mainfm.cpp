@@ -38,9 +38,11 @@
 #include "pipeline/FileList.h"
 #include "pipeline/Output.h"
 #include "platform/Paths.h"
+#include "platform/RunFolder.h"
 #include "platform/System.h"
 #include "readers/Detect.h"
 #include "text/Text.h"
+#include "toponyx/Version.h"
 #include "ui_Mainfm.h"
 #include "view/Viewfm.h"
 
@@ -187,6 +189,10 @@ void TMainfm::FormCreate() {
   ui_->eHtml->setText(Q(s.www_location));
   default_filetype_ = s.default_filetype;
   ui_->eColumns->setText(Q(s.table_columns));
+  // A database whose run was killed while it put its files in place is
+  // completed before the user can view it; what killed runs left is cleared.
+  const std::string save_folder = platform::AbsolutePath(s.save_folder, env_.program_folder);
+  if (!save_folder.empty()) platform::RunFolder::RemoveAbandoned(save_folder);
 }
 
 void TMainfm::showEvent(QShowEvent* event) {
@@ -197,7 +203,7 @@ void TMainfm::showEvent(QShowEvent* event) {
 }
 
 void TMainfm::FormShow() {
-  setWindowTitle(QStringLiteral("Toponyx Creator (version 1.10a)"));
+  setWindowTitle(QStringLiteral("Toponyx Creator (version " TOPONYX_VERSION_TEXT ")"));
   if (!dlgfm_) return;
   dlgfm_->ShowFolder(DownloadFolder());
   ReplaceFileList(dlgfm_->FLB1()->Items(), dlgfm_->FLB1()->Mask());
@@ -407,7 +413,10 @@ bool TMainfm::MayReplaceDatabase(const pipeline::BuildRequest& request) {
   const std::string name = pipeline::DatabaseName(request.database_name);
   const bool ticked = std::any_of(request.files.begin(), request.files.end(),
                                   [](const pipeline::FileItem& f) { return f.ticked; });
-  if (name.empty() || !ticked || pipeline::NameHasInvalidCharacters(name)) return true;
+  if (name.empty() || !ticked || pipeline::NameHasInvalidCharacters(name) ||
+      !pipeline::DatabaseNameProblem(name).empty()) {
+    return true;
+  }
   const QString names = Q(pipeline::DatabaseFilesIn(request.save_folder, name).names);
   if (!QFileInfo(names).isFile()) return true;
   return prompter_.Confirm(this, ReplaceDatabaseQuestion(QFileInfo(names).fileName()),

@@ -30,6 +30,7 @@ RunResult DescribeRun(const pipeline::BuildOutcome& outcome, const QString& name
   switch (outcome.status) {
     case pipeline::BuildStatus::kSucceeded: {
       QStringList warnings;
+      for (const std::string& w : outcome.damage) warnings << QString::fromStdString(w);
       for (const std::string& w : outcome.warnings) warnings << QString::fromStdString(w);
       r.line = WrittenLine(outcome, shown_path, seconds);
       r.details = WrittenLine(outcome, QDir::toNativeSeparators(names_path), seconds);

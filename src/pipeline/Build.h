@@ -52,6 +52,9 @@ struct BuildOutcome {
   // ("<file>: layout not recognised" or "<file>: no usable lines").
   std::vector<FileResult> files;
   std::vector<std::string> warnings;
+  // Archives and members that were damaged or could not be read (one line
+  // each, "<file>: <what>"); the run read what they gave.
+  std::vector<std::string> damage;
   // What the place stages did, one line each ("1,204 places outside the
   // area left out").
   std::vector<std::string> reports;

@@ -29,6 +29,7 @@ struct StagedFile {
   std::string folder;        // folder that holds it
   uint64_t size = 0;         // bytes, when staged
   std::string archive = {};  // the ticked archive it came from ("" for a plain file)
+  bool no_reader = false;    // a ticked file of a kind the program does not read
 };
 
 // What one staged file gave.
@@ -43,6 +44,7 @@ struct FileResult {
     kLayoutNotRecognised,
     kNoUsableLines,
     kNoColumns,  // a table without name, latitude and longitude columns
+    kNoReader,  // a file of a kind the program does not read, named by the user
   } problem = Problem::kNone;
 };
 
@@ -112,6 +114,9 @@ struct BuildContext {
 
   // What each staged file gave, in list order.
   std::vector<FileResult> results;
+  // Files and members that were damaged or could not be read, one line
+  // each ("<file>: the data are damaged or cut short").
+  std::vector<std::string> damage;
 };
 
 }  // namespace toponyx::pipeline

@@ -185,9 +185,12 @@ class Run {
         outcome.warnings.push_back(f.name + ": no usable lines");
       } else if (f.problem == FileResult::Problem::kNoColumns) {
         outcome.warnings.push_back(f.name + ": no name, latitude and longitude columns");
+      } else if (f.problem == FileResult::Problem::kNoReader) {
+        outcome.warnings.push_back(f.name + ": no reader for this kind of file");
       }
     }
     outcome.reports = ctx_.chain.Reports();
+    outcome.damage = std::move(ctx_.damage);
     Finish();
     return outcome;
   }
@@ -229,6 +232,11 @@ class Run {
       ctx_.sink.Attach(building.get());
       ReadStagedFiles(ctx_);
       ctx_.sink.Attach(nullptr);
+      // A run that found no place never replaces a database with an empty
+      // one.
+      if (ctx_.sink.count() == 0 && b_.fs.Exists(database.names)) {
+        throw Error("No place was read from the files: " + database.names + " is kept as it was.");
+      }
       names_ = building->Finish([this](uint64_t, uint64_t) { ui_.CheckCancelled(); });
     }
     ui_.RunProgress(RunPhase::kIndexing, 1, 1, ctx_.sink.count());
@@ -257,7 +265,7 @@ class Run {
       throw Error(Retarget(e.what(), work.types, database.types));
     }
     ui_.CheckCancelled();  // the last moment a cancel keeps the earlier database
-    writer.Commit();
+    writer.Commit(*output_);
     Mark(Stage::kSaving, false);
   }
 
@@ -353,6 +361,10 @@ BuildOutcome Builder::Create(const BuildRequest& request) {
   const std::string name = DatabaseName(request.database_name);
   if (!name.empty() && NameHasInvalidCharacters(name)) {
     impl_->ui.ShowMessage(MessageKind::kPlain, kInvalidNameMessage);
+    return refused;
+  }
+  if (const std::string problem = DatabaseNameProblem(name); !problem.empty()) {
+    impl_->ui.ShowMessage(MessageKind::kPlain, problem);
     return refused;
   }
   const bool any_ticked = std::any_of(request.files.begin(), request.files.end(),

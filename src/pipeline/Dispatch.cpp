@@ -44,6 +44,10 @@ void LoadWorldCodes(BuildContext& ctx) {
 
 void ReadStagedFile(BuildContext& ctx, size_t i) {
   const StagedFile& file = ctx.staged[i];
+  if (file.no_reader) {
+    ctx.results.push_back(FileResult{.name = file.name, .problem = FileResult::Problem::kNoReader});
+    return;
+  }
   const std::string path = platform::JoinPath(file.folder, file.name);
   if (!ctx.input.Open(path)) throw Error("Cannot open file " + path);
 

@@ -1,7 +1,6 @@
 #include "pipeline/FileList.h"
 
 #include <algorithm>
-#include <filesystem>
 
 #include "text/Text.h"
 
@@ -57,15 +56,11 @@ bool MatchesFileMask(std::string_view name, std::string_view mask) {
   return false;
 }
 
-std::vector<std::string> ListFolder(const std::string& folder, std::string_view mask) {
+std::vector<std::string> ListFolder(const std::string& folder, std::string_view mask,
+                                    platform::FileSystem& fs) {
   std::vector<std::string> names;
-  std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
-    std::error_code type_ec;
-    if (!entry.is_regular_file(type_ec)) continue;
-    std::string name = entry.path().filename().string();
-    if (MatchesFileMask(name, mask)) names.push_back(std::move(name));
-  }
+  fs.ListFiles(folder, names);
+  std::erase_if(names, [mask](const std::string& name) { return !MatchesFileMask(name, mask); });
   std::sort(names.begin(), names.end(),
             [](const std::string& a, const std::string& b) { return FileListLess(a, b); });
   return names;

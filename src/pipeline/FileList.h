@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/File.h"
 #include "readers/Formats.h"
 
 namespace toponyx::pipeline {
@@ -32,7 +33,9 @@ bool FileListLess(std::string_view a, std::string_view b);
 // ("*" any run of characters, "?" one character), letter case ignored.
 bool MatchesFileMask(std::string_view name, std::string_view mask);
 
-// The regular files of a folder that match the mask, in list order.
-std::vector<std::string> ListFolder(const std::string& folder, std::string_view mask);
+// The regular files of a folder that match the mask, in list order (none
+// when the folder cannot be read).
+std::vector<std::string> ListFolder(const std::string& folder, std::string_view mask,
+                                    platform::FileSystem& fs = platform::DefaultFileSystem());
 
 }  // namespace toponyx::pipeline

@@ -67,6 +67,21 @@ bool NameHasInvalidCharacters(std::string_view name) {
   return name.find_first_of("\\/:*?\"<>|") != std::string_view::npos;
 }
 
+std::string DatabaseNameProblem(std::string_view name) {
+  for (char c : name) {
+    if (static_cast<unsigned char>(c) < 32 || c == 127) {
+      return "A database name cannot contain control characters.";
+    }
+  }
+  constexpr size_t kLongestName = 255 - std::string_view(".names.part").size();
+  if (name.size() > kLongestName) {
+    return "The database name is too long: " + std::to_string(name.size()) +
+           " bytes, where file names allow " + std::to_string(kLongestName) +
+           " (with \".names.part\" the name of its working file).";
+  }
+  return {};
+}
+
 // --- the name database -----------------------------------------------------
 
 // The records go out in blocks of 4 MiB, written beside the walk that fills
@@ -132,20 +147,50 @@ void NameDatabaseWriter::Hand() {
 void NameDatabaseWriter::End() {
   if (blocks_->filled > 0) Hand();
   blocks_->writer.Wait();
-  blocks_->file.Close();
+  blocks_->file.Close(true);
 }
 
 void NameDatabaseWriter::WriteTypes(const std::vector<std::string>& full_codes) {
   WriteTypesFile(fs_, work_.types, full_codes);
 }
 
-void NameDatabaseWriter::Commit() {
+namespace {
+std::string FileName(const std::string& path) {
+  return std::string(platform::FileNameOf(path));
+}
+std::string FolderOf(const std::string& path) {
+  const std::string_view folder = platform::FolderOf(path);
+  if (!folder.empty()) return std::string(folder);
+  return platform::IsPathSeparator(path.empty() ? '\0' : path[0]) ? path.substr(0, 1) : ".";
+}
+}  // namespace
+
+void NameDatabaseWriter::Commit(platform::RunFolder& folder) {
+  const std::string record = platform::JoinPath(folder.path(), platform::RunFolder::kCommitRecord);
+  const std::string text =
+      platform::RunFolder::CommitRecordText({{FileName(work_.names), FileName(final_.names)},
+                                             {FileName(work_.types), FileName(final_.types)}});
+  auto fail = [&](const std::string& path) {
+    throw Error("Cannot create file " + path + ": " + fs_.LastError());
+  };
+  folder.SetCommitPending(true);
+  {
+    auto file = fs_.Open(record, platform::OpenMode::kCreateNew);
+    const bool written =
+        file && file->Write(text.data(), text.size()) && file->Sync() && file->Close();
+    if (!written || !fs_.SyncFolder(folder.path())) {
+      folder.SetCommitPending(false);  // no record: the earlier database stays
+      throw Error("Cannot write file " + final_.names + ": " + fs_.LastError());
+    }
+  }
   if (!fs_.Rename(work_.names, final_.names)) {
-    throw Error("Cannot create file " + final_.names + ": " + fs_.LastError());
+    folder.SetCommitPending(false);  // nothing moved yet
+    fail(final_.names);
   }
-  if (!fs_.Rename(work_.types, final_.types)) {
-    throw Error("Cannot create file " + final_.types + ": " + fs_.LastError());
-  }
+  // From here on the pair is completed, if not now then by the next run.
+  if (!fs_.Rename(work_.types, final_.types)) fail(final_.types);
+  if (!fs_.SyncFolder(FolderOf(final_.names))) fail(final_.names);
+  folder.SetCommitPending(false);
 }
 
 std::string TypesFileText(const std::vector<std::string>& full_codes) {
@@ -167,7 +212,7 @@ void WriteTypesFile(platform::FileSystem& fs, const std::string& path,
   auto file = fs.Open(path, platform::OpenMode::kCreate);
   if (!file) throw Error("Cannot create file " + path);
   const std::string text = TypesFileText(full_codes);
-  if (!file->Write(text.data(), text.size())) {
+  if (!file->Write(text.data(), text.size()) || !file->Sync()) {
     std::string reason = fs.LastError();
     file->Close();
     throw Error("Cannot write file " + path + ": " + reason);

@@ -14,6 +14,7 @@
 #include "dbf/StreamingIndex.h"
 #include "frontend/BuildUi.h"
 #include "platform/File.h"
+#include "platform/RunFolder.h"
 
 namespace toponyx::pipeline {
 
@@ -58,6 +59,11 @@ std::string DatabaseName(std::string_view typed);
 // True when the name holds a character that no file name may hold
 // (\ / : * ? " < > |).
 bool NameHasInvalidCharacters(std::string_view name);
+// Why a name that passes that rule cannot name a database ("" when it
+// can): a control character (a line feed would break the one path a line
+// that scripts read), or a length that would take the working file
+// "<name>.names.part" past the 255 bytes of a file name.
+std::string DatabaseNameProblem(std::string_view name);
 
 // The name database as an ordered-place writer: the table is written under
 // its working name, the types file beside it, and both are put in place by
@@ -77,9 +83,14 @@ class NameDatabaseWriter final : public OrderedPlaceWriter {
   void End() override;
   // The types file: the datum lines, the full codes, the major codes.
   void WriteTypes(const std::vector<std::string>& full_codes);
-  // Both files put in place. Failures of the other calls name the working
-  // files; the caller names the final ones (DatabaseFiles) to the user.
-  void Commit();
+  // Both files put in place as one, through a commit record in the run
+  // folder that holds the working files (see platform::RunFolder): a run
+  // killed between the two renames is completed by the next one. The
+  // files are on the disk before the record, the record before the first
+  // rename, and the folder's new names after the second. Failures of the
+  // other calls name the working files; the caller names the final ones to
+  // the user.
+  void Commit(platform::RunFolder& folder);
   const DatabaseFiles& work_files() const { return work_; }
   const DatabaseFiles& final_files() const { return final_; }
   uint64_t written() const { return written_; }

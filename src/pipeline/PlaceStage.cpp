@@ -28,6 +28,14 @@ PlaceChain::PlaceChain(const std::vector<std::shared_ptr<PlaceStage>>& stages,
 
 PlaceChain::~PlaceChain() = default;
 
+void PlaceChain::AddWithNumbers(const readers::Place& place) {
+  readers::Place p = place;
+  p.latitude = readers::PositionValue(place.latitude_text);
+  p.longitude = readers::PositionValue(place.longitude_text);
+  p.numbers_from_texts = false;
+  first_->Add(p);
+}
+
 void PlaceChain::StartFile(const PlaceSource& source) {
   read_ = 0;
   for (const auto& link : links_) link->stage().StartFile(source);

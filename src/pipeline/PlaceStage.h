@@ -48,6 +48,7 @@ class PlaceChain final : public readers::PlaceSink {
   void StartFile(const PlaceSource& source);
   void Add(const readers::Place& place) override {
     ++read_;
+    if (place.numbers_from_texts && !links_.empty()) return AddWithNumbers(place);
     first_->Add(place);
   }
   // Places the readers gave since StartFile.
@@ -57,6 +58,7 @@ class PlaceChain final : public readers::PlaceSink {
 
  private:
   class Link;
+  void AddWithNumbers(const readers::Place& place);
   std::vector<std::unique_ptr<Link>> links_;
   readers::PlaceSink* first_;
   uint64_t read_ = 0;

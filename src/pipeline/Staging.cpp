@@ -12,6 +12,7 @@ bool HasZipSignature(platform::FileSystem& fs, const std::string& path) {
   if (!file) return false;
   unsigned char sig[4];
   int64_t n = file->Read(sig, sizeof sig);
+  if (n < 0) throw Error("Cannot read file " + path + ": " + fs.LastError());
   return n == 4 && sig[0] == 0x50 && sig[1] == 0x4B && sig[2] == 0x03 && sig[3] == 0x04;
 }
 
@@ -35,7 +36,6 @@ void Stager::StageAll(BuildContext& ctx, const std::string& download_folder,
   unzip_.FilesList().clear();
   unzip_.SetDoAll(true);
   unzip_.SetRecreateDirs(true);
-  unzip_.SetOverwriteMode(archive::UnZip::OverwriteMode::kAlways);
   unzip_.SetRetainAttributes(true);
   unzip_.SetDoProcessMessages(true);
   unzip_.SetKeepZipOpen(false);
@@ -44,20 +44,22 @@ void Stager::StageAll(BuildContext& ctx, const std::string& download_folder,
   gzip_.SetProgressStep(0);
   // A FIFO would block the first read for ever, a device never end: only
   // regular files are read, and anything else is refused before any input
-  // is opened.
-  // Staging takes the files of the listed formats; files of any other
-  // kind are ignored.
-  const readers::FormatTable& formats = *ctx.formats;
+  // is opened, whatever its name.
   for (const std::string& name : ctx.selected) {
-    if (!formats.Listed(name)) continue;
     const std::string path = platform::JoinPath(download_folder, name);
     const platform::FileSystem::Kind kind = fs_.KindOf(path);
     if (kind == platform::FileSystem::Kind::kOther || kind == platform::FileSystem::Kind::kFolder) {
       throw Error("Cannot open file " + path + ": not a regular file");
     }
   }
+  // Staging takes the files of the listed formats; a file of any other
+  // kind is named in the run's warning.
+  const readers::FormatTable& formats = *ctx.formats;
   for (const std::string& name : ctx.selected) {
-    if (!formats.Listed(name)) continue;
+    if (!formats.Listed(name)) {
+      ctx.staged.push_back(StagedFile{name, download_folder, 0, {}, true});
+      continue;
+    }
     const readers::FormatRow* row = formats.RowForName(name);
     const std::string path = platform::JoinPath(download_folder, name);
     const size_t first = ctx.staged.size();
@@ -102,6 +104,11 @@ void Stager::StageZip(BuildContext& ctx, const std::string& path, const std::str
   unzip_.Extract();
   for (const std::string& warning : unzip_.Warnings())
     ui_.ShowMessage(MessageKind::kWarning, warning);
+  const std::string shown(platform::FileNameOf(path));
+  for (const std::string& member : unzip_.Damaged()) {
+    ctx.damage.push_back(shown + ": " + member +
+                         ": the data are damaged; the member is passed over");
+  }
   const int count = unzip_.Count();
   if (!document.empty()) {
     StageDocument(ctx, folder, document);
@@ -143,15 +150,31 @@ void Stager::StageDocument(BuildContext& ctx, const std::string& folder,
 
 void Stager::StageGzip(BuildContext& ctx, const std::string& path,
                        const std::string& staging_folder) {
+  const std::string shown(platform::FileNameOf(path));
   gzip_.SetFileSource(path);
-  gzip_.ReadHeader();  // a header that is no gzip header ends the run in silence
+  // A header that is no gzip header ends the run in silence; a file that
+  // cannot be opened has been named in its box, and the run goes on
+  // without it.
+  if (gzip_.ReadHeader() != archive::GzipResult::kWhole) {
+    ctx.damage.push_back(shown + ": cannot be opened");
+    return;
+  }
   const std::string name = archive::GzipOutputName(gzip_.StoredName()) + ".usa";
   const std::string folder = PrivateFolder(staging_folder);
   const std::string destination = platform::JoinPath(folder, name);
   gzip_.SetFileDestination(destination);
-  gzip_.Expand();
-  // Staged whatever the expansion gave: an empty output yields no places, a
-  // missing one fails the run when it is opened.
+  switch (gzip_.Expand()) {
+    case archive::GzipResult::kCannotOpen:
+    case archive::GzipResult::kCannotCreate:
+      ctx.damage.push_back(shown + ": cannot be expanded");
+      return;
+    case archive::GzipResult::kDamaged:
+      // What came before the damage is read.
+      ctx.damage.push_back(shown + ": the data are damaged or cut short");
+      break;
+    case archive::GzipResult::kWhole:
+      break;
+  }
   ctx.staged.push_back(StagedFile{name, folder, SizeOf(fs_, destination)});
 }
 

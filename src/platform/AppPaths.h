@@ -15,6 +15,11 @@ struct AppPathsEntry {
   std::string local_folder;  // that value as a path of this system ("" when it maps to none)
 };
 
+// The App Paths entry as this system keeps it: on Windows its registry; on
+// other systems the registry of the Wine prefix of the environment
+// (WinePrefixFromEnvironment).
+AppPathsEntry FindAppPath(std::string_view exe_name);
+
 // The prefix the look-up reads: $WINEPREFIX, else $HOME/.wine ("" when
 // neither is set).
 std::string WinePrefixFromEnvironment();

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace toponyx::platform {
 
@@ -63,6 +64,10 @@ class File {
     (void)length;
     return false;
   }
+  // Writes what the file holds to the disk and waits for it (its data and
+  // what is needed to read them back), so that a power cut after it cannot
+  // take them. False on an error.
+  virtual bool Sync() { return Flush(); }
   // Releases the file. False when the system reported an error; a second call
   // does nothing and returns true.
   virtual bool Close() = 0;
@@ -89,9 +94,19 @@ class FileSystem {
   // can be reached (missing, a link loop; LastError() says why).
   enum class Kind { kRegular, kFolder, kOther, kNone };
   virtual Kind KindOf(const std::string& path);
+  // The names of the regular files in a folder (symbolic links followed),
+  // in no particular order; false when the folder cannot be read
+  // (LastError() says why).
+  virtual bool ListFiles(const std::string& folder, std::vector<std::string>& names);
   // Bytes that may still be written in the folder's file system; -1 when
   // the system cannot tell.
   virtual int64_t FreeSpace(const std::string& folder);
+  // The size of the folder's file system in bytes; -1 when the system
+  // cannot tell.
+  virtual int64_t TotalSpace(const std::string& folder);
+  // Writes the folder's entries to the disk and waits for it (after a
+  // rename in it, the new name survives a power cut). False on an error.
+  virtual bool SyncFolder(const std::string& folder);
 };
 
 // The operating system's file system.

@@ -12,9 +12,12 @@
 // opened in the same folder, so two runs never write one database at once.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace toponyx::platform {
 
@@ -34,6 +37,23 @@ class RunFolder {
 
   const std::string& path() const { return path_; }
 
+  // Files put in place as one: each a file of the run folder and the name
+  // it takes in the parent folder.
+  using Moves = std::vector<std::pair<std::string, std::string>>;
+  // The commit record that stands in the run folder (kCommitRecord) while
+  // its files are put in place: once it is whole on the disk, the moves
+  // complete, by this run or, should it be killed, by the next run that
+  // opens a run folder beside it (or RemoveAbandoned), before anything
+  // else is done there. The record's last line is "end": a record cut
+  // short by a kill is no record, and the folder then goes as any other.
+  static std::string CommitRecordText(const Moves& moves);
+  // The moves of a whole record; false for anything else (cut short, or
+  // naming anything but bare file names).
+  static bool ParseCommitRecord(std::string_view text, Moves& moves);
+  // While a commit is pending, the folder is left as it is when the run
+  // ends (with its record, for the next run to complete).
+  void SetCommitPending(bool pending) { commit_pending_ = pending; }
+
   // Removes the run folders that killed runs left in parent; returns how
   // many were removed.
   static int RemoveAbandoned(const std::string& parent);
@@ -41,12 +61,14 @@ class RunFolder {
   // The name prefix of run folders and the name of their marker file.
   static constexpr std::string_view kPrefix = "toponyx-run-";
   static constexpr std::string_view kMarker = ".toponyx-run";
+  static constexpr std::string_view kCommitRecord = ".toponyx-commit";
 
  private:
-  RunFolder(std::string path, int lock_fd) : path_(std::move(path)), lock_fd_(lock_fd) {}
+  RunFolder(std::string path, intptr_t lock) : path_(std::move(path)), lock_(lock) {}
 
   std::string path_;
-  int lock_fd_;
+  intptr_t lock_;  // what holds the marker's lock (a descriptor, a handle)
+  bool commit_pending_ = false;
 };
 
 }  // namespace toponyx::platform

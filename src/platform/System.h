@@ -8,7 +8,28 @@
 namespace toponyx::platform {
 
 // Paths are formed as folder, separator, name, with folder texts used as given.
+#if defined(_WIN32)
+inline constexpr char kPathSeparator = '\\';
+// Every character that separates the parts of a path ("/" is one too).
+inline constexpr const char* kPathSeparators = "\\/";
+#else
 inline constexpr char kPathSeparator = '/';
+inline constexpr const char* kPathSeparators = "/";
+#endif
+
+inline bool IsPathSeparator(char c) {
+  return c == '/' || (kPathSeparator != '/' && c == kPathSeparator);
+}
+// The last part of a path (the whole path when it has no separator).
+inline std::string_view FileNameOf(std::string_view path) {
+  const size_t at = path.find_last_of(kPathSeparators);
+  return at == std::string_view::npos ? path : path.substr(at + 1);
+}
+// What comes before the last separator of a path ("" when it has none).
+inline std::string_view FolderOf(std::string_view path) {
+  const size_t at = path.find_last_of(kPathSeparators);
+  return at == std::string_view::npos ? std::string_view() : path.substr(0, at);
+}
 
 inline std::string JoinPath(std::string_view folder, std::string_view name) {
   std::string path;

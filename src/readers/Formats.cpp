@@ -106,7 +106,7 @@ const FormatRow kGzipArchiveFormat{
     .extensions = ".gz",
     .container = Container::kGzip,
     .help_anchor = "formats.html#archives",
-    .summary = "gzip files of USA GNIS files (.gz)",
+    .summary = "gzip files of USA GNIS files and GeoNames dumps (.gz)",
 };
 
 const FormatTable& DefaultFormats() {
@@ -128,6 +128,7 @@ const FormatTable& DefaultFormats() {
       kKmzFormat,
       kGeoJsonFormat,
       kDelimitedTableFormat,
+      kGeoNamesGzipFormat,
       kUsaGnisPlainFormat,
   });
   return table;

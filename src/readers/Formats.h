@@ -112,6 +112,7 @@ extern const FormatRow kKmlFormat;
 extern const FormatRow kKmzFormat;
 extern const FormatRow kGeoJsonFormat;
 extern const FormatRow kDelimitedTableFormat;
+extern const FormatRow kGeoNamesGzipFormat;
 extern const FormatRow kUsaGnisPlainFormat;
 
 }  // namespace toponyx::readers

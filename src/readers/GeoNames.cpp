@@ -1,6 +1,7 @@
 // GeoNames files: tab-separated UTF-8, one feature a line, no header. The
 // format dispatch has read line 1 into the current-line buffer; it is read
 // here first, then the rest of the file.
+#include <cmath>
 #include <string>
 #include <string_view>
 
@@ -49,8 +50,7 @@ class GeoNamesReader {
     // MAJOR_CODE stays empty; the class letter goes with the place.
     run_.places.Add(Place{.name = name,
                           .full_code = FullCode(text::TrimBlanks(f_.Get(kFeatureCodeField, ""))),
-                          .latitude = PositionValue(lat),
-                          .longitude = PositionValue(lon),
+                          .numbers_from_texts = true,
                           .latitude_text = lat,
                           .longitude_text = lon,
                           .feature_class = ClassLetter(f_.Get(kFeatureClassField, ""))});
@@ -81,6 +81,10 @@ void ReadGeoNames(ReaderInput& in, ReaderRun& run) {
 
 // GeoNames files begin with a numeric identifier of six or seven digits:
 // the first tab is the 7th or 8th character and the first field is digits.
+// What a ".gz" file expands to (".usa") is a USA GNIS file unless line 1 is
+// a whole GeoNames line: at least its 15 first fields, a position of two
+// numbers, and a feature class that is one of the nine letters (a USA GNIS
+// line of the tab-separated layout also begins with a numeric identifier).
 Claim RecogniseGeoNames(Probe& probe, Detection&) {
   const std::string_view line = probe.FirstLine();
   const size_t tab = line.find('\t');
@@ -88,7 +92,13 @@ Claim RecogniseGeoNames(Probe& probe, Detection&) {
   for (char c : text::GetField(line, 1, "", '\t')) {
     if (c < '0' || c > '9') return Claim::kNo;
   }
-  return Claim::kYes;  // line 1 stays read: the reader takes it first
+  if (LowerExtension(probe.name()) == ".txt") return Claim::kYes;
+  FieldCuts<16> f;
+  f.Cut(line, '\t');
+  const bool whole = f.Count() >= 15 && ClassLetter(f.Get(kFeatureClassField, "")) != 0 &&
+                     !std::isnan(PositionValue(f.Get(kLatitudeField, ""))) &&
+                     !std::isnan(PositionValue(f.Get(kLongitudeField, "")));
+  return whole ? Claim::kYes : Claim::kNo;  // line 1 stays read: the reader takes it first
 }
 
 }  // namespace
@@ -100,6 +110,17 @@ const FormatRow kGeoNamesFormat{
     .reader = ReadGeoNames,
     .help_anchor = "formats.html#geonames",
     .summary = "GeoNames country files and dumps (.txt)",
+};
+
+// What a ".gz" file of a GeoNames dump expands to (".usa"), recognised by
+// its content before the USA GNIS reader takes the file.
+const FormatRow kGeoNamesGzipFormat{
+    .name = "GeoNames",
+    .extensions = ".usa;",
+    .listed = false,
+    .recognise = RecogniseGeoNames,
+    .reader = ReadGeoNames,
+    .help_anchor = "formats.html#geonames",
 };
 
 }  // namespace toponyx::readers

@@ -21,6 +21,10 @@ struct Place {
   // position text is no number (the record keeps the text all the same).
   double latitude = std::numeric_limits<double>::quiet_NaN();
   double longitude = std::numeric_limits<double>::quiet_NaN();
+  // Set by readers whose positions are the source's own texts: the numbers
+  // are those of the texts (PositionValue), reckoned by the place chain
+  // before the first stage sees the place, and never when there is none.
+  bool numbers_from_texts = false;
   // LATITUDE and LONGITUDE as the format's reader writes them: the
   // source's own text, or one of the program's position text forms.
   std::string_view latitude_text = {};

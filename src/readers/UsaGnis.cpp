@@ -1,6 +1,8 @@
 // USA GNIS files in three layouts: tab-separated decimal degrees, "|"
 // separated decimal degrees with a header line, and the old fixed columns
 // with packed degrees-minutes-seconds positions.
+#include <cmath>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -25,6 +27,8 @@ std::string_view Columns(std::string_view line, size_t first, size_t width) {
   if (line.size() < first) return {};
   return line.substr(first - 1, width);
 }
+
+constexpr double kFromTexts = std::numeric_limits<double>::quiet_NaN();
 
 class UsaReader {
  public:
@@ -102,7 +106,7 @@ class UsaReader {
     // The record's positions: the fields with the default "UNKNOWN" (a "|"
     // field that passed the test above is never missing).
     const std::string_view lat = fields_.Get(10, "UNKNOWN"), lon = fields_.Get(11, "UNKNOWN");
-    Append(text::TrimBlanks(name), code, lat, lon, PositionValue(lat), PositionValue(lon));
+    Append(text::TrimBlanks(name), code, lat, lon);
   }
 
   void ColumnsLine(const NamedColumns& c) {
@@ -118,8 +122,7 @@ class UsaReader {
     }
     const std::string_view lat = wide_.Get(c.latitude, "UNKNOWN");
     const std::string_view lon = wide_.Get(c.longitude, "UNKNOWN");
-    Append(text::TrimBlanks(name_), text::TrimBlanks(wide_.Get(c.feature_class, "UNKN")), lat, lon,
-           PositionValue(lat), PositionValue(lon));
+    Append(text::TrimBlanks(name_), text::TrimBlanks(wide_.Get(c.feature_class, "UNKN")), lat, lon);
   }
 
   void FixedLine() {
@@ -136,8 +139,9 @@ class UsaReader {
   }
 
   // FULL_CODE is the proper-cased class; the class joins the full-code list.
+  // The position's numbers are those of its texts when not given.
   void Append(std::string_view name, std::string_view code, std::string_view lat_text,
-              std::string_view lon_text, double lat, double lon) {
+              std::string_view lon_text, double lat = kFromTexts, double lon = kFromTexts) {
     const std::string_view full = codes_.Get(code, [this](std::string_view c, std::string& out) {
       text::ProperCase(c, out);
       run_.full_codes.Note(c);
@@ -146,6 +150,7 @@ class UsaReader {
                           .full_code = full,
                           .latitude = lat,
                           .longitude = lon,
+                          .numbers_from_texts = std::isnan(lat) && std::isnan(lon),
                           .latitude_text = lat_text,
                           .longitude_text = lon_text});
   }
@@ -267,6 +272,7 @@ const FormatRow kUsaGnisPlainFormat{
     .listed = false,
     .recognise = RecogniseAlways,
     .reader = ReadUsaGnisPlain,
+    .start = ReaderStart::kAtLineOne,
     .help_anchor = "formats.html#gnis",
     .summary = "",
 };

@@ -126,8 +126,7 @@ void ReadWorldGns(ReaderInput& in, ReaderRun& run) {
     run.places.Add(Place{.name = name,
                          .full_code = full_code,
                          .major_code = MajorCodeOfClass(feature_class),
-                         .latitude = PositionValue(lat),
-                         .longitude = PositionValue(lon),
+                         .numbers_from_texts = true,
                          .latitude_text = lat,
                          .longitude_text = lon,
                          .feature_class = ClassLetter(feature_class)});

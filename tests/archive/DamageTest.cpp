@@ -170,21 +170,23 @@ TEST(DamageTest, DamagedGzipFilesAreReportedAndExpandedUpToTheDamage) {
     gzip.SetFileSource(dir.File("a.gz"));
     gzip.SetFileDestination(dir.File("out.usa"));
     try {
-      if (gzip.ReadHeader() != 0) continue;
+      if (gzip.ReadHeader() != archive::GzipResult::kWhole) continue;
     } catch (const SilentAbort&) {
       continue;
     }
     archive::GzipOutputName(gzip.StoredName());
-    ASSERT_EQ(gzip.Expand(), 0);
+    const archive::GzipResult result = gzip.Expand();
     const Expanded expected = ExpandWithInflate(bytes);
     const std::string got = testing::ReadFileBytes(dir.File("out.usa"));
     if (expected.clean) {
       ++whole;
+      ASSERT_EQ(result, archive::GzipResult::kWhole) << round;
       ASSERT_TRUE(ui.messages.empty()) << round << ": " << ui.messages[0].text;
       ASSERT_EQ(got, expected.bytes) << round;
     } else {
       ++damaged;
-      ASSERT_EQ(ui.texts(), std::vector<std::string>{"gzclose Error."}) << round;
+      ASSERT_EQ(result, archive::GzipResult::kDamaged) << round;
+      ASSERT_EQ(ui.texts(), std::vector<std::string>{gzip.DamageText()}) << round;
       ASSERT_EQ(ui.messages[0].buttons, MessageButtons::kAbort);
       ASSERT_EQ(expected.bytes.compare(0, got.size(), got), 0) << round;
       ASSERT_LE(got.size(), expected.bytes.size()) << round;

@@ -50,7 +50,7 @@ TEST_F(GzipTest, HeaderGivesNameAndComment) {
       {with_extra, {name, ""}},
   };
   for (const auto& [bytes, fields] : cases) {
-    EXPECT_EQ(Make(bytes).ReadHeader(), 0);
+    EXPECT_EQ(Make(bytes).ReadHeader(), archive::GzipResult::kWhole);
     EXPECT_EQ(gzip->StoredName(), fields.first);
   }
   EXPECT_TRUE(ui.messages.empty());
@@ -70,7 +70,7 @@ TEST_F(GzipTest, MalformedHeadersAbortSilently) {
   comment = comment.substr(0, 10) + "no end";
   for (const std::string& bytes : {std::string("1397658|Bethel Church\n"), good.substr(0, 9),
                                    method, reserved, extra, name, comment, std::string()}) {
-    EXPECT_THROW(Make(bytes).ReadHeader(), SilentAbort);
+    EXPECT_THROW((void)Make(bytes).ReadHeader(), SilentAbort);
   }
   EXPECT_TRUE(ui.messages.empty());
 }
@@ -78,7 +78,8 @@ TEST_F(GzipTest, MalformedHeadersAbortSilently) {
 TEST_F(GzipTest, MembersExpandOneAfterAnother) {
   const std::string a = Text(20000), b = "second member\n";
   EXPECT_EQ(
-      Make(testing::GzipMember(a) + testing::GzipMember("") + testing::GzipMember(b)).Expand(), 0);
+      Make(testing::GzipMember(a) + testing::GzipMember("") + testing::GzipMember(b)).Expand(),
+      archive::GzipResult::kWhole);
   EXPECT_EQ(Dest(), a + b);
   EXPECT_TRUE(ui.messages.empty());
 }
@@ -98,8 +99,10 @@ TEST_F(GzipTest, DamagedDataShowOneBoxAndKeepWhatCameBefore) {
   };
   for (const auto& [bytes, reference] : cases) {
     ui.messages.clear();
-    EXPECT_EQ(Make(bytes).Expand(), 0);
-    ASSERT_EQ(ui.texts(), std::vector<std::string>{"gzclose Error."});
+    EXPECT_EQ(Make(bytes).Expand(), archive::GzipResult::kDamaged);
+    // The box names the file.
+    ASSERT_EQ(ui.texts(), std::vector<std::string>{"gzclose Error.\n" + source +
+                                                   ": the data are damaged or cut short"});
     EXPECT_EQ(ui.messages[0].kind, MessageKind::kError);
     EXPECT_EQ(ui.messages[0].buttons, MessageButtons::kAbort);
     const std::string out = Dest();
@@ -108,25 +111,25 @@ TEST_F(GzipTest, DamagedDataShowOneBoxAndKeepWhatCameBefore) {
     }
   }
   // A cut inside the data keeps the expanded part.
-  Make(good.substr(0, good.size() / 2)).Expand();
+  EXPECT_EQ(Make(good.substr(0, good.size() / 2)).Expand(), archive::GzipResult::kDamaged);
   EXPECT_GT(Dest().size(), text.size() / 4);
 }
 
 TEST_F(GzipTest, FilesThatCannotBeOpenedCreatedOrClosed) {
   Make(testing::GzipMember("data"));
   gzip->SetFileSource(dir.File("missing.gz"));
-  EXPECT_EQ(gzip->ReadHeader(), 1);
-  EXPECT_EQ(gzip->Expand(), 1);
+  EXPECT_EQ(gzip->ReadHeader(), archive::GzipResult::kCannotOpen);
+  EXPECT_EQ(gzip->Expand(), archive::GzipResult::kCannotOpen);
   gzip->SetFileSource(source);
   gzip->SetFileDestination(dir.File("no/such/folder.usa"));
-  EXPECT_EQ(gzip->Expand(), 2);
+  EXPECT_EQ(gzip->Expand(), archive::GzipResult::kCannotCreate);
   EXPECT_EQ(ui.texts(),
             (std::vector<std::string>{"Can't open: " + dir.File("missing.gz"),
                                       "Can't open: " + dir.File("missing.gz"),
                                       "Can't create: " + dir.File("no/such/folder.usa")}));
   ui.messages.clear();
   gzip->SetWindowOnError(false);
-  EXPECT_EQ(gzip->Expand(), 2);
+  EXPECT_EQ(gzip->Expand(), archive::GzipResult::kCannotCreate);
   EXPECT_TRUE(ui.messages.empty());
 
   // A refused write (a full disk) ends the expansion: no file cut short
@@ -134,7 +137,7 @@ TEST_F(GzipTest, FilesThatCannotBeOpenedCreatedOrClosed) {
   testing::FaultFileSystem write;
   write.FailWriteAfter(1);
   try {
-    Make(testing::GzipMember(Text(100)), &write).Expand();
+    (void)Make(testing::GzipMember(Text(100)), &write).Expand();
     ADD_FAILURE() << "no error";
   } catch (const Error& e) {
     EXPECT_EQ(std::string(e.what()),
@@ -145,7 +148,7 @@ TEST_F(GzipTest, FilesThatCannotBeOpenedCreatedOrClosed) {
   testing::FaultFileSystem close;
   close.FailClose(true);
   try {
-    Make(testing::GzipMember("data"), &close).Expand();
+    (void)Make(testing::GzipMember("data"), &close).Expand();
     ADD_FAILURE() << "no error";
   } catch (const Error& e) {
     EXPECT_EQ(std::string(e.what()), "Can't close file " + dest);
@@ -156,10 +159,10 @@ TEST_F(GzipTest, FilesThatCannotBeOpenedCreatedOrClosed) {
 TEST_F(GzipTest, SourceIsDeletedOnlyAfterACleanExpansion) {
   const std::string good = testing::GzipMember("data");
   Make(good.substr(0, good.size() - 3)).SetDeleteSource(true);
-  gzip->Expand();
+  EXPECT_EQ(gzip->Expand(), archive::GzipResult::kDamaged);
   EXPECT_TRUE(std::filesystem::exists(source));
   Make(good).SetDeleteSource(true);
-  gzip->Expand();
+  EXPECT_EQ(gzip->Expand(), archive::GzipResult::kWhole);
   EXPECT_FALSE(std::filesystem::exists(source));
   EXPECT_EQ(Dest(), "data");
 }
@@ -193,21 +196,21 @@ TEST(GzipRealDataTest, PublicTestFilesExpandToTheirCopies) {
   Gzip gzip(ui);
   for (const char* name : {"flate2_good-file", "flate2_multi"}) {
     gzip.SetFileSource(g + name + ".gz");
-    ASSERT_EQ(gzip.ReadHeader(), 0);
+    ASSERT_EQ(gzip.ReadHeader(), archive::GzipResult::kWhole);
     EXPECT_EQ(gzip.StoredName(), "");
     gzip.SetFileDestination(dir.File("out"));
-    EXPECT_EQ(gzip.Expand(), 0);
+    EXPECT_EQ(gzip.Expand(), archive::GzipResult::kWhole);
     EXPECT_EQ(testing::ReadFileBytes(dir.File("out")), testing::ReadFileBytes(g + name + ".txt"));
   }
   gzip.SetFileSource(g + "cc_members.gz");
-  ASSERT_EQ(gzip.ReadHeader(), 0);
+  ASSERT_EQ(gzip.ReadHeader(), archive::GzipResult::kWhole);
   EXPECT_EQ(gzip.StoredName(), "hello1.txt");
-  gzip.Expand();
+  EXPECT_EQ(gzip.Expand(), archive::GzipResult::kWhole);
   EXPECT_EQ(testing::ReadFileBytes(dir.File("out")), "Hello1\nHello2\n");
   EXPECT_TRUE(ui.messages.empty());
   gzip.SetFileSource(g + "flate2_corrupt-file.gz");
-  gzip.Expand();
-  EXPECT_EQ(ui.texts(), std::vector<std::string>{"gzclose Error."});
+  EXPECT_EQ(gzip.Expand(), archive::GzipResult::kDamaged);
+  EXPECT_EQ(ui.texts(), std::vector<std::string>{gzip.DamageText()});
 }
 
 }  // namespace

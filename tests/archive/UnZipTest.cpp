@@ -314,7 +314,7 @@ TEST_F(UnZipTest, FilesGetTheEntryDateAndSafePermissions) {
   EXPECT_GT(seconds, expected);  // left at the time of extraction
 }
 
-TEST_F(UnZipTest, SettingsSelectFoldersOverwritingAndCache) {
+TEST_F(UnZipTest, SettingsSelectFoldersAndCache) {
   const std::string bytes = BuildZip({{"d/a.txt", "a"}, {"d/e/../b.dat", "b"}, {"d/f/", ""}});
   testing::WriteFileBytes(zip_path, bytes);
   std::filesystem::create_directory(out);
@@ -329,10 +329,9 @@ TEST_F(UnZipTest, SettingsSelectFoldersOverwritingAndCache) {
   EXPECT_TRUE(std::filesystem::is_directory(out + "/d/f"));
   EXPECT_FALSE(std::filesystem::exists(out + "/d/e/b.dat"));
   z.SetDoAll(true);
-  z.SetOverwriteMode(UnZip::OverwriteMode::kNever);
   testing::WriteFileBytes(out + "/d/a.txt", "mine");
-  EXPECT_EQ(z.Extract(), 1);  // only b.dat, in d/e ("..") dropped
-  EXPECT_EQ(testing::ReadFileBytes(out + "/d/a.txt"), "mine");
+  EXPECT_EQ(z.Extract(), 2);  // b.dat in d/e ("..") dropped; a.txt replaced
+  EXPECT_EQ(testing::ReadFileBytes(out + "/d/a.txt"), "a");
   EXPECT_EQ(testing::ReadFileBytes(out + "/d/e/b.dat"), "b");
   // The directory is read again when the archive changes.
   testing::WriteFileBytes(zip_path, BuildZip({{"only.txt", "o"}}));

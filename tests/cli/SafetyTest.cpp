@@ -361,7 +361,7 @@ TEST_F(SafetyTest, RequirePlacesFailsARunThatReadNothing) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "toponyx-create: no places were read from the input files\n");
   EXPECT_EQ(Places(save + "/db.names"), 0u);  // the written behaviour stays
-  r = RunProcess(Cmd({"--name", "db", "--save", save, download + "/nothing.txt"}));
+  r = RunProcess(Cmd({"--name", "fresh", "--save", save, download + "/nothing.txt"}));
   EXPECT_EQ(r.status, 0);
 }
 

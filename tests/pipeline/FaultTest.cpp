@@ -214,6 +214,37 @@ std::string DeflatedZeros(int mib) {
   return data + std::string("\x03\x00", 2);  // a last, empty block
 }
 
+// A read that fails midway (a disk error, a network folder gone) at any
+// read of a run, in a text file, a gzip file and a ZIP archive: the run ends
+// with the error, and the earlier database and the user's files stand.
+TEST_F(FaultTest, ReadsThatFailMidwayEndTheRunAndKeepTheEarlierDatabase) {
+  Write("al.zip", BuildZip({{"AL_DECI.txt", DeciLines("Old Zip", 5000)}}));
+  const std::string stored = "CA_DECI.txt";
+  Write("ca.gz", GzipMember(DeciLines("Old Gzip", 5000), &stored));
+  Write("va_DECI.txt", DeciLines("Old Text", 5000));
+  for (const std::string file : {"va_DECI.txt", "ca.gz", "al.zip"}) {
+    ASSERT_EQ(Run({"al.zip", "ca.gz", "va_DECI.txt"}).status, pipeline::BuildStatus::kSucceeded);
+    const auto before = Snapshot(dir.path());
+    int failed = 0;
+    for (int n = 1;; ++n) {
+      FaultFileSystem faults;
+      faults.FailReadAfter(n);
+      RecordingUi recorder;
+      pipeline::Builder b(recorder, program, faults);
+      const pipeline::BuildOutcome out = b.Create(Request({file}));
+      if (out.status == pipeline::BuildStatus::kSucceeded) break;  // every read made
+      ++failed;
+      EXPECT_EQ(out.status, pipeline::BuildStatus::kFailed) << file << " " << n;
+      EXPECT_TRUE(out.error.find("Cannot read file ") == 0 ||
+                  out.error.find("Read error in file ") == 0 || out.error == "Incomplete Zip File")
+          << file << " " << n << ": " << out.error;
+      EXPECT_TRUE(Snapshot(dir.path()) == before) << file << " " << n;
+      ASSERT_LT(n, 200) << file;
+    }
+    EXPECT_GT(failed, 2) << file;  // reads of the input itself, not only the first
+  }
+}
+
 TEST_F(FaultTest, ZipBombsStopAtTheirBoundsWithoutFillingTheDisk) {
   const std::string zeros = DeflatedZeros(1024);
   ASSERT_LT(zeros.size(), (1u << 30) / 1000);
@@ -236,6 +267,9 @@ TEST_F(FaultTest, ZipBombsStopAtTheirBoundsWithoutFillingTheDisk) {
   out = RunWithSpace(Request({"hiding.zip"}), staging, 1 << 20);
   ASSERT_EQ(out.status, pipeline::BuildStatus::kSucceeded) << out.error;
   EXPECT_EQ(NamesOf(Output()), Texts{"After"});
+  // The member dropped for its size is named among the run's warnings.
+  EXPECT_EQ(out.damage,
+            Texts{"hiding.zip: zeros_DECI.txt: the data are damaged; the member is passed over"});
   EXPECT_EQ(ListFolderNames(staging), Texts{});
 }
 

@@ -32,20 +32,19 @@ TEST_F(PlaceStageTest, AStageLeavesOutEverySecondPlace) {
   Write("a.tpx", "One,Peak,,-36.5,174.25\nTwo,Peak,,-36,174\nThree,Peak,,-35.75,174.5\n");
   Write("b.tpx", "Four,Peak,,-35,175\n");
   Write("c.tpx", "; nothing but a comment\n");
+  // A source whose positions are its own texts: the stage gets their numbers.
+  Write("d.txt", "2179537\tWellington\t\t\t-41.5\t174.25\tP\tPPLC\tNZ\n");
   auto stage = std::make_shared<EverySecondPlace>();
-  pipeline::BuildRequest request = Request({"a.tpx", "b.tpx", "c.tpx"});
+  pipeline::BuildRequest request = Request({"a.tpx", "b.tpx", "c.tpx", "d.txt"});
   request.stages.push_back(stage);
   const pipeline::BuildOutcome out = builder.Create(request);
   ASSERT_EQ(out.status, pipeline::BuildStatus::kSucceeded) << out.error;
 
-  EXPECT_EQ(out.places, 2u);
-  const std::vector<NamesRecord> records = Output();
-  ASSERT_EQ(records.size(), 2u);
-  EXPECT_EQ(records[0].fields[0], "One");
-  EXPECT_EQ(records[1].fields[0], "Three");
+  EXPECT_EQ(out.places, 3u);
+  EXPECT_EQ(NamesOf(Output()), (std::vector<std::string>{"One", "Three", "Wellington"}));
   // Each file's count of places read and of places stored apart: b.tpx read
   // well, only its place was left out; c.tpx gave nothing.
-  ASSERT_EQ(out.files.size(), 3u);
+  ASSERT_EQ(out.files.size(), 4u);
   EXPECT_EQ(out.files[0].read, 3u);
   EXPECT_EQ(out.files[0].places, 2u);
   EXPECT_EQ(out.files[1].read, 1u);
@@ -54,10 +53,10 @@ TEST_F(PlaceStageTest, AStageLeavesOutEverySecondPlace) {
   EXPECT_EQ(out.warnings, std::vector<std::string>{"c.tpx: no usable lines"});
   EXPECT_EQ(out.reports, std::vector<std::string>{"2 places left out"});
   // The stage saw each place's numbers and the file it came from.
-  EXPECT_EQ(stage->positions, (std::vector<double>{137.75, 138, 138.75, 140}));
+  EXPECT_EQ(stage->positions, (std::vector<double>{137.75, 138, 138.75, 140, 132.75}));
   EXPECT_EQ(stage->files,
             (std::vector<std::string>{"a.tpx=Toponyx text files", "b.tpx=Toponyx text files",
-                                      "c.tpx=Toponyx text files"}));
+                                      "c.tpx=Toponyx text files", "d.txt=GeoNames"}));
 }
 
 }  // namespace

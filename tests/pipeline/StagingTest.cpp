@@ -146,7 +146,10 @@ TEST_F(StagingTest, GzipDamage) {
   out = b.Create(Request({"cut.gz"}));
   EXPECT_EQ(out.status, pipeline::BuildStatus::kSucceeded);
   ASSERT_EQ(recorder.messages.size(), 1u);
-  EXPECT_EQ(recorder.messages[0].text, "gzclose Error.");
+  // The box names the file, and so does the outcome among its warnings.
+  EXPECT_EQ(recorder.messages[0].text,
+            "gzclose Error.\n" + download + "/cut.gz: the data are damaged or cut short");
+  EXPECT_EQ(out.damage, Texts{"cut.gz: the data are damaged or cut short"});
   EXPECT_EQ(recorder.messages[0].kind, MessageKind::kError);
   EXPECT_EQ(recorder.messages[0].buttons, MessageButtons::kAbort);
   size_t places = Output().size();
@@ -197,7 +200,7 @@ TEST_F(StagingTest, ArchivesThatWouldFillTheDiskAreRefused) {
                         std::to_string(Deflate(DeciLine("Big")).size()) +
                         ", more than 1,000 times its size; the archive is refused"},
       {"zeros.gz",
-       download + "/zeros.gz expands to more than 1,000 times its size; the file is refused"},
+       download + "/zeros.gz expands to more than 100 times its size; the file is refused"},
   };
   for (const auto& c : cases) {
     pipeline::BuildOutcome out = Run({c.file});
@@ -219,6 +222,78 @@ TEST_F(StagingTest, ArchivesThatWouldFillTheDiskAreRefused) {
   EXPECT_EQ(out.error.rfind("Not enough space in " + staging + "/toponyx-run-", 0), 0u);
   EXPECT_EQ(StagingContents(), Texts{});
   EXPECT_EQ(ListFolderNames(save), Texts{});
+}
+
+// Bounds at their edge and over the whole archive: an entry at exactly
+// 1,000 times its packed size is refused; fifty entries each within the
+// bounds are refused together before anything is written when they would
+// eat into the reserve of free space; a gzip file stops at the reserve.
+TEST_F(StagingTest, ArchiveBoundsHoldAtTheirEdgeAndOverTheWholeArchive) {
+  ZipItem edge("edge.txt", "");
+  edge.method = 0;
+  edge.packed = std::string(110000, 'x');
+  edge.crc = 0;
+  edge.declared_size = 110000u * 1000u;
+  WriteZip("edge.zip", {edge});
+  pipeline::BuildOutcome out = Run({"edge.zip"});
+  EXPECT_EQ(out.status, pipeline::BuildStatus::kFailed);
+  EXPECT_EQ(out.error, "Zip File " + download +
+                           "/edge.zip: edge.txt would expand to 110000000 bytes from 110000, more "
+                           "than 1,000 times its size; the archive is refused");
+
+  std::vector<ZipItem> many;
+  for (int i = 0; i < 50; ++i) {
+    ZipItem item("part" + std::to_string(i) + ".txt", "");
+    item.method = 0;
+    item.packed = std::string(110000, 'x');
+    item.crc = 0;
+    item.declared_size = 99u << 20;  // each under the 100 MiB of the ratio rule
+    many.push_back(item);
+  }
+  WriteZip("many.zip", many);
+  FaultFileSystem small;  // 600 MiB, all free: a reserve of 30 MiB
+  small.SetTotalSpace(600 << 20);
+  small.SetFreeSpace(600 << 20);
+  small.LimitSpace(staging, int64_t{600} << 20);
+  {
+    RecordingUi recorder;
+    pipeline::Builder b(recorder, program, small);
+    out = b.Create(Request({"many.zip"}));
+  }
+  EXPECT_EQ(out.status, pipeline::BuildStatus::kFailed);
+  EXPECT_NE(out.error.find("/many.zip (5190451200 bytes needed, 597688320 free)"),
+            std::string::npos)
+      << out.error;
+  EXPECT_EQ(small.LimitedWrites(), std::vector<size_t>{});  // not a byte written
+
+  std::string lines;
+  for (int i = 0; i < 60000; ++i) lines += DeciLine("Place " + std::to_string(i));
+  const std::string named = "AL_DECI.txt";
+  Write("big.gz", GzipMember(lines, &named));
+  FaultFileSystem reserved;  // 1 GiB, of which only the reserve and 512 KiB free
+  reserved.SetTotalSpace(int64_t{1} << 30);
+  reserved.SetFreeSpace((int64_t{1} << 30) / 20 + (512 << 10));
+  {
+    RecordingUi recorder;
+    pipeline::Builder b(recorder, program, reserved);
+    out = b.Create(Request({"big.gz"}));
+  }
+  EXPECT_EQ(out.status, pipeline::BuildStatus::kFailed);
+  EXPECT_EQ(out.error.rfind("Not enough space in " + staging + "/toponyx-run-", 0), 0u)
+      << out.error;
+  EXPECT_EQ(StagingContents(), Texts{});
+}
+
+// A member whose name no file system takes is passed over like the other
+// members that cannot be written.
+TEST_F(StagingTest, AMemberNameLongerThanAFileNameIsPassedOver) {
+  const std::string long_name = std::string(300, 'n') + "_DECI.txt";
+  WriteZip("long.zip", {{long_name, DeciLine("Lost")}, {"OK_DECI.txt", DeciLine("Kept")}});
+  ASSERT_EQ(Run({"long.zip"}).status, pipeline::BuildStatus::kSucceeded);
+  EXPECT_EQ(ui.texts(),
+            Texts{"The member " + long_name + " of " + download +
+                  "/long.zip is passed over: its name is longer than a file name may be"});
+  EXPECT_EQ(NamesOf(Output()), Texts{"Kept"});
 }
 
 TEST_F(StagingTest, MemberBlockedByAnEarlierMemberIsPassedOverWithAWarning) {

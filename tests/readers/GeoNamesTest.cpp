@@ -3,6 +3,7 @@
 
 #include "pipeline/BuildFixture.h"
 #include "readers/CreateRun.h"
+#include "support/ZipWriter.h"
 
 namespace toponyx::testing {
 namespace {
@@ -141,6 +142,29 @@ TEST_F(GeoNamesTest, RealCountryDumpAndCities) {
   size_t not_available = 0;
   for (const auto& f : out) not_available += f[1] == "Not Available";
   EXPECT_EQ(not_available, 0u);  // the 2012 dumps use no code beyond the table
+}
+
+// A ".gz" file of a GeoNames dump expands to "<stored name>.usa": its
+// lines are read as GeoNames lines, not as USA GNIS ones; a USA GNIS file
+// of the tab-separated layout, whose lines also begin with a numeric
+// identifier, stays with the USA GNIS reader.
+TEST_F(GeoNamesTest, AGzipOfAGeoNamesDumpIsReadAsGeoNames) {
+  const std::string dump = Row("2179537", "Wellington", "", "", "-41.28664", "174.77557", "PPLC") +
+                           "\n" +
+                           Row("2193733", "Auckland", "", "", "-36.84853", "174.76349", "PPL");
+  const std::string stored = "NZ.txt";
+  Write("NZ.gz", GzipMember(dump, &stored));
+  const std::string usa = "1234567\tLake Gnis\tLake\tAL\t01\tX\t1\t2\t3\t33.5\t-86.8\n";
+  const std::string stored_usa = "AL_DECI.txt";
+  Write("AL.gz", GzipMember(usa, &stored_usa));
+  const pipeline::BuildOutcome out = Run({"AL.gz", "NZ.gz"});
+  ASSERT_EQ(out.status, pipeline::BuildStatus::kSucceeded);
+  EXPECT_EQ(Records(),
+            (std::vector<Fields>{
+                {"Auckland", "Populated Place", "", "-36.84853", "174.76349"},
+                {"Lake Gnis", "Lake", "", "33.5", "-86.8"},
+                {"Wellington", "Capital Of A Political Entity", "", "-41.28664", "174.77557"},
+            }));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "support/FaultFileSystem.h"
 
 #include <algorithm>
+#include <csignal>
 
 namespace toponyx::testing {
 namespace {
@@ -120,6 +121,7 @@ bool FaultFileSystem::Remove(const std::string& path) {
   return Real().Remove(path);
 }
 bool FaultFileSystem::Rename(const std::string& from, const std::string& to) {
+  if (renames_left_ > 0 && --renames_left_ == 0) ::raise(SIGKILL);
   return Real().Rename(from, to);
 }
 bool FaultFileSystem::Exists(const std::string& path) {
@@ -130,6 +132,10 @@ bool FaultFileSystem::IsDirectory(const std::string& path) {
 }
 bool FaultFileSystem::CreateDirectories(const std::string& path) {
   return Real().CreateDirectories(path);
+}
+int64_t FaultFileSystem::TotalSpace(const std::string& folder) {
+  if (total_space_ >= 0) return total_space_;
+  return free_space_ >= 0 ? -1 : Real().TotalSpace(folder);
 }
 int64_t FaultFileSystem::FreeSpace(const std::string& folder) {
   return free_space_ >= 0 ? free_space_ : Real().FreeSpace(folder);

@@ -28,9 +28,15 @@ class FaultFileSystem final : public platform::FileSystem {
     fail_open_ = std::move(predicate);
   }
   void FailClose(bool fail) { fail_close_ = fail; }
+  // Kills the process (SIGKILL) at the n-th rename from now on (1 = the
+  // next one), before it is made: a run killed at that moment.
+  void KillAtRename(int n) { renames_left_ = n; }
   void FailReadAfter(int n) { reads_left_ = n; }
   // The free space every folder reports from now on (-1: the real one).
   void SetFreeSpace(int64_t bytes) { free_space_ = bytes; }
+  // The size every folder's file system reports from now on (-1: the real
+  // one, or none while a free space is set).
+  void SetTotalSpace(int64_t bytes) { total_space_ = bytes; }
   // A full disk below a folder: files whose path begins with folder + "/"
   // take `bytes` more bytes in all; the write that goes past writes what
   // still fits and fails, and so does every write after it. Opens still
@@ -49,6 +55,7 @@ class FaultFileSystem final : public platform::FileSystem {
   bool CreateDirectories(const std::string& path) override;
   std::string LastError() override;
   int64_t FreeSpace(const std::string& folder) override;
+  int64_t TotalSpace(const std::string& folder) override;
 
   // Used by the wrapped files.
   bool NextWriteFails();
@@ -63,6 +70,7 @@ class FaultFileSystem final : public platform::FileSystem {
   std::atomic<int> writes_{0};
   int writes_left_ = 0;
   int reads_left_ = 0;
+  int renames_left_ = 0;
   bool sticky_ = true;
   bool failing_ = false;
   bool read_failing_ = false;
@@ -70,6 +78,7 @@ class FaultFileSystem final : public platform::FileSystem {
   std::atomic<bool> injected_{false};
   std::function<bool(const std::string&)> fail_open_;
   int64_t free_space_ = -1;
+  int64_t total_space_ = -1;
   std::string limited_folder_;
   int64_t space_left_ = -1;
   std::vector<size_t> limited_writes_;

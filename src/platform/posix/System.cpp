@@ -1,8 +1,11 @@
 #include "platform/System.h"
+#include "platform/Paths.h"
 
 #include <langinfo.h>
 #include <locale.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <stdlib.h>
 
@@ -13,6 +16,15 @@
 #include <vector>
 
 namespace toponyx::platform {
+
+std::string CurrentFolder() {
+  std::vector<char> buf(4096);
+  while (::getcwd(buf.data(), buf.size()) == nullptr) {
+    if (errno != ERANGE) return "";
+    buf.resize(buf.size() * 2);
+  }
+  return buf.data();
+}
 
 std::string ProgramFolder() {
   std::vector<char> buf(4096);

@@ -1,5 +1,6 @@
 #include "platform/File.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -135,6 +136,12 @@ class PosixFile final : public File {
   }
 
   bool Flush() override { return EndStream(); }  // writes go straight to the system
+
+  bool Sync() override {
+    if (!EndStream()) return false;
+    if (::fdatasync(fd_) != 0) return Fail() == 0;
+    return true;
+  }
 
   void StartWriteback(uint64_t offset, uint64_t length) override {
     ::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(length),
@@ -325,10 +332,47 @@ FileSystem::Kind FileSystem::KindOf(const std::string& path) {
   return Kind::kOther;
 }
 
+bool FileSystem::ListFiles(const std::string& folder, std::vector<std::string>& names) {
+  names.clear();
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) {
+    last_errno = errno;
+    return false;
+  }
+  while (const dirent* e = ::readdir(dir)) {
+    const std::string_view name(e->d_name);
+    if (name == "." || name == "..") continue;
+    struct stat st {};
+    if (::fstatat(::dirfd(dir), e->d_name, &st, 0) == 0 && S_ISREG(st.st_mode)) {
+      names.emplace_back(name);
+    }
+  }
+  ::closedir(dir);
+  return true;
+}
+
+bool FileSystem::SyncFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    last_errno = errno;
+    return false;
+  }
+  const bool synced = ::fsync(fd) == 0;
+  if (!synced) last_errno = errno;
+  ::close(fd);
+  return synced;
+}
+
 int64_t FileSystem::FreeSpace(const std::string& folder) {
   struct statvfs vfs {};
   if (::statvfs(folder.c_str(), &vfs) != 0) return -1;
   return static_cast<int64_t>(vfs.f_bavail) * static_cast<int64_t>(vfs.f_frsize);
+}
+
+int64_t FileSystem::TotalSpace(const std::string& folder) {
+  struct statvfs vfs {};
+  if (::statvfs(folder.c_str(), &vfs) != 0) return -1;
+  return static_cast<int64_t>(vfs.f_blocks) * static_cast<int64_t>(vfs.f_frsize);
 }
 
 FileSystem& DefaultFileSystem() {
