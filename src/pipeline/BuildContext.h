@@ -44,7 +44,7 @@ struct FileResult {
     kLayoutNotRecognised,
     kNoUsableLines,
     kNoColumns,  // a table without name, latitude and longitude columns
-    kNoReader,  // a file of a kind the program does not read, named by the user
+    kNoReader,   // a file of a kind the program does not read, named by the user
   } problem = Problem::kNone;
 };
 
