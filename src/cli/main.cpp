@@ -161,11 +161,14 @@ int main(int argc, char** argv) {
   bool require_places = false;
   readers::ColumnChoice table_columns;
   std::vector<std::string> files;
-  for (int i = 1; i < argc; ++i) {
-    std::string_view a = argv[i];
+  platform::UseBinaryStandardStreams();
+  const std::vector<std::string> args = platform::CommandLineArguments(argc, argv);
+  const size_t count = args.size();
+  for (size_t i = 0; i < count; ++i) {
+    std::string_view a = args[i];
     auto value = [&](std::string& out) {
-      if (i + 1 >= argc) return false;
-      out = argv[++i];
+      if (i + 1 >= count) return false;
+      out = args[++i];
       return true;
     };
     if (a == "--help" || a == "-h") {
@@ -200,7 +203,7 @@ int main(int argc, char** argv) {
                      columns);
       }
     } else if (a == "--") {
-      for (++i; i < argc; ++i) files.emplace_back(argv[i]);
+      for (++i; i < count; ++i) files.emplace_back(args[i]);
     } else if (a.size() > 1 && a[0] == '-') {
       return Usage("unknown option " + std::string(a));
     } else {

@@ -295,9 +295,10 @@ class Run {
 
   // Runs after success and failure alike.
   void Finish() {
-    // Tables and the index still open after a failure are closed before
-    // their files go.
+    // Tables, the index and the input file still open after a failure are
+    // closed before their files go (a file open on Windows cannot be removed).
     names_.reset();
+    ctx_.input.Close();
     CloseQuietly(b_.dbf1);
     if (!view_holds_output_) CloseQuietly(b_.dbf2);
     if (!b_.dbf2.Active() && !names_path_.empty()) {

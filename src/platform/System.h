@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace toponyx::platform {
 
@@ -60,6 +61,14 @@ std::string CreateUniqueFolder(const std::string& parent, std::string_view prefi
 bool RemoveTree(const std::string& path);
 // True when the standard error stream is a terminal.
 bool StderrIsTerminal();
+
+// The program's arguments (argv[1] on) as UTF-8 texts: on Windows from the
+// wide-character command line, so that any name can be given.
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
+// Standard output and error take the program's bytes as they stand (UTF-8
+// text, line feeds not turned into CR LF), and a console shows them as
+// UTF-8.
+void UseBinaryStandardStreams();
 
 struct LocalDate {
   int year;   // e.g. 2026

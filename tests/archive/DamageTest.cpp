@@ -61,7 +61,7 @@ std::vector<std::string> Archives() {
   bases.push_back(testing::BuildZip({stored, {"deflated.txt", text}, sealed}));
   bases.push_back(testing::BuildZip({big, {"folder/", ""}}, zip64));
   for (const char* name : {"shrunk.zip", "reduced.zip", "imploded.zip"}) {
-    bases.push_back(testing::ReadFileBytes(std::string(TOPONYX_ARCHIVE_DATA) + "/" + name));
+    bases.push_back(testing::ReadFileBytes(std::string(TOPONYX_ARCHIVE_DATA) + testing::kSep + name));
   }
   return bases;
 }

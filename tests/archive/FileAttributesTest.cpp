@@ -22,7 +22,11 @@ TEST(FileAttributesTest, DosDatesAreLocalTimeAndChecked) {
     ASSERT_TRUE(platform::DosDateTimeToUnix(date, time, t));
     const std::time_t tt = static_cast<std::time_t>(t);
     std::tm local{};
+#if defined(_WIN32)
+    localtime_s(&local, &tt);
+#else
     localtime_r(&tt, &local);
+#endif
     EXPECT_EQ(DosDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday), date);
     EXPECT_EQ(DosTime(local.tm_hour, local.tm_min, local.tm_sec), time);
   }

@@ -190,7 +190,7 @@ TEST(GzipOutputNameTest, OnlyASafeLastComponentRemains) {
 TEST(GzipRealDataTest, PublicTestFilesExpandToTheirCopies) {
   const std::string real = testing::RealDataDir();
   if (real.empty()) GTEST_SKIP() << "no real data beside the project";
-  const std::string g = real + "/archives/gzip/";
+  const std::string g = real + testing::kSep + "archives/gzip/";
   testing::TempDir dir;
   testing::RecordingUi ui;
   Gzip gzip(ui);

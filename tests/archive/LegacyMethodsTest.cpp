@@ -14,7 +14,7 @@ namespace toponyx {
 namespace {
 
 std::string Carried(const std::string& name) {
-  return testing::ReadFileBytes(std::string(TOPONYX_ARCHIVE_DATA) + "/" + name);
+  return testing::ReadFileBytes(std::string(TOPONYX_ARCHIVE_DATA) + testing::kSep + name);
 }
 
 // The letters of NOISE.TXT: xorshift (13, 17, 5) from 2463534242, state % 26.
@@ -62,7 +62,7 @@ TEST(LegacyMethodsTest, CarriedArchivesGiveTheirKnownContents) {
     testing::RecordingUi ui;
     archive::UnZip unzip(ui);
     unzip.SetDestDir(out.path());
-    unzip.SetZipName(std::string(TOPONYX_ARCHIVE_DATA) + "/" + archive);
+    unzip.SetZipName(std::string(TOPONYX_ARCHIVE_DATA) + testing::kSep + archive);
     EXPECT_EQ(unzip.Extract(), static_cast<int>(entries.size())) << archive;
     for (size_t i = 0; i < entries.size(); ++i) {
       EXPECT_EQ(unzip.Entry(static_cast<int>(i)).method, entries[i].method);
@@ -109,7 +109,7 @@ struct RealEntry {
 TEST(LegacyMethodsTest, RealArchivesOfPublicTestSuitesPassTheirChecks) {
   const std::string real = testing::RealDataDir();
   if (real.empty()) GTEST_SKIP() << "no real data beside the project";
-  const std::string base = real + "/archives/legacy_methods/";
+  const std::string base = real + testing::kSep + "archives/legacy_methods/";
   const RealEntry exe{"TEST.EXE", 45056, 0xcfb109c8, ""};
   const RealEntry jpg{"TEST.JPG", 40372, 0x088814e3, ""};
   const RealEntry tect{"TECT.TXT", 15498, 0x9bd160fa, ""};

@@ -59,7 +59,7 @@ class UnZipTest : public ::testing::Test {
       return -1;
     }
   }
-  std::string Out(const std::string& name) { return testing::ReadFileBytes(out + "/" + name); }
+  std::string Out(const std::string& name) { return testing::ReadFileBytes(out + testing::kSep + name); }
 
   testing::TempDir dir;
   std::string zip_path = dir.File("a.zip");
@@ -153,8 +153,8 @@ TEST_F(UnZipTest, LaterEntryOfTheSameNameReplacesTheEarlier) {
   EXPECT_FALSE(unzip->Entry(0).kept);  // its file was replaced
   EXPECT_TRUE(unzip->Entry(1).kept);
   // A second extraction replaces changed and read-only files without asking.
-  testing::WriteFileBytes(out + "/x.txt", "changed");
-  platform::SetReadOnly(out + "/x.txt", true);
+  testing::WriteFileBytes(out + testing::kSep + "x.txt", "changed");
+  platform::SetReadOnly(out + testing::kSep + "x.txt", true);
   EXPECT_EQ(unzip->Extract(), 2);
   EXPECT_EQ(Out("x.txt"), "two");
 }
@@ -271,11 +271,11 @@ TEST_F(UnZipTest, FileSystemFailuresEndTheExtractionWithoutLeftovers) {
   testing::FaultFileSystem create;
   create.FailOpen([](const std::string& p) { return p.find("/out/") != std::string::npos; });
   EXPECT_EQ(Run(bytes, &create), -1);
-  EXPECT_EQ(error, "Cannot create file " + out + "/a.txt");
+  EXPECT_EQ(error, "Cannot create file " + out + testing::kSep + "a.txt");
   testing::FaultFileSystem write;
   write.FailWriteAfter(2);
   EXPECT_EQ(Run(bytes, &write), -1);
-  EXPECT_EQ(error, "Cannot write file " + out + "/a.txt");
+  EXPECT_EQ(error, "Cannot write file " + out + testing::kSep + "a.txt");
   EXPECT_TRUE(Folder(out).empty());
   testing::FaultFileSystem read;
   read.FailReadAfter(10);
@@ -298,19 +298,19 @@ TEST_F(UnZipTest, FilesGetTheEntryDateAndSafePermissions) {
   ASSERT_EQ(Run(BuildZip({dos_read_only, unix_exec, unix_link, no_date})), 4);
   auto mode = [&](const std::string& name) {
     struct stat st {};
-    ::stat((out + "/" + name).c_str(), &st);
+    ::stat((out + testing::kSep + name).c_str(), &st);
     return st.st_mode;
   };
-  EXPECT_TRUE(platform::IsReadOnly(out + "/ro.txt"));
+  EXPECT_TRUE(platform::IsReadOnly(out + testing::kSep + "ro.txt"));
   EXPECT_EQ(mode("run.sh") & 07111, 0u);
   EXPECT_TRUE(S_ISREG(mode("link")));
   EXPECT_EQ(Out("link"), "/etc/passwd");
   int64_t expected = 0, seconds = 0, nanoseconds = 0;
   ASSERT_TRUE(
       platform::DosDateTimeToUnix(dos_read_only.dos_date, dos_read_only.dos_time, expected));
-  ASSERT_TRUE(platform::ModificationTime(out + "/ro.txt", seconds, nanoseconds));
+  ASSERT_TRUE(platform::ModificationTime(out + testing::kSep + "ro.txt", seconds, nanoseconds));
   EXPECT_EQ(seconds, expected);
-  ASSERT_TRUE(platform::ModificationTime(out + "/nodate.txt", seconds, nanoseconds));
+  ASSERT_TRUE(platform::ModificationTime(out + testing::kSep + "nodate.txt", seconds, nanoseconds));
   EXPECT_GT(seconds, expected);  // left at the time of extraction
 }
 
@@ -325,14 +325,14 @@ TEST_F(UnZipTest, SettingsSelectFoldersAndCache) {
   z.SetDoAll(false);
   z.FilesList() = {"*.TXT", "d/f/"};
   EXPECT_EQ(z.Extract(), 1);
-  EXPECT_EQ(testing::ReadFileBytes(out + "/d/a.txt"), "a");
-  EXPECT_TRUE(std::filesystem::is_directory(out + "/d/f"));
-  EXPECT_FALSE(std::filesystem::exists(out + "/d/e/b.dat"));
+  EXPECT_EQ(testing::ReadFileBytes(out + testing::kSep + "d/a.txt"), "a");
+  EXPECT_TRUE(std::filesystem::is_directory(out + testing::kSep + "d/f"));
+  EXPECT_FALSE(std::filesystem::exists(out + testing::kSep + "d/e/b.dat"));
   z.SetDoAll(true);
-  testing::WriteFileBytes(out + "/d/a.txt", "mine");
+  testing::WriteFileBytes(out + testing::kSep + "d/a.txt", "mine");
   EXPECT_EQ(z.Extract(), 2);  // b.dat in d/e ("..") dropped; a.txt replaced
-  EXPECT_EQ(testing::ReadFileBytes(out + "/d/a.txt"), "a");
-  EXPECT_EQ(testing::ReadFileBytes(out + "/d/e/b.dat"), "b");
+  EXPECT_EQ(testing::ReadFileBytes(out + testing::kSep + "d/a.txt"), "a");
+  EXPECT_EQ(testing::ReadFileBytes(out + testing::kSep + "d/e/b.dat"), "b");
   // The directory is read again when the archive changes.
   testing::WriteFileBytes(zip_path, BuildZip({{"only.txt", "o"}}));
   EXPECT_EQ(z.Count(), 1);

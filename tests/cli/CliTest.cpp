@@ -28,12 +28,12 @@ const std::string kHeader =
 class CliTest : public ::testing::Test {
  protected:
   CliTest() {
-    ::mkdir(download.c_str(), 0777);
-    WriteFileBytes(download + "/b.txt", kHeader +
+    std::filesystem::create_directory(download);
+    WriteFileBytes(download + kSep + "b.txt", kHeader +
                                             "1|Z\xFC"
                                             "rich|Populated Place|x|x|x|x|x|x|47.37|8.54\n");
-    WriteFileBytes(download + "/A.txt", kHeader + "1|Abbey|Church|x|x|x|x|x|x|38.0|-79.0\n");
-    WriteFileBytes(download + "/notes.csv", "not read\n");
+    WriteFileBytes(download + kSep + "A.txt", kHeader + "1|Abbey|Church|x|x|x|x|x|x|38.0|-79.0\n");
+    WriteFileBytes(download + kSep + "notes.csv", "not read\n");
   }
   std::vector<std::string> Cmd(std::initializer_list<std::string> args) {
     std::vector<std::string> v = {TOPONYX_CREATE};
@@ -49,11 +49,11 @@ TEST_F(CliTest, SuccessfulRunWritesTheDatabaseAndSaysWhere) {
   Result r = RunProgram(Cmd({"--name", "usa", "--save", save, "--quiet", "--all", download}));
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");  // quiet: nothing but messages, and there are none
-  EXPECT_EQ(r.out, save + "/usa.names\n" + save + "/usa.types\n");
-  EXPECT_EQ(NamesOf(ReadNamesFile(save + "/usa.names")),
+  EXPECT_EQ(r.out, save + kSep + "usa.names\n" + save + kSep + "usa.types\n");
+  EXPECT_EQ(NamesOf(ReadNamesFile(save + kSep + "usa.names")),
             (std::vector<std::string>{"Abbey", "Z\x81rich"}));
 
-  r = RunProgram(Cmd({"--name", "two", "--save", save, download + "/b.txt", download + "/A.txt"}));
+  r = RunProgram(Cmd({"--name", "two", "--save", save, download + kSep + "b.txt", download + kSep + "A.txt"}));
   EXPECT_EQ(r.status, 0) << r.err;
   // Without --quiet: the four stages as they start, then a summary.
   const std::string stages =
@@ -72,19 +72,19 @@ TEST_F(CliTest, RefusalsAndBadArgumentsExitWithTwo) {
   r = RunProgram(Cmd({"--name", "  ", "--save", save, "--quiet", "--all", dir.File("none")}));
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("no such folder"), std::string::npos);
-  ::mkdir(dir.File("empty").c_str(), 0777);
+  std::filesystem::create_directory(dir.File("empty"));
   r = RunProgram(Cmd({"--name", "  ", "--save", save, "--quiet", "--all", dir.File("empty")}));
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err,
             "There are no files in the list or none selected.\nPlease enter the Database "
             "Filename.\n\r\n\rFor example:\n\rUse the name of the country or region.\n");
   for (auto args : {Cmd({"--all", download}), Cmd({"--name", "x"}), Cmd({"--bogus"}),
-                    Cmd({"--name", "x", download + "/A.txt", dir.File("elsewhere.txt")})}) {
+                    Cmd({"--name", "x", download + kSep + "A.txt", dir.File("elsewhere.txt")})}) {
     r = RunProgram(args);
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("Usage: toponyx-create"), std::string::npos) << r.err;
   }
-  EXPECT_FALSE(std::filesystem::exists(save + "/x.names"));
+  EXPECT_FALSE(std::filesystem::exists(save + kSep + "x.names"));
 }
 
 TEST_F(CliTest, FailedRunExitsWithOneAndShowsTheError) {
@@ -92,29 +92,29 @@ TEST_F(CliTest, FailedRunExitsWithOneAndShowsTheError) {
   Result r =
       RunProgram(Cmd({"--name", "x", "--save", dir.File("afile"), "--quiet", "--all", download}));
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "Cannot create file " + dir.File("afile") + "/x.names: Not a directory\n");
+  EXPECT_EQ(r.err, "Cannot create file " + dir.File("afile") + kSep + "x.names: Not a directory\n");
   EXPECT_EQ(r.out, "");
 }
 
 TEST_F(CliTest, RelativePathsAreTakenFromTheCurrentFolder) {
   const std::string work = dir.File("work");
-  ::mkdir(work.c_str(), 0777);
+  std::filesystem::create_directory(work);
   ProcessOptions in_work;
   in_work.cwd = work;
   Result r = RunProcess(Cmd({"--name", "db", "--save", "out", "--temp", "./stage", "--quiet",
                              "../download/A.txt", "../download/b.txt"}),
                         in_work);
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, work + "/out/db.names\n" + work + "/out/db.types\n");
-  EXPECT_EQ(NamesOf(ReadNamesFile(work + "/out/db.names")),
+  EXPECT_EQ(r.out, work + kSep + "out/db.names\n" + work + kSep + "out/db.types\n");
+  EXPECT_EQ(NamesOf(ReadNamesFile(work + kSep + "out/db.names")),
             (std::vector<std::string>{"Abbey", "Z\x81rich"}));
-  EXPECT_TRUE(std::filesystem::is_empty(work + "/stage"));  // nothing of the run left there
+  EXPECT_TRUE(std::filesystem::is_empty(work + kSep + "stage"));  // nothing of the run left there
 
   r = RunProcess(Cmd({"--name", "all", "--save", "../save/./x", "--quiet", "--all", "../download"}),
                  in_work);
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, save + "/./x/all.names\n" + save + "/./x/all.types\n");
-  EXPECT_EQ(ReadNamesFile(save + "/x/all.names").size(), 2u);
+  EXPECT_EQ(r.out, save + kSep + "./x/all.names\n" + save + kSep + "./x/all.types\n");
+  EXPECT_EQ(ReadNamesFile(save + kSep + "x/all.names").size(), 2u);
 
   // An empty folder given on purpose fails like an empty folder edit.
   for (const char* option : {"--save", "--temp"}) {
@@ -126,7 +126,7 @@ TEST_F(CliTest, RelativePathsAreTakenFromTheCurrentFolder) {
 
 TEST_F(CliTest, FilesThatGiveNoPlaceAreNamedWithWhatEachGave) {
   Result r = RunProgram(
-      Cmd({"--name", "w", "--save", save, download + "/notes.csv", download + "/A.txt"}));
+      Cmd({"--name", "w", "--save", save, download + kSep + "notes.csv", download + kSep + "A.txt"}));
   EXPECT_EQ(r.status, 0) << r.err;
   const size_t warning = r.err.find(
       "Saving files\nThis file gave no places:\nnotes.csv: no name, latitude and longitude "
@@ -165,7 +165,7 @@ TEST_F(CliTest, OtherDbfReadersOpenTheDatabase) {
                  "print([f.name for f in t.fields])\n"
                  "for rec in t:\n    print(rec['NAME'] + '|' + rec['FULL_CODE'] + '|' + "
                  "rec['LATITUDE'] + '|' + rec['LONGITUDE'])\n");
-  r = RunProgram({TOPONYX_PYTHON, script, save + "/usa.names"});
+  r = RunProgram({TOPONYX_PYTHON, script, save + kSep + "usa.names"});
   ASSERT_NE(r.status, 77) << "python3-dbfread is not installed";
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,

@@ -106,7 +106,7 @@ TEST(FormatTextsTest, CompletionAndHelpFollowTheTable) {
   for (const readers::FormatRow& row : readers::DefaultFormats().rows()) {
     const std::string anchor(row.help_anchor);
     const size_t hash = anchor.find('#');
-    std::ifstream page(std::string(TOPONYX_SOURCE_DIR) + "/resources/help/" +
+    std::ifstream page(std::string(TOPONYX_SOURCE_DIR) + kSep + "resources/help/" +
                        anchor.substr(0, hash));
     std::stringstream html;
     html << page.rdbuf();

@@ -1,8 +1,10 @@
 // What a run tells and keeps when it is given what it cannot use: files no
 // reader takes, devices, names no file system takes, text with NUL bytes,
 // the same file twice, a FIFO where the program looks for its datums.
+#if !defined(_WIN32)
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -21,7 +23,7 @@ class ReliabilityTest : public ::testing::Test {
  protected:
   ReliabilityTest() {
     fs::create_directories(download);
-    WriteFileBytes(download + "/good.tpx", "Peak One,Peak,,-36.5,174.25\nHut Two,Hut,,-36,174\n");
+    WriteFileBytes(download + kSep + "good.tpx", "Peak One,Peak,,-36.5,174.25\nHut Two,Hut,,-36,174\n");
   }
   ProcessResult Create(std::vector<std::string> args) {
     args.insert(args.begin(), {TOPONYX_CREATE, "--quiet"});
@@ -36,47 +38,54 @@ class ReliabilityTest : public ::testing::Test {
 };
 
 TEST_F(ReliabilityTest, FilesNoReaderTakesNeverReplaceTheDatabase) {
-  ASSERT_EQ(Create({"--name", "db", "--save", save, download + "/good.tpx"}).status, 0);
-  const std::string names = ReadFileBytes(save + "/db.names");
-  WriteFileBytes(download + "/x.xyz", "Peak One,Peak,,-36.5,174.25\n");
-  WriteFileBytes(download + "/noext", "no USA GNIS line\n");
+  ASSERT_EQ(Create({"--name", "db", "--save", save, download + kSep + "good.tpx"}).status, 0);
+  const std::string names = ReadFileBytes(save + kSep + "db.names");
+  WriteFileBytes(download + kSep + "x.xyz", "Peak One,Peak,,-36.5,174.25\n");
+  WriteFileBytes(download + kSep + "noext", "no USA GNIS line\n");
   // Regular files of no kind the program reads: each named, the database
   // kept, exit 1.
-  for (const std::string& file :
-       {download + "/x.xyz", download + "/noext", std::string("/proc/self/status")}) {
+  std::vector<std::string> unread = {download + kSep + "x.xyz", download + kSep + "noext"};
+#if !defined(_WIN32)
+  unread.push_back("/proc/self/status");
+#endif
+  for (const std::string& file : unread) {
     const ProcessResult r = Create({"--name", "db", "--save", save, file});
     EXPECT_EQ(r.status, 1) << file;
-    const std::string shown = file.substr(file.rfind('/') + 1);
+    const std::string shown(platform::FileNameOf(file));
     EXPECT_EQ(r.err, "This file gave no places:\n" + shown +
                          ": no reader for this kind of file\nNo place was read from the files: " +
-                         save + "/db.names is kept as it was.\n")
+                         save + kSep + "db.names is kept as it was.\n")
         << file;
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(ReadFileBytes(save + "/db.names"), names) << file;
+    EXPECT_EQ(ReadFileBytes(save + kSep + "db.names"), names) << file;
   }
   // Devices are refused before anything is read, however they are named.
+#if defined(_WIN32)
+  for (const char* device : {"NUL"}) {
+#else
   for (const char* device : {"/dev/null", "/dev/zero"}) {
+#endif
     const ProcessResult r = Create({"--name", "db", "--save", save, device});
     EXPECT_EQ(r.status, 1) << device;
     EXPECT_EQ(r.err, std::string("Cannot open file ") + device + ": not a regular file\n");
-    EXPECT_EQ(ReadFileBytes(save + "/db.names"), names) << device;
+    EXPECT_EQ(ReadFileBytes(save + kSep + "db.names"), names) << device;
   }
   // Without a database of that name the written behaviour stays: an empty
   // one is written, and the file is named.
   const ProcessResult r =
-      RunProcess({TOPONYX_CREATE, "--name", "fresh", "--save", save, download + "/x.xyz"});
+      RunProcess({TOPONYX_CREATE, "--name", "fresh", "--save", save, download + kSep + "x.xyz"});
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.err.find("x.xyz: no reader for this kind of file"), std::string::npos) << r.err;
-  EXPECT_EQ(ReadNamesFile(save + "/fresh.names").size(), 0u);
+  EXPECT_EQ(ReadNamesFile(save + kSep + "fresh.names").size(), 0u);
 }
 
 // A gzip download cut short: the message names it, the summary lists it
 // among the warnings, and the places before the cut are read.
 TEST_F(ReliabilityTest, ACutGzipIsNamedInItsMessageAndTheSummary) {
-  const std::string sample = ReadFileBytes(std::string(TOPONYX_SOURCE_DIR) + "/samples/nm_taos.gz");
-  WriteFileBytes(download + "/nm_taos.gz", sample.substr(0, 124));
+  const std::string sample = ReadFileBytes(std::string(TOPONYX_SOURCE_DIR) + kSep + "samples/nm_taos.gz");
+  WriteFileBytes(download + kSep + "nm_taos.gz", sample.substr(0, 124));
   const ProcessResult r =
-      RunProcess({TOPONYX_CREATE, "--name", "cut", "--save", save, download + "/nm_taos.gz"});
+      RunProcess({TOPONYX_CREATE, "--name", "cut", "--save", save, download + kSep + "nm_taos.gz"});
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.err.find("gzclose Error.\n" + download +
                        "/nm_taos.gz: the data are damaged or cut short\n"),
@@ -90,17 +99,17 @@ TEST_F(ReliabilityTest, ACutGzipIsNamedInItsMessageAndTheSummary) {
 TEST_F(ReliabilityTest, DatabaseNamesNoFileSystemTakesAreRefused) {
   // The working file "<name>.names.part" must stay within 255 bytes.
   const std::string longest(244, 'n');
-  ProcessResult r = Create({"--name", longest + "x", "--save", save, download + "/good.tpx"});
+  ProcessResult r = Create({"--name", longest + "x", "--save", save, download + kSep + "good.tpx"});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err,
             "The database name is too long: 245 bytes, where file names allow 244 (with "
             "\".names.part\" the name of its working file).\n");
-  r = Create({"--name", longest, "--save", save, download + "/good.tpx"});
+  r = Create({"--name", longest, "--save", save, download + kSep + "good.tpx"});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(fs::exists(save + "/" + longest + ".types"));
+  EXPECT_TRUE(fs::exists(save + kSep + longest + ".types"));
   // A control character would break the one path a line of stdout.
   for (const char* name : {"a\nb", "tab\there", "bell\a"}) {
-    r = Create({"--name", name, "--save", save, download + "/good.tpx"});
+    r = Create({"--name", name, "--save", save, download + kSep + "good.tpx"});
     EXPECT_EQ(r.status, 2) << name;
     EXPECT_EQ(r.err, "A database name cannot contain control characters.\n");
     EXPECT_EQ(r.out, "");
@@ -109,25 +118,27 @@ TEST_F(ReliabilityTest, DatabaseNamesNoFileSystemTakesAreRefused) {
 
 TEST_F(ReliabilityTest, NulBytesRepeatedFilesAndAFifoForTheDatums) {
   // A NUL inside a name is stored as a blank.
-  WriteFileBytes(download + "/nul.tpx", std::string("Ab\0cd,Peak,,1,2\n", 16));
+  WriteFileBytes(download + kSep + "nul.tpx", std::string("Ab\0cd,Peak,,1,2\n", 16));
   // The same file named twice is read once.
   ProcessResult r =
-      Create({"--name", "db", "--save", save, download + "/nul.tpx", download + "/nul.tpx"});
+      Create({"--name", "db", "--save", save, download + kSep + "nul.tpx", download + kSep + "nul.tpx"});
   ASSERT_EQ(r.status, 0) << r.err;
-  const std::vector<NamesRecord> records = ReadNamesFile(save + "/db.names");
+  const std::vector<NamesRecord> records = ReadNamesFile(save + kSep + "db.names");
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].fields[0], "Ab cd");
 
+#if !defined(_WIN32)
   // A FIFO beside the program where it looks for datums.dat: it starts, reads
   // nothing from it and goes on (it must not wait for a writer).
   const std::string program_folder = dir.File("program");
   fs::create_directories(program_folder);
-  fs::copy_file(TOPONYX_CREATE, program_folder + "/toponyx-create");
-  ASSERT_EQ(::mkfifo((program_folder + "/datums.dat").c_str(), 0644), 0);
-  r = RunProcess({"/usr/bin/timeout", "20", program_folder + "/toponyx-create", "--quiet", "--name",
-                  "fifo", "--save", save, download + "/good.tpx"});
+  fs::copy_file(TOPONYX_CREATE, program_folder + kSep + "toponyx-create");
+  ASSERT_EQ(::mkfifo((program_folder + kSep + "datums.dat").c_str(), 0644), 0);
+  r = RunProcess({"/usr/bin/timeout", "20", program_folder + kSep + "toponyx-create", "--quiet", "--name",
+                  "fifo", "--save", save, download + kSep + "good.tpx"});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(ReadNamesFile(save + "/fifo.names").size(), 2u);
+  EXPECT_EQ(ReadNamesFile(save + kSep + "fifo.names").size(), 2u);
+#endif
 }
 
 }  // namespace

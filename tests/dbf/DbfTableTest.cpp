@@ -368,7 +368,7 @@ TEST(DbfStateTest, OperationsRefusedInTheWrongState) {
   EXPECT_EQ(ErrorText([&] { t.OpenIndexFile("temp.ndx"); }), closed);
   EXPECT_EQ(t.FilePath(), platform::ProgramFolder() + "/");
   t.SetFilePath("data");  // relative to the program folder
-  EXPECT_EQ(t.FilePath(), platform::ProgramFolder() + "/data/");
+  EXPECT_EQ(t.FilePath(), platform::ProgramFolder() + kSep + "data/");
   t.SetTableName("/srv/names/out.names");
   EXPECT_EQ(t.FilePath(), "/srv/names/");
   EXPECT_EQ(t.TableName(), "out.names");
@@ -383,7 +383,7 @@ TEST(DbfStateTest, OperationsRefusedInTheWrongState) {
   EXPECT_EQ(ErrorText([&] { t.SetTableName("/tmp/other.names"); }), open);
   EXPECT_EQ(ErrorText([&] { t.CreateTable(); }), open);
   EXPECT_EQ(ErrorText([&] { t.AddField("X", 'C', 3); }), open);
-  EXPECT_EQ(t.FullPath(), dir.path() + "/t.names");
+  EXPECT_EQ(t.FullPath(), dir.path() + kSep + "t.names");
   EXPECT_THROW(t.SetField(0, "x"), TableError);  // not appending
   EXPECT_THROW(t.Post(), TableError);
   EXPECT_EQ(ErrorText([&] { t.AddIndex("temp.ndx", "nosuch"); }),
@@ -435,7 +435,7 @@ TEST(DbfFileErrorTest, CreateAndOpenFailures) {
   t.SetFilePath(dir.File("missing-folder"));
   t.SetTableName("t.names");
   DefinePlaceFields(t);
-  const std::string path = dir.File("missing-folder") + "/t.names";
+  const std::string path = dir.File("missing-folder") + kSep + "t.names";
   EXPECT_EQ(ErrorText([&] { t.CreateTable(); }), "Cannot create file " + path);
   EXPECT_EQ(ErrorText([&] { t.Open(); }), "Cannot create file " + path);
 

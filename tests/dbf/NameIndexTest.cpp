@@ -315,7 +315,7 @@ TEST(NameIndexCopyTest, OrderedCopyIntoASecondTable) {
     for (const auto& p : places) AppendPlace(working, p[0], p[1], p[2], p[3], p[4]);
     UseIndex(working, {});
     DbfTable output;
-    output.SetTableName(folder + "/out.names");
+    output.SetTableName(folder + kSep + "out.names");
     DefinePlaceFields(output);
     output.CreateTable();
     output.Open();
@@ -330,7 +330,7 @@ TEST(NameIndexCopyTest, OrderedCopyIntoASecondTable) {
     }
     working.Close();
     output.Close();
-    return ReadFileBytes(folder + "/out.names");
+    return ReadFileBytes(folder + kSep + "out.names");
   };
   TempDir dir;
   EXPECT_EQ(copy(dir.path(), {}).size(), 194u);  // an empty table gives an empty output

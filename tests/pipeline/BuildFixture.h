@@ -26,7 +26,7 @@ class BuildFixture : public ::testing::Test {
   }
 
   void Write(const std::string& name, std::string_view bytes) {
-    WriteFileBytes(download + "/" + name, bytes);
+    WriteFileBytes(download + kSep + name, bytes);
   }
 
   pipeline::BuildRequest Request(std::vector<std::string> ticked, std::string name = "test") {
@@ -44,10 +44,10 @@ class BuildFixture : public ::testing::Test {
   }
 
   std::vector<NamesRecord> Output(const std::string& name = "test") {
-    return ReadNamesFile(save + "/" + name + ".names");
+    return ReadNamesFile(save + kSep + name + ".names");
   }
   std::string Types(const std::string& name = "test") {
-    return ReadFileBytes(save + "/" + name + ".types");
+    return ReadFileBytes(save + kSep + name + ".types");
   }
 
   TempDir dir;

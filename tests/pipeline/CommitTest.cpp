@@ -1,8 +1,10 @@
 // The two files of a database are put in place as one: a run killed
 // between its renames is completed by the next run beside it, and a run
 // that found no place never replaces a database.
+#if !defined(_WIN32)
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -20,6 +22,7 @@ namespace fs = std::filesystem;
 
 class CommitTest : public BuildFixture {
  protected:
+#if !defined(_WIN32)
   // A run of the request in a child process killed at its n-th rename.
   void RunKilledAtRename(const pipeline::BuildRequest& request, int n) {
     const pid_t child = ::fork();
@@ -37,14 +40,17 @@ class CommitTest : public BuildFixture {
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
   }
 
+#endif
+
   std::vector<std::string> SaveFolderNames() {
     std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(save)) names.push_back(e.path().filename());
+    for (const auto& e : fs::directory_iterator(save)) names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }
 };
 
+#if !defined(_WIN32)  // a child process killed at a chosen moment: fork
 TEST_F(CommitTest, ARunKilledBetweenItsRenamesIsCompletedByTheNextRun) {
   Write("old.tpx", "Old,Peak,,-36.5,174.25\n");
   Write("new.tpx", "New,Hut,,-35,175\n");
@@ -78,6 +84,8 @@ TEST_F(CommitTest, ARunKilledBetweenItsRenamesIsCompletedByTheNextRun) {
   EXPECT_EQ(SaveFolderNames(), (std::vector<std::string>{"test.names", "test.types"}));
 }
 
+#endif
+
 TEST_F(CommitTest, ACancelWhileTheTypesFileIsWrittenKeepsTheDatabase) {
   Write("old.tpx", "Old,Peak,,-36.5,174.25\n");
   Write("new.tpx", "New,Hut,,-35,175\n");
@@ -100,13 +108,13 @@ TEST_F(CommitTest, ARunThatFoundNoPlaceKeepsTheDatabase) {
   Write("old.tpx", "Old,Peak,,-36.5,174.25\n");
   Write("empty.tpx", "; nothing\n");
   ASSERT_EQ(Run({"old.tpx"}).status, pipeline::BuildStatus::kSucceeded);
-  const std::string names = ReadFileBytes(save + "/test.names");
+  const std::string names = ReadFileBytes(save + kSep + "test.names");
   const pipeline::BuildOutcome out = Run({"empty.tpx"});
   EXPECT_EQ(out.status, pipeline::BuildStatus::kFailed);
   EXPECT_EQ(out.error,
-            "No place was read from the files: " + save + "/test.names is kept as it was.");
+            "No place was read from the files: " + save + kSep + "test.names is kept as it was.");
   EXPECT_EQ(out.warnings, std::vector<std::string>{"empty.tpx: no usable lines"});
-  EXPECT_EQ(ReadFileBytes(save + "/test.names"), names);
+  EXPECT_EQ(ReadFileBytes(save + kSep + "test.names"), names);
   // Without a database of that name the written behaviour stays: an empty
   // one is written.
   EXPECT_EQ(Run({"empty.tpx"}, "fresh").status, pipeline::BuildStatus::kSucceeded);

@@ -219,15 +219,15 @@ TEST_F(DispatchTest, WaypointDatumIsMatchedExactlyAsRead) {
 
 TEST_F(DispatchTest, MissingStagedFileAndMissingCodeListEndTheRun) {
   Write("g.txt", "RC\tLAT\tLONG\n");
-  platform::DefaultFileSystem().Remove(program + "/WorldCodes.list");
+  platform::DefaultFileSystem().Remove(program + kSep + "WorldCodes.list");
   pipeline::BuildOutcome out = Run({"g.txt"});
   EXPECT_EQ(out.status, pipeline::BuildStatus::kFailed);
-  EXPECT_EQ(out.error, "Cannot open file " + program + "/WorldCodes.list");
+  EXPECT_EQ(out.error, "Cannot open file " + program + kSep + "WorldCodes.list");
 
   out = Run({"missing.txt"});
   EXPECT_EQ(out.status, pipeline::BuildStatus::kFailed);
-  EXPECT_EQ(out.error, "Cannot open file " + download + "/missing.txt");
-  EXPECT_FALSE(platform::DefaultFileSystem().Exists(staging + "/temp.names"));
+  EXPECT_EQ(out.error, "Cannot open file " + download + kSep + "missing.txt");
+  EXPECT_FALSE(platform::DefaultFileSystem().Exists(staging + kSep + "temp.names"));
 }
 
 TEST(FileExtensionTest, LastDotWithoutSeparatorAfterIt) {

@@ -97,8 +97,8 @@ TEST_F(FaultTest, FullDiskInTheSaveFolderAtEveryWriteKeepsTheEarlierDatabase) {
   for (int64_t budget : BudgetsForEveryWrite(writes)) {
     const pipeline::BuildOutcome out = RunWithSpace(request, save, budget);
     ASSERT_EQ(out.status, pipeline::BuildStatus::kFailed) << budget;
-    EXPECT_TRUE(out.error == "Cannot write file " + save + "/test.names" + kDiskFull ||
-                out.error == "Cannot write file " + save + "/test.types" + kDiskFull)
+    EXPECT_TRUE(out.error == "Cannot write file " + save + kSep + "test.names" + kDiskFull ||
+                out.error == "Cannot write file " + save + kSep + "test.types" + kDiskFull)
         << budget << ": " << out.error;
     EXPECT_EQ(Snapshot(dir.path()), before) << budget;
   }
@@ -124,7 +124,7 @@ TEST_F(FaultTest, FullDiskInTheStagingFolderAtEveryWriteKeepsTheEarlierDatabase)
   for (int64_t budget : BudgetsForEveryWrite(writes)) {
     const pipeline::BuildOutcome out = RunWithSpace(request, staging, budget);
     ASSERT_EQ(out.status, pipeline::BuildStatus::kFailed) << budget;
-    EXPECT_EQ(out.error.rfind("Cannot write file " + staging + "/toponyx-run-", 0), 0u)
+    EXPECT_EQ(out.error.rfind("Cannot write file " + staging + kSep + "toponyx-run-", 0), 0u)
         << budget << ": " << out.error;
     // The ZIP extractor's own message names the member alone.
     EXPECT_TRUE(out.error.ends_with(kDiskFull) || out.error.ends_with("/AL_DECI.txt"))
@@ -142,7 +142,7 @@ TEST_F(FaultTest, StagingFolderThatIsTheDownloadFolderKeepsEveryFileOfTheUser) {
   Write("README.txt", "the user's readme\n");
   Write("temp.names", "the user's temp.names");
   Write("temp.ndx", "the user's temp.ndx");
-  fs::create_directories(download + "/toponyx-run-mine");
+  fs::create_directories(download + kSep + "toponyx-run-mine");
   Write("toponyx-run-mine/notes.txt", "the user's notes\n");
   pipeline::BuildRequest request = Request({"al.zip", "ca.gz", "va_DECI.txt"});
   request.staging_folder = download;
@@ -186,7 +186,7 @@ TEST_F(FaultTest, ZipMembersAimedOutsideLandInsideTheStagingFolder) {
   EXPECT_FALSE(fs::exists("/abs/root_DECI.txt"));
   EXPECT_FALSE(fs::exists("C:"));
   for (const char* n : {"up_DECI.txt", "win_DECI.txt", "mixed_DECI.txt"}) {
-    EXPECT_FALSE(fs::exists(above + "/" + n)) << n;
+    EXPECT_FALSE(fs::exists(above + kSep + n)) << n;
   }
 }
 
@@ -260,7 +260,7 @@ TEST_F(FaultTest, ZipBombsStopAtTheirBoundsWithoutFillingTheDisk) {
   // is cut at the size its header gives, and the member fails its check.
   pipeline::BuildOutcome out = RunWithSpace(Request({"honest.zip"}), staging, 1 << 20);
   EXPECT_EQ(out.status, pipeline::BuildStatus::kFailed);
-  EXPECT_EQ(out.error, "Zip File " + download + "/honest.zip: zeros_DECI.txt would expand to " +
+  EXPECT_EQ(out.error, "Zip File " + download + kSep + "honest.zip: zeros_DECI.txt would expand to " +
                            std::to_string(1u << 30) + " bytes from " +
                            std::to_string(zeros.size()) +
                            ", more than 1,000 times its size; the archive is refused");

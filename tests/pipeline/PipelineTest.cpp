@@ -63,7 +63,7 @@ TEST_F(PipelineTest, EmptyRunWritesAnEmptyTableAndFifteenTypeLines) {
   ASSERT_EQ(out.status, BuildStatus::kSucceeded) << out.error;
   EXPECT_TRUE(ui.messages.empty());
   EXPECT_EQ(Output("empty").size(), 0u);
-  EXPECT_EQ(ReadFileBytes(save + "/empty.names").size(), 194u);
+  EXPECT_EQ(ReadFileBytes(save + kSep + "empty.names").size(), 194u);
   EXPECT_EQ(Types("empty"), TypesWith({}));
   int lines = 0;
   for (char c : Types("empty")) lines += c == '\n';
@@ -99,11 +99,11 @@ TEST_F(PipelineTest, DownloadsStayWhenStagingIsTheDownloadFolder) {
   pipeline::BuildRequest r = Request({"a.txt", "b.wpt", "c.tpx"});
   r.staging_folder = download;
   ASSERT_EQ(builder.Create(r).status, BuildStatus::kSucceeded);
-  EXPECT_EQ(ReadFileBytes(download + "/a.txt"), gnis);
-  EXPECT_EQ(ReadFileBytes(download + "/b.wpt"), "not a waypoint file\n");
-  EXPECT_EQ(ReadFileBytes(download + "/c.tpx"), "; only a comment\n");
-  EXPECT_FALSE(platform::DefaultFileSystem().Exists(download + "/temp.names"));
-  EXPECT_FALSE(platform::DefaultFileSystem().Exists(download + "/temp.ndx"));
+  EXPECT_EQ(ReadFileBytes(download + kSep + "a.txt"), gnis);
+  EXPECT_EQ(ReadFileBytes(download + kSep + "b.wpt"), "not a waypoint file\n");
+  EXPECT_EQ(ReadFileBytes(download + kSep + "c.tpx"), "; only a comment\n");
+  EXPECT_FALSE(platform::DefaultFileSystem().Exists(download + kSep + "temp.names"));
+  EXPECT_FALSE(platform::DefaultFileSystem().Exists(download + kSep + "temp.ndx"));
   EXPECT_EQ(NamesOf(Output()), (Texts{"Abbey"}));
   EXPECT_TRUE(builder.waypoint_staged());
 }
@@ -133,8 +133,8 @@ TEST_F(PipelineTest, FailedRunKeepsTheEarlierDatabase) {
       "FEATURE_ID|FEATURE_NAME|FEATURE_CLASS|STATE_ALPHA|x|x|x|x|x|PRIM_LAT_DEC|PRIM_LONG_DEC\n";
   Write("one.txt", head + "1|First|Church|x|x|x|x|x|x|1.0|2.0\n");
   ASSERT_EQ(Run({"one.txt"}, "db").status, BuildStatus::kSucceeded);
-  const std::string names_before = ReadFileBytes(save + "/db.names");
-  const std::string types_before = ReadFileBytes(save + "/db.types");
+  const std::string names_before = ReadFileBytes(save + kSep + "db.names");
+  const std::string types_before = ReadFileBytes(save + kSep + "db.types");
 
   Write("two.txt", head + "1|Second|Dam|x|x|x|x|x|x|1.0|2.0\n");
   for (const char* failing : {"db.names.part", "db.types.part"}) {
@@ -147,13 +147,13 @@ TEST_F(PipelineTest, FailedRunKeepsTheEarlierDatabase) {
     pipeline::Builder b(recorder, program, fs);
     pipeline::BuildOutcome out = b.Create(Request({"two.txt"}, "db"));
     ASSERT_EQ(out.status, BuildStatus::kFailed) << failing;
-    EXPECT_NE(out.error.find("Cannot create file " + save + "/db."), std::string::npos)
+    EXPECT_NE(out.error.find("Cannot create file " + save + kSep + "db."), std::string::npos)
         << out.error;
     EXPECT_EQ(out.error.find(".part"), std::string::npos) << out.error;
-    EXPECT_EQ(ReadFileBytes(save + "/db.names"), names_before);
-    EXPECT_EQ(ReadFileBytes(save + "/db.types"), types_before);
+    EXPECT_EQ(ReadFileBytes(save + kSep + "db.names"), names_before);
+    EXPECT_EQ(ReadFileBytes(save + kSep + "db.types"), types_before);
     EXPECT_EQ(ListFolderNames(save), (Texts{"db.names", "db.types"}));
-    EXPECT_FALSE(platform::DefaultFileSystem().Exists(staging + "/temp.names"));
+    EXPECT_FALSE(platform::DefaultFileSystem().Exists(staging + kSep + "temp.names"));
   }
 }
 
@@ -167,7 +167,7 @@ TEST_F(PipelineTest, WriteFailureDuringTheCopyKeepsTheEarlierDatabase) {
   Write("one.txt", head + "1|First|Church|x|x|x|x|x|x|1.0|2.0\n");
   Write("many.txt", many);
   ASSERT_EQ(Run({"one.txt"}, "db").status, BuildStatus::kSucceeded);
-  const std::string names_before = ReadFileBytes(save + "/db.names");
+  const std::string names_before = ReadFileBytes(save + kSep + "db.names");
 
   // Count the writes of a whole run, then fail one late in it (in the copy).
   FaultFileSystem counting;
@@ -185,7 +185,7 @@ TEST_F(PipelineTest, WriteFailureDuringTheCopyKeepsTheEarlierDatabase) {
   pipeline::BuildOutcome out = b.Create(Request({"many.txt"}, "db"));
   ASSERT_EQ(out.status, BuildStatus::kFailed);
   EXPECT_FALSE(out.error.empty());
-  EXPECT_EQ(ReadFileBytes(save + "/db.names"), names_before);
+  EXPECT_EQ(ReadFileBytes(save + kSep + "db.names"), names_before);
   for (const std::string& n : ListFolderNames(save)) EXPECT_EQ(n.find(".part"), std::string::npos);
 }
 
@@ -194,15 +194,15 @@ TEST_F(PipelineTest, OpenOutputTableFailsTheRunAfterReading) {
       "FEATURE_ID|FEATURE_NAME|FEATURE_CLASS|STATE_ALPHA|x|x|x|x|x|PRIM_LAT_DEC|PRIM_LONG_DEC\n";
   Write("one.txt", head + "1|First|Church|x|x|x|x|x|x|1.0|2.0\n");
   ASSERT_EQ(Run({"one.txt"}).status, BuildStatus::kSucceeded);
-  const std::string before = ReadFileBytes(save + "/test.names");
+  const std::string before = ReadFileBytes(save + kSep + "test.names");
   builder.OutputTable().Open();  // the View window holds it
   pipeline::BuildOutcome out = Run({"one.txt"});
   EXPECT_EQ(out.status, BuildStatus::kFailed);
   EXPECT_EQ(out.error, "Cannot perform this operation on an open dataset");
   EXPECT_EQ(ui.events.back(), "closed");
   builder.OutputTable().Close();
-  EXPECT_EQ(ReadFileBytes(save + "/test.names").substr(4), before.substr(4));
-  EXPECT_FALSE(platform::DefaultFileSystem().Exists(staging + "/temp.names"));
+  EXPECT_EQ(ReadFileBytes(save + kSep + "test.names").substr(4), before.substr(4));
+  EXPECT_FALSE(platform::DefaultFileSystem().Exists(staging + kSep + "temp.names"));
 }
 
 TEST_F(PipelineTest, SortThreadAndRunSizesGiveTheSameBytes) {
@@ -236,7 +236,7 @@ TEST_F(PipelineTest, SortThreadAndRunSizesGiveTheSameBytes) {
     options.merge_fan_in = way.fan_in;
     b.set_index_options(options);
     ASSERT_EQ(b.Create(Request({"many.txt"}, "db")).status, BuildStatus::kSucceeded);
-    const std::string bytes = ReadFileBytes(save + "/db.names").substr(4);  // after the date
+    const std::string bytes = ReadFileBytes(save + kSep + "db.names").substr(4);  // after the date
     if (reference.empty()) {
       reference = bytes;
       ASSERT_EQ(bytes.size(), 194u - 4 + 60000u * 146);

@@ -85,8 +85,8 @@ TEST_F(StagingTest, UsersFilesInTheStagingFolderAreNeverTouched) {
   ASSERT_EQ(builder.Create(r).status, pipeline::BuildStatus::kSucceeded);
   // Members of one name in two archives do not replace each other.
   EXPECT_EQ(NamesOf(Output()), (Texts{"One", "Two"}));
-  EXPECT_EQ(ReadFileBytes(download + "/AL_DECI.txt"), "the user's own file\n");
-  EXPECT_EQ(ReadFileBytes(download + "/README.txt"), "the user's readme\n");
+  EXPECT_EQ(ReadFileBytes(download + kSep + "AL_DECI.txt"), "the user's own file\n");
+  EXPECT_EQ(ReadFileBytes(download + kSep + "README.txt"), "the user's readme\n");
   EXPECT_EQ(ListFolderNames(download), (Texts{"AL_DECI.txt", "README.txt", "one.zip", "two.ZIP"}));
 }
 
@@ -98,9 +98,9 @@ TEST_F(StagingTest, FilesThatAreNoArchiveArePassedOver) {
   EXPECT_EQ(Output().size(), 0u);
   EXPECT_TRUE(pipeline::HasZipSignature(platform::DefaultFileSystem(), [&] {
     Write("real.zip", BuildZip({{"a.txt", "x"}}));
-    return download + "/real.zip";
+    return download + kSep + "real.zip";
   }()));
-  EXPECT_FALSE(pipeline::HasZipSignature(platform::DefaultFileSystem(), download + "/missing.zip"));
+  EXPECT_FALSE(pipeline::HasZipSignature(platform::DefaultFileSystem(), download + kSep + "missing.zip"));
 }
 
 TEST_F(StagingTest, DamagedZipFailsTheRunWithItsMessage) {
@@ -110,7 +110,7 @@ TEST_F(StagingTest, DamagedZipFailsTheRunWithItsMessage) {
   EXPECT_EQ(out.status, pipeline::BuildStatus::kFailed);
   EXPECT_EQ(out.error, "Incomplete Zip File");
   EXPECT_EQ(StagingContents(), Texts{});
-  EXPECT_FALSE(platform::DefaultFileSystem().Exists(save + "/test.names"));
+  EXPECT_FALSE(platform::DefaultFileSystem().Exists(save + kSep + "test.names"));
 }
 
 TEST_F(StagingTest, GzipFilesAreExpandedUnderTheirStoredNameWithUsa) {
@@ -124,7 +124,7 @@ TEST_F(StagingTest, GzipFilesAreExpandedUnderTheirStoredNameWithUsa) {
   EXPECT_EQ(NamesOf(Output()), (Texts{"Contained", "Deci Place", "Fixed Place"}));
   EXPECT_EQ(StagingContents(), Texts{});
   EXPECT_FALSE(platform::DefaultFileSystem().Exists(dir.File("escaped_DECI.txt.usa")));
-  EXPECT_FALSE(platform::DefaultFileSystem().Exists(dir.path() + "/../escaped_DECI.txt.usa"));
+  EXPECT_FALSE(platform::DefaultFileSystem().Exists(dir.path() + kSep + "../escaped_DECI.txt.usa"));
 }
 
 TEST_F(StagingTest, GzipDamage) {
@@ -148,7 +148,7 @@ TEST_F(StagingTest, GzipDamage) {
   ASSERT_EQ(recorder.messages.size(), 1u);
   // The box names the file, and so does the outcome among its warnings.
   EXPECT_EQ(recorder.messages[0].text,
-            "gzclose Error.\n" + download + "/cut.gz: the data are damaged or cut short");
+            "gzclose Error.\n" + download + kSep + "cut.gz: the data are damaged or cut short");
   EXPECT_EQ(out.damage, Texts{"cut.gz: the data are damaged or cut short"});
   EXPECT_EQ(recorder.messages[0].kind, MessageKind::kError);
   EXPECT_EQ(recorder.messages[0].buttons, MessageButtons::kAbort);
@@ -194,13 +194,13 @@ TEST_F(StagingTest, ArchivesThatWouldFillTheDiskAreRefused) {
   const struct {
     std::string file, message;
   } cases[] = {
-      {"overlap.zip", "Damaged Zip File " + download + "/overlap.zip: its entries overlap"},
+      {"overlap.zip", "Damaged Zip File " + download + kSep + "overlap.zip: its entries overlap"},
       {"ratio.zip", "Zip File " + download +
                         "/ratio.zip: big.txt would expand to 209715200 bytes from " +
                         std::to_string(Deflate(DeciLine("Big")).size()) +
                         ", more than 1,000 times its size; the archive is refused"},
       {"zeros.gz",
-       download + "/zeros.gz expands to more than 100 times its size; the file is refused"},
+       download + kSep + "zeros.gz expands to more than 100 times its size; the file is refused"},
   };
   for (const auto& c : cases) {
     pipeline::BuildOutcome out = Run({c.file});
@@ -215,11 +215,11 @@ TEST_F(StagingTest, ArchivesThatWouldFillTheDiskAreRefused) {
   pipeline::Builder b(recorder, program, full);
   pipeline::BuildOutcome out = b.Create(Request({"fine.zip"}));
   EXPECT_EQ(out.status, pipeline::BuildStatus::kFailed);
-  EXPECT_NE(out.error.find(" to expand AL_DECI.txt of " + download + "/fine.zip (" +
+  EXPECT_NE(out.error.find(" to expand AL_DECI.txt of " + download + kSep + "fine.zip (" +
                            std::to_string(DeciLine("Fine").size()) + " bytes needed, 10 free)"),
             std::string::npos)
       << out.error;
-  EXPECT_EQ(out.error.rfind("Not enough space in " + staging + "/toponyx-run-", 0), 0u);
+  EXPECT_EQ(out.error.rfind("Not enough space in " + staging + kSep + "toponyx-run-", 0), 0u);
   EXPECT_EQ(StagingContents(), Texts{});
   EXPECT_EQ(ListFolderNames(save), Texts{});
 }
@@ -279,7 +279,7 @@ TEST_F(StagingTest, ArchiveBoundsHoldAtTheirEdgeAndOverTheWholeArchive) {
     out = b.Create(Request({"big.gz"}));
   }
   EXPECT_EQ(out.status, pipeline::BuildStatus::kFailed);
-  EXPECT_EQ(out.error.rfind("Not enough space in " + staging + "/toponyx-run-", 0), 0u)
+  EXPECT_EQ(out.error.rfind("Not enough space in " + staging + kSep + "toponyx-run-", 0), 0u)
       << out.error;
   EXPECT_EQ(StagingContents(), Texts{});
 }
@@ -303,7 +303,7 @@ TEST_F(StagingTest, MemberBlockedByAnEarlierMemberIsPassedOverWithAWarning) {
                          {"c", FixedLine("Folder C")},
                          {"OK_DECI.txt", DeciLine("Kept")}});
   ASSERT_EQ(Run({"mixed.zip"}).status, pipeline::BuildStatus::kSucceeded);
-  const std::string zip = download + "/mixed.zip";
+  const std::string zip = download + kSep + "mixed.zip";
   EXPECT_EQ(
       ui.texts(),
       (Texts{"The member a/b.txt of " + zip +

@@ -2,7 +2,9 @@
 #include "platform/System.h"
 
 #include <gtest/gtest.h>
+#if !defined(_WIN32)
 #include <stdlib.h>
+#endif
 
 #include <optional>
 
@@ -14,6 +16,7 @@ namespace {
 using testing::TempDir;
 using testing::WriteFileBytes;
 
+#if !defined(_WIN32)  // the POSIX implementation
 // Sets an environment variable for one scope and restores it afterwards.
 class ScopedEnv {
  public:
@@ -61,6 +64,8 @@ TEST(IsWritableFolder, OnlyExistingFoldersThatMayBeWritten) {
   EXPECT_FALSE(IsWritableFolder(dir.File("missing")));
   EXPECT_FALSE(IsWritableFolder(""));
 }
+
+#endif
 
 }  // namespace
 }  // namespace toponyx::platform

@@ -2,9 +2,11 @@
 // never reads one cut short, and left alone when they hold the right bytes.
 #include "platform/WriteFile.h"
 
+#if !defined(_WIN32)
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -13,6 +15,7 @@
 namespace toponyx::testing {
 namespace {
 
+#if !defined(_WIN32)  // the POSIX implementation
 ino_t Inode(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
@@ -40,6 +43,8 @@ TEST(WriteFileTest, ReplacedWholeAndLeftAloneWhenRight) {
   EXPECT_EQ(Inode(path), before);
   EXPECT_EQ(ListFolderNames(dir.path()), std::vector<std::string>{"WorldCodes.list"});
 }
+
+#endif
 
 }  // namespace
 }  // namespace toponyx::testing

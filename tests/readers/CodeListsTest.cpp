@@ -127,7 +127,7 @@ std::vector<std::string_view> Lines(std::string_view text, std::string_view eol)
 std::string ReadRealFile(const std::string& relative) {
   std::string dir = testing::RealDataDir();
   if (dir.empty()) return {};
-  std::ifstream in(dir + "/" + relative, std::ios::binary);
+  std::ifstream in(dir + testing::kSep + relative, std::ios::binary);
   std::ostringstream bytes;
   bytes << in.rdbuf();
   return bytes.str();

@@ -116,22 +116,22 @@ TEST_F(GeoNamesTest, WholeBuildThroughTheProgram) {
   CreateResult r = RunCreate(in, "gn", out_dir, {in.File("NZ.txt")});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(
-      StoredRecords(out_dir + "/gn.names"),
+      StoredRecords(out_dir + kSep + "gn.names"),
       (std::vector<std::string>{
           PlaceBytes("Taupo", "Populated Place", "", "-38.68333", "176.08333"),
           PlaceBytes("Tokaanu Rock", "Rock", "", "-38.81667", "175.91667"),
           PlaceBytes("Wellington", "Capital Of A Political Entity", "", "-41.28664", "174.77557"),
       }));
-  EXPECT_EQ(ReadFileBytes(out_dir + "/gn.types"),
+  EXPECT_EQ(ReadFileBytes(out_dir + kSep + "gn.types"),
             TypesWith({"Capital Of A Political Entity", "Populated Place", "Rock"}));
 }
 
 TEST_F(GeoNamesTest, RealCountryDumpAndCities) {
   const std::string real = RealDataDir();
   if (real.empty()) GTEST_SKIP() << "no real data beside the project";
-  WriteFileBytes(download + "/XK.txt", ReadFileBytes(real + "/geonames/XK.txt"));
-  WriteFileBytes(download + "/cities.txt",
-                 ReadFileBytes(real + "/geonames/cities15000_head3000.txt"));
+  WriteFileBytes(download + kSep + "XK.txt", ReadFileBytes(real + kSep + "geonames/XK.txt"));
+  WriteFileBytes(download + kSep + "cities.txt",
+                 ReadFileBytes(real + kSep + "geonames/cities15000_head3000.txt"));
   ASSERT_EQ(Run({"XK.txt", "cities.txt"}).status, pipeline::BuildStatus::kSucceeded);
   const auto out = Records();
   EXPECT_EQ(out.size(), 5699u + 3000u);  // every line is a place

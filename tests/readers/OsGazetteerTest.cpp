@@ -103,13 +103,13 @@ TEST_F(OsGazetteerTest, WholeBuildThroughTheProgram) {
   const std::string out_dir = in.File("out");
   CreateResult r = RunCreate(in, "os", out_dir, {in.File("50kgaz2008.txt")});
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(StoredRecords(out_dir + "/os.names"),
+  EXPECT_EQ(StoredRecords(out_dir + kSep + "os.names"),
             (std::vector<std::string>{
                 PlaceBytes("Ambleside", "Town", "", "54.4301407", "-2.9630762"),
                 PlaceBytes("Norwich", "City", "", "52.6287046", "1.29490247"),
                 PlaceBytes("Scafell Pike", "Hill or Mountain", "", "54.4534688", "-3.2130514"),
             }));
-  EXPECT_EQ(ReadFileBytes(out_dir + "/os.types"), TypesWith({"City", "Hill or Mountain", "Town"}));
+  EXPECT_EQ(ReadFileBytes(out_dir + kSep + "os.types"), TypesWith({"City", "Hill or Mountain", "Town"}));
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 // a run says of a file that gives no place.
 #include <gtest/gtest.h>
 
+#include <numbers>
+
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -86,7 +88,7 @@ TEST_F(TodaysDownloadsTest, GazetteerCsvWithQuotedFields) {
 
   const std::string real = RealDataDir();
   if (real.empty()) GTEST_SKIP() << "no real data beside the project";
-  const std::string csv = ReadFileBytes(real + "/gnis/HI_2026_gaz_csv_head200.csv");
+  const std::string csv = ReadFileBytes(real + kSep + "gnis/HI_2026_gaz_csv_head200.csv");
   Write("HI.csv", csv);
   ASSERT_EQ(Run({"HI.csv"}, "hi").status, pipeline::BuildStatus::kSucceeded);
   // Every line but the header, with the class and position of its line
@@ -129,12 +131,12 @@ TEST_F(TodaysDownloadsTest, GazetteerCsvWithQuotedFields) {
 TEST_F(TodaysDownloadsTest, Utf16FilesGiveWhatTheirUtf8CopiesGive) {
   const std::string real = RealDataDir();
   if (real.empty()) GTEST_SKIP() << "no real data beside the project";
-  Write("HI16.txt", ReadFileBytes(real + "/gnis/HI_Features_20081120_head1000_utf16le.txt"));
-  Write("HI8.txt", ReadFileBytes(real + "/gnis/HI_Features_20081120_head1000_utf8_DERIVED.txt"));
+  Write("HI16.txt", ReadFileBytes(real + kSep + "gnis/HI_Features_20081120_head1000_utf16le.txt"));
+  Write("HI8.txt", ReadFileBytes(real + kSep + "gnis/HI_Features_20081120_head1000_utf8_DERIVED.txt"));
   ASSERT_EQ(Run({"HI16.txt"}, "sixteen").status, pipeline::BuildStatus::kSucceeded);
   ASSERT_EQ(Run({"HI8.txt"}, "eight").status, pipeline::BuildStatus::kSucceeded);
-  const std::string sixteen = ReadFileBytes(save + "/sixteen.names");
-  EXPECT_EQ(sixteen.substr(4), ReadFileBytes(save + "/eight.names").substr(4));  // but the date
+  const std::string sixteen = ReadFileBytes(save + kSep + "sixteen.names");
+  EXPECT_EQ(sixteen.substr(4), ReadFileBytes(save + kSep + "eight.names").substr(4));  // but the date
   EXPECT_EQ(sixteen.find('\0', 32 * 6), std::string::npos) << "a NUL byte after the header";
   EXPECT_EQ(Records("sixteen").size(), 999u);
   // "Hā‘ele‘ele Ridge": ā and the turned comma take their nearest characters.
@@ -238,7 +240,7 @@ TEST_F(TodaysDownloadsTest, OsOpenNamesOnTheNationalGrid) {
     EXPECT_EQ(f[1], codes[name].first);
     EXPECT_EQ(f[2], codes[name].second);
     const double dy = (std::stod(f[3]) - point->lat) * 111320;
-    const double dx = (std::stod(f[4]) - point->lon) * 111320 * std::cos(point->lat * M_PI / 180);
+    const double dx = (std::stod(f[4]) - point->lon) * 111320 * std::cos(point->lat * std::numbers::pi / 180);
     worst = std::max(worst, std::hypot(dx, dy));
   }
   EXPECT_LT(worst, 0.5) << "metres from PROJ's position";

@@ -140,13 +140,13 @@ TEST_F(ToponyxTextTest, WholeBuildThroughTheProgram) {
       RunCreate(in, "tpx", out_dir,
                 {in.File("a_lookouts.tpx"), in.File("b_sydney.tpx"), in.File("c_wellington.tpx")});
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(StoredRecords(out_dir + "/tpx.names"),
+  EXPECT_EQ(StoredRecords(out_dir + kSep + "tpx.names"),
             (std::vector<std::string>{
                 PlaceBytes("Lookout", "Summit", "", "-36.84850", "174.76333"),
                 PlaceBytes("Mount Victoria", "Trig", "", "-41.28656", "174.79484"),
                 PlaceBytes("Opera House", "Building", "", "-33.85886", "151.21503"),
             }));
-  EXPECT_EQ(ReadFileBytes(out_dir + "/tpx.types"), TypesWith({"Building", "Summit", "Trig"}));
+  EXPECT_EQ(ReadFileBytes(out_dir + kSep + "tpx.types"), TypesWith({"Building", "Summit", "Trig"}));
 }
 
 }  // namespace

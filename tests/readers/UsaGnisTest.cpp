@@ -179,10 +179,10 @@ TEST_F(UsaGnisTest, RealFilesFromTheUsgs) {
   const std::string real = RealDataDir();
   if (real.empty()) GTEST_SKIP() << "no real data beside the project";
   // Copy into the download folder under names that keep the format choice.
-  WriteFileBytes(download + "/VA_Bath.txt", ReadFileBytes(real + "/gnis/VA_Bath.txt"));
-  WriteFileBytes(download + "/VA_Monterey.txt", ReadFileBytes(real + "/gnis/VA_Monterey.txt"));
-  WriteFileBytes(download + "/AZ_fixed.txt",
-                 ReadFileBytes(real + "/gnis/AZ_fixed_packedDMS_sample.txt"));
+  WriteFileBytes(download + kSep + "VA_Bath.txt", ReadFileBytes(real + kSep + "gnis/VA_Bath.txt"));
+  WriteFileBytes(download + kSep + "VA_Monterey.txt", ReadFileBytes(real + kSep + "gnis/VA_Monterey.txt"));
+  WriteFileBytes(download + kSep + "AZ_fixed.txt",
+                 ReadFileBytes(real + kSep + "gnis/AZ_fixed_packedDMS_sample.txt"));
   ASSERT_EQ(Run({"AZ_fixed.txt", "VA_Bath.txt", "VA_Monterey.txt"}).status,
             pipeline::BuildStatus::kSucceeded);
   auto out = Output();

@@ -97,13 +97,13 @@ TEST_F(WaypointsTest, WholeBuildThroughTheProgram) {
   const std::string out_dir = in.File("out");
   CreateResult r = RunCreate(in, "wpt", out_dir, {in.File("gotthard.wpt")});
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(StoredRecords(out_dir + "/wpt.names"),
+  EXPECT_EQ(StoredRecords(out_dir + kSep + "wpt.names"),
             (std::vector<std::string>{
                 PlaceBytes("HUT", "Waypoint", "", "46.53829", "8.47320"),
                 PlaceBytes("Summit1 - Pizzo Rotondo", "Waypoint", "", "46.55659", "8.55561"),
                 PlaceBytes("W", "Waypoint", "", "-12.50048", "-151.24959"),
             }));
-  EXPECT_EQ(ReadFileBytes(out_dir + "/wpt.types"), TypesWith({"Waypoint"}));
+  EXPECT_EQ(ReadFileBytes(out_dir + kSep + "wpt.types"), TypesWith({"Waypoint"}));
 }
 
 }  // namespace

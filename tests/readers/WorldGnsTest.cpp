@@ -115,8 +115,8 @@ TEST_F(WorldGnsTest, CurrentLayoutFindsItsColumnsByName) {
 TEST_F(WorldGnsTest, RealCurrentDownload) {
   const std::string real = RealDataDir();
   if (real.empty()) GTEST_SKIP() << "no real data beside the project";
-  WriteFileBytes(download + "/Slovakia.txt",
-                 ReadFileBytes(real + "/gns/Slovakia_2026-03_head1000.txt"));
+  WriteFileBytes(download + kSep + "Slovakia.txt",
+                 ReadFileBytes(real + kSep + "gns/Slovakia_2026-03_head1000.txt"));
   ASSERT_EQ(Run({"Slovakia.txt"}).status, pipeline::BuildStatus::kSucceeded);
   auto records = Records();
   // Every line but the header and the four in Cyrillic (name type NS),
@@ -179,14 +179,14 @@ TEST_F(WorldGnsTest, WholeBuildThroughTheProgram) {
   CreateResult r = RunCreate(in, "gns", out_dir, {in.File("au.txt")});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(
-      StoredRecords(out_dir + "/gns.names"),
+      StoredRecords(out_dir + kSep + "gns.names"),
       (std::vector<std::string>{
           PlaceBytes("Bodensee", "Lake", "River, Stream, Water", "47.55", "9.633333"),
           PlaceBytes("Gro\xE1glockner", "Mountain", "Mountain, Hill, Elevation", "47.074444",
                      "12.694167"),
           PlaceBytes("Wien", "Captial Of A Country (pcld", "City or Town", "48.2", "16.366667"),
       }));
-  EXPECT_EQ(ReadFileBytes(out_dir + "/gns.types"),
+  EXPECT_EQ(ReadFileBytes(out_dir + kSep + "gns.types"),
             TypesWith({"Captial Of A Country (pcld", "Lake", "Mountain"}));
 }
 
@@ -195,9 +195,9 @@ TEST_F(WorldGnsTest, RealCountryFiles) {
   if (real.empty()) GTEST_SKIP() << "no real data beside the project";
   // 2008 layout (26 columns) and 2010 layout (29 columns, romanised and
   // regional names): both carry MODIFY_DATE and read as the newer layout.
-  WriteFileBytes(download + "/lo2008.txt", ReadFileBytes(real + "/gns/lo_2008-12_head2500.txt"));
-  WriteFileBytes(download + "/lo2010.txt", ReadFileBytes(real + "/gns/lo_2010-06_head2500.txt"));
-  WriteFileBytes(download + "/kv.txt", ReadFileBytes(real + "/gns/kv_head2500.txt"));
+  WriteFileBytes(download + kSep + "lo2008.txt", ReadFileBytes(real + kSep + "gns/lo_2008-12_head2500.txt"));
+  WriteFileBytes(download + kSep + "lo2010.txt", ReadFileBytes(real + kSep + "gns/lo_2010-06_head2500.txt"));
+  WriteFileBytes(download + kSep + "kv.txt", ReadFileBytes(real + kSep + "gns/kv_head2500.txt"));
   ASSERT_EQ(Run({"lo2008.txt", "lo2010.txt", "kv.txt"}).status, pipeline::BuildStatus::kSucceeded);
   const auto out = Records();
   // Every line but the headers and the 349 Serbian names of kv in Cyrillic,

@@ -1,7 +1,10 @@
 #include "support/FaultFileSystem.h"
 
+#include "platform/System.h"
+
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 
 namespace toponyx::testing {
 namespace {
@@ -61,7 +64,7 @@ platform::FileSystem& Real() {
 
 void FaultFileSystem::LimitSpace(std::string folder, int64_t bytes) {
   std::lock_guard<std::mutex> lock(mutex_);
-  limited_folder_ = std::move(folder) + "/";
+  limited_folder_ = std::move(folder) + platform::kPathSeparator;
   space_left_ = bytes;
 }
 
@@ -121,7 +124,13 @@ bool FaultFileSystem::Remove(const std::string& path) {
   return Real().Remove(path);
 }
 bool FaultFileSystem::Rename(const std::string& from, const std::string& to) {
-  if (renames_left_ > 0 && --renames_left_ == 0) ::raise(SIGKILL);
+  if (renames_left_ > 0 && --renames_left_ == 0) {
+#if defined(_WIN32)
+    std::_Exit(137);  // as abrupt as a kill: no clean-up of any kind
+#else
+    ::raise(SIGKILL);
+#endif
+  }
   return Real().Rename(from, to);
 }
 bool FaultFileSystem::Exists(const std::string& path) {

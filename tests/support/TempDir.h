@@ -1,11 +1,17 @@
 // A fresh folder for one test, removed with everything in it afterwards.
 #pragma once
 
+#include "platform/System.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace toponyx::testing {
+
+// The separator the program forms paths with ("\\" on Windows), for the
+// paths the tests expect in messages.
+inline const std::string kSep(1, platform::kPathSeparator);
 
 class TempDir {
  public:

@@ -9,6 +9,7 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <ctime>
@@ -93,6 +94,12 @@ bool RemoveTree(const std::string& path) {
 bool StderrIsTerminal() {
   return ::isatty(2) == 1;
 }
+
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv + std::min(argc, 1), argv + argc);
+}
+
+void UseBinaryStandardStreams() {}  // they are
 
 LocalDate Today() {
   std::time_t now = std::time(nullptr);

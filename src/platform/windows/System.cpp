@@ -2,14 +2,21 @@
 // folder, the user's decimal separator, today's date, the user's folders.
 #include "platform/System.h"
 
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+
 #include <atomic>
-#include <filesystem>
 #include <random>
 #include <system_error>
 #include <vector>
 
 #include "platform/Paths.h"
 #include "platform/windows/Wide.h"
+
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 namespace toponyx::platform {
 
@@ -91,31 +98,57 @@ std::string CreateUniqueFolder(const std::string& parent, std::string_view prefi
   return "";
 }
 
-bool RemoveTree(const std::string& path) {
-  // Read-only files (as some archives mark their members) cannot be
-  // removed on Windows: the attribute goes first.
-  const std::filesystem::path root(WidePath(path));
-  std::error_code ec;
-  if (std::filesystem::is_directory(std::filesystem::symlink_status(root, ec))) {
-    for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
-         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-      const DWORD attributes = ::GetFileAttributesW(it->path().c_str());
-      if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-        ::SetFileAttributesW(it->path().c_str(),
-                             attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
-      }
-    }
-  } else {
-    ::SetFileAttributesW(root.c_str(), FILE_ATTRIBUTE_NORMAL);
+namespace {
+// Removes a file or a folder with all it holds, each entry once (a symbolic
+// link or junction as itself, never what it points at); read-only files
+// lose the attribute first, as Windows removes none.
+bool RemoveWide(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+  if (attributes & FILE_ATTRIBUTE_READONLY) {
+    ::SetFileAttributesW(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
   }
-  ec.clear();
-  std::filesystem::remove_all(root, ec);
-  return !ec;
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return ::DeleteFileW(path.c_str()) != 0;
+  bool all = true;
+  if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    WIN32_FIND_DATAW found;
+    const HANDLE search = ::FindFirstFileW((path + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        all = RemoveWide(path + L"\\" + name) && all;
+      } while (::FindNextFileW(search, &found));
+      ::FindClose(search);
+    }
+  }
+  return ::RemoveDirectoryW(path.c_str()) != 0 && all;
+}
+}  // namespace
+
+bool RemoveTree(const std::string& path) {
+  return RemoveWide(WidePath(path));
 }
 
 bool StderrIsTerminal() {
   DWORD mode = 0;
   return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+std::vector<std::string> CommandLineArguments(int, char**) {
+  std::vector<std::string> arguments;
+  int count = 0;
+  wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  if (wide == nullptr) return arguments;
+  for (int i = 1; i < count; ++i) arguments.push_back(Utf8(wide[i]));
+  ::LocalFree(wide);
+  return arguments;
+}
+
+void UseBinaryStandardStreams() {
+  ::_setmode(::_fileno(stdout), _O_BINARY);
+  ::_setmode(::_fileno(stderr), _O_BINARY);
+  ::SetConsoleOutputCP(CP_UTF8);
 }
 
 LocalDate Today() {
