@@ -6,6 +6,8 @@
 # ogr2ogr writing a name-sorted DBF of it (the tool a user would otherwise
 # pick; left out when ogr2ogr is not installed or NO_OGR is set).
 #   bench/readers.sh [build folder] [GeoNames lines] [GNS lines] [reader lines] [GNIS lines]
+# MAP_MB (default 1000) sets the size of the KML, GeoJSON and table files
+# that are read in bounded memory (NO_MAPS leaves them out).
 # Defaults: 13 000 000 GeoNames lines (about 1.6 GB; read once alone and
 # once twice over, 26 000 000 lines, unless NO_DOUBLE is set), 3 000 000 GNS
 # lines, 1 000 000 lines per reader, 2 300 000 USA GNIS lines. NO_READERS
@@ -30,7 +32,8 @@ echo "== each reader alone ($READER_LINES lines, best of 3)"
 # Each entry is a generator format and the name of the file it writes.
 for kind in geonames:XX.txt gns:sk.txt gns-old:ei.txt os:50kgaz2008.txt wpt:alps.wpt \
             tpx:lookouts.tpx tpx-utm:sydney.tpx tpx-nzmg:wellington.tpx \
-            domestic:DomesticNames_VA.txt gaz-csv:HI.csv osnames:SN.csv gpx:hike.gpx; do
+            domestic:DomesticNames_VA.txt gaz-csv:HI.csv osnames:SN.csv gpx:hike.gpx \
+            kml:places.kml geojson:places.geojson geojsonl:places.geojsonl table:gaz_names.csv; do
   format=${kind%%:*}
   file="$work/${kind#*:}"
   "$bin/gen_gazetteer" "$format" "$READER_LINES" > "$file"
@@ -41,6 +44,32 @@ done
 fi
 
 . "$(dirname "$0")/common/time.sh"
+
+# Maps and tables of about MAP_MB megabytes each: the reader alone and a
+# whole build, each with its peak memory, which stays that of a small file
+# (the readers stream; the build's index keeps its own bounded memory).
+if [ -z "${NO_MAPS:-}" ]; then
+  map_mb=${MAP_MB:-1000}
+  echo "== maps and tables of about $map_mb MB, peak memory"
+  for kind in geojson:big.geojson table:big.csv kml:big.kml; do
+    format=${kind%%:*}
+    file="$work/${kind#*:}"
+    case $format in  # bytes a line of each
+      geojson) per=245 ;; table) per=191 ;; kml) per=250 ;;
+    esac
+    lines=$((map_mb * 1000000 / per))
+    "$bin/gen_gazetteer" "$format" "$lines" > "$file"
+    printf '%-9s %6d MB  ' "$format" "$(($(stat -c %s "$file") / 1000000))"
+    /usr/bin/time -f "%M" -o "$work/rss" "$bin/bench_readers" "$file" 1 | tr -d '\n'
+    printf '  reader peak %6.1f MiB\n' "$(awk '{ print $1 / 1024 }' "$work/rss")"
+    rm -rf "$work/out" "$work/temp" && mkdir -p "$work/out" "$work/temp"
+    /usr/bin/time -f "%e %M" -o "$work/time" "$bin/toponyx-create" --quiet --name bench \
+      --save "$work/out" --temp "$work/temp" "$file" > /dev/null
+    read -r t rss < "$work/time"
+    printf '%-9s whole build %7.2f s  peak %6.1f MiB\n' "$format" "$t" "$(awk -v r="$rss" 'BEGIN { print r / 1024 }')"
+    rm -rf "$work/out" "$work/temp" "$file"
+  done
+fi
 
 # whole_build LABEL LINES SEPARATOR SORT_KEY OGR_SELECT FILE...
 # Best of three of `sort -s` of the files by their name column (with its

@@ -4,8 +4,10 @@
 // counts. The first byte of an input picks the staged file's name, which
 // decides the format as much as the text does; the rest is the file.
 //
-// Built three times: `readers` offers the names of every format, `gpx`
-// only a GPX file, `csv` the comma- and "|"-separated downloads.
+// Built several times: `readers` offers the names of every format, `gpx`
+// only a GPX file, `csv` the comma- and "|"-separated downloads, `kml` a
+// KML file, `geojson` GeoJSON collections and sequences, `tables` delimited
+// tables (some with columns the user named).
 #include <string>
 #include <vector>
 
@@ -24,14 +26,24 @@ using namespace toponyx;
 const std::vector<std::string> kNames = {"hike.gpx"};
 #elif defined(TOPONYX_FUZZ_CSV)
 const std::vector<std::string> kNames = {"MA.csv", "SN.csv", "DomesticNames_AL.txt"};
+#elif defined(TOPONYX_FUZZ_KML)
+const std::vector<std::string> kNames = {"doc.kml"};
+#elif defined(TOPONYX_FUZZ_GEOJSON)
+const std::vector<std::string> kNames = {"places.geojson", "places.geojsonl", "portal.json"};
+#elif defined(TOPONYX_FUZZ_TABLES)
+// The same table names twice: the second time with columns named.
+const std::vector<std::string> kNames = {"sheet.csv", "orte.tsv", "gaz.txt",
+                                         "sheet.csv", "orte.tsv", "gaz.txt"};
+#define TOPONYX_FUZZ_COLUMNS
 #else
 // Names whose extension and spelling pick a reader: USA GNIS (text, DECI,
 // plain, no extension), world GNS and GeoNames (by their first line), the
 // OS gazetteer (by "50KGAZ"), waypoints, Toponyx text files, today's CSV and
 // GPX downloads.
 const std::vector<std::string> kNames = {
-    "VA_Highland.txt", "AL_DECI.txt", "CA_DECI.txt.usa", "CA",       "ei.txt", "50kgaz2008.txt",
-    "gotthard.wpt",    "user.tpx",    "MA.csv",          "hike.gpx", "NZ.txt", "other.dat"};
+    "VA_Highland.txt", "AL_DECI.txt",    "CA_DECI.txt.usa", "CA",       "ei.txt", "50kgaz2008.txt",
+    "gotthard.wpt",    "user.tpx",       "MA.csv",          "hike.gpx", "NZ.txt", "other.dat",
+    "doc.kml",         "places.geojson", "sheet.csv"};
 #endif
 
 struct Fixture {
@@ -57,6 +69,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   readers::TpxSettings tpx;
   pipeline::BuildContext ctx(tpx, fixture.ui);
   ctx.program_folder = fixture.folder;
+#if defined(TOPONYX_FUZZ_COLUMNS)
+  // Columns by name, and by number.
+  if (choice.pick >= kNames.size() / 2) {
+    ctx.run.table_columns = choice.pick % 2 == 0
+                                ? readers::ColumnChoice{"Ort", "Breite", "Laenge", "Art"}
+                                : readers::ColumnChoice{"2", "3", "4", "1"};
+  }
+#endif
   ctx.staged.push_back(pipeline::StagedFile{name, fixture.folder, choice.rest.size()});
   ctx.input_bytes = choice.rest.size();
   // The file is there and readable: no reader may raise an error for what

@@ -74,7 +74,8 @@ put(d, 'gz-two-members', b'\x04' + gzip.compress(b'1\tA\tLake\n') + gzip.compres
 # --- readers: the first byte picks the staged file's name (the order of
 # kNames in fuzz/ReaderFuzz.cpp), the rest is the file.
 names = ['VA_Highland.txt', 'AL_DECI.txt', 'CA_DECI.txt.usa', 'CA', 'ei.txt', '50kgaz2008.txt',
-         'gotthard.wpt', 'user.tpx', 'MA.csv', 'hike.gpx', 'NZ.txt', 'other.dat']
+         'gotthard.wpt', 'user.tpx', 'MA.csv', 'hike.gpx', 'NZ.txt', 'other.dat',
+         'doc.kml', 'places.geojson', 'sheet.csv']
 def seed(folder, pick, name, data, choices=names):
     if isinstance(data, str):
         data = data.encode('latin-1')
@@ -128,6 +129,64 @@ seed(d, 'NZ.txt', 'geonames', sample('NZ.txt'))
 seed(d, 'NZ.txt', 'geonames-empty-fields', geonames_row)
 seed(d, 'NZ.txt', 'geonames-utf16', b'\xff\xfe' + sample('NZ.txt')[:1500].decode('utf-8').encode('utf-16-le'))
 seed(d, 'other.dat', 'other', 'no reader for this\n')
+
+kml = ('<?xml version="1.0" encoding="UTF-8"?>\n<kml xmlns="http://www.opengis.net/kml/2.2" '
+       'xmlns:gx="http://www.google.com/kml/ext/2.2"><Document><Folder><name>Huts</name>\n'
+       '<Placemark><name><![CDATA[Caf\xc3\xa9 & Hut]]></name><Point><coordinates>170.1,-43.5,0'
+       '</coordinates></Point></Placemark>\n'
+       '<Placemark><name>Line</name><LineString><coordinates>10,-45 10,-44 10,-40</coordinates>'
+       '</LineString></Placemark>\n'
+       '<kml:Placemark><kml:name>Lake ring</kml:name><kml:Polygon><kml:outerBoundaryIs><kml:LinearRing>'
+       '<kml:coordinates>0,0 10,0 10,10 0,10 0,0</kml:coordinates></kml:LinearRing></kml:outerBoundaryIs>'
+       '<kml:innerBoundaryIs><kml:LinearRing><kml:coordinates>4,4 6,4 6,6 4,6 4,4</kml:coordinates>'
+       '</kml:LinearRing></kml:innerBoundaryIs></kml:Polygon></kml:Placemark>\n'
+       '<Placemark><name>Several</name><MultiGeometry><Point><coordinates>5,6</coordinates></Point>'
+       '</MultiGeometry></Placemark>\n'
+       '<Placemark><name>Track</name><gx:Track><gx:coord>5 0 5</gx:coord><gx:coord>5 1 5</gx:coord>'
+       '</gx:Track></Placemark>\n</Folder></Document></kml>\n')
+collection = ('{"type": "FeatureCollection", "features": [\n'
+              '{"type":"Feature","properties":{"name":"Point","type":"peak"},"geometry":{"type":"Point",'
+              '"coordinates":[170.5,-43.25,1200]}},\n'
+              '{"geometry":{"coordinates":[[10,-45],[10,-44]],"type":"LineString"},"properties":'
+              '{"NAME":"Line","fclass":"x"},"type":"Feature"},\n'
+              '{"type":"Feature","properties":{"Name":"Ring"},"geometry":{"type":"Polygon","coordinates":'
+              '[[[0,0],[10,0],[10,10],[0,10],[0,0]],[[4,4],[6,4],[6,6],[4,6],[4,4]]]}},\n'
+              '{"type":"Feature","properties":{"title":"Islands"},"geometry":{"type":"MultiPolygon",'
+              '"coordinates":[[[[20,20],[22,20],[22,22],[20,22],[20,20]]]]}},\n'
+              '{"type":"Feature","properties":{"name":"Caf\\u00e9"},"geometry":{"type":'
+              '"GeometryCollection","geometries":[{"type":"MultiPoint","coordinates":[[1,2]]}]}}\n]}\n')
+sequence = ('\x1e{"type":"Feature","properties":{"name":"Seq 1"},"geometry":{"type":"Point",'
+            '"coordinates":[-3.5,40.25]}}\n{"type":"Feature","properties":{"name":"Broken"\n'
+            '\x1e{"type":"Feature","properties":{"name":"Seq 2"},"geometry":{"type":"MultiLineString",'
+            '"coordinates":[[[0,10],[0,20]]]}}\n')
+sheet = ('Name;Lat;Lon;Type\r\nAuckland;-36,8485;174,7633;City\r\n"Semi; colon ""q""";1,5;2,5;\r\n'
+         '"Two\r\nlines";3.25;4.5;Note\r\n')
+orte = 'Nr\tOrt\tBreite\tLaenge\tArt\n1\tBern\t46.95\t7.45\tStadt\n'
+gaz = ('name_id,name,status,feat_id,feat_type,crd_latitude,crd_longitude\n'
+       '1,\xc5\x8ctautahi,Official,10,Town,-43.5321,172.6362\n'
+       '2,"Whakat\xc4\x81ne, East",Official,11,Town,-37.9533,176.9907\n')
+seed(d, 'doc.kml', 'kml', kml)
+seed(d, 'places.geojson', 'geojson', collection)
+seed(d, 'sheet.csv', 'table', sheet)
+
+d = fresh('kml')
+seed(d, 'doc.kml', 'kml', kml, ['doc.kml'])
+
+geojson_names = ['places.geojson', 'places.geojsonl', 'portal.json']
+d = fresh('geojson')
+seed(d, 'places.geojson', 'collection', collection, geojson_names)
+seed(d, 'places.geojsonl', 'sequence', sequence, geojson_names)
+seed(d, 'portal.json', 'portal', collection, geojson_names)
+
+# The second three picks of the tables target name the columns (by name,
+# then by number).
+table_names = ['sheet.csv', 'orte.tsv', 'gaz.txt']
+d = fresh('tables')
+seed(d, 'sheet.csv', 'sheet', sheet, table_names)
+seed(d, 'orte.tsv', 'orte', orte, table_names)
+seed(d, 'gaz.txt', 'gaz', gaz, table_names)
+put(d, 'orte-named', bytes([4]) + orte.encode('latin-1'))
+put(d, 'numbers', bytes([3]) + b'1|Wellington|-41.28|174.77|capital\n')
 
 d = fresh('gpx')
 put(d, 'gpx', b'\x00' + gpx.encode('latin-1'))

@@ -48,4 +48,13 @@ if [ ! -f "$install/lib/libexpat.a" ]; then
   cmake --install "$deps/expat-build" >/dev/null
   rm -rf "$deps/expat-src" "$deps/expat-build"
 fi
+# RapidJSON: the GeoJSON reader's SAX parser, header only, as Debian's
+# rapidjson-dev has it, with a package file that finds it here.
+if [ ! -f "$install/share/cmake/RapidJSON/RapidJSONConfig.cmake" ]; then
+  [ -f /usr/include/rapidjson/reader.h ] || "$here/scripts/install-deps.sh"
+  cp -r /usr/include/rapidjson "$install/include/"
+  mkdir -p "$install/share/cmake/RapidJSON"
+  echo 'get_filename_component(RAPIDJSON_INCLUDE_DIRS "${CMAKE_CURRENT_LIST_DIR}/../../../include" ABSOLUTE)' \
+    > "$install/share/cmake/RapidJSON/RapidJSONConfig.cmake"
+fi
 echo "Windows dependencies in $install"

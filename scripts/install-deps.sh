@@ -3,7 +3,7 @@
 # missing, so that a second call costs a few milliseconds.
 set -eu
 
-PACKAGES="cmake ninja-build g++ make pkg-config zlib1g-dev libexpat1-dev libgtest-dev
+PACKAGES="cmake ninja-build g++ make pkg-config zlib1g-dev libexpat1-dev rapidjson-dev libgtest-dev
   qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-documentation-tools
   qt6-l10n-tools qt6-svg-dev libgl-dev python3 python3-dbfread"
 

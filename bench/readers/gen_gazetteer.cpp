@@ -19,6 +19,14 @@
 //   osnames   OS Open Names: 34 comma-separated fields without a header,
 //             a Welsh second name now and then
 //   gpx       GPX 1.1 waypoints with name, type or symbol
+//   kml       KML 2.2 as Earth browsers save it: placemarks with styles and
+//             descriptions in folders of a thousand, points mostly, now and
+//             then a path or an area
+//   geojson   a GeoJSON FeatureCollection as GIS tools export it, one
+//             feature a line: points mostly, some lines and polygons
+//   geojsonl  the same features as a text sequence (one a line)
+//   table     a national gazetteer as CSV (New Zealand's shape: a header of
+//             38 columns, quoted fields now and then, UTF-8 names)
 // Output is deterministic (a fixed seed).
 #include <cmath>
 #include <cstdio>
@@ -338,13 +346,138 @@ void Gpx(long lines) {
   std::printf("</gpx>\n");
 }
 
+const char* const kKmlFolders[] = {"Huts",   "Summits",    "Lakes",
+                                   "Passes", "Camp sites", "Viewpoints"};
+
+// A shape of n points around (lon, lat), as KML ("lon,lat,0 ...") or as
+// GeoJSON ("[ lon, lat ], ..."): a path, or a closed ring.
+void PrintShape(bool json, double lon, double lat, int n, bool closed) {
+  for (int k = 0; k < n; ++k) {
+    const int at = closed && k == n - 1 ? 0 : k;
+    const double a = at * 6.283185307 / (closed ? n - 1 : n);
+    const double x = lon + 0.01 * std::cos(a) + (closed ? 0 : 0.002 * k);
+    const double y = lat + 0.01 * std::sin(a);
+    if (json) {
+      std::printf("%s[ %.7f, %.7f ]", k > 0 ? ", " : "", x, y);
+    } else {
+      std::printf("%s%.7f,%.7f,0", k > 0 ? " " : "", x, y);
+    }
+  }
+}
+
+void Kml(long lines) {
+  std::printf(
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kml xmlns=\"http://www.opengis.net/kml/2.2\" "
+      "xmlns:gx=\"http://www.google.com/kml/ext/2.2\">\n<Document>\n\t<name>bench.kml</name>\n"
+      "\t<Style id=\"s\"><IconStyle><scale>1.1</scale><Icon><href>http://maps.google.com/"
+      "mapfiles/kml/pushpin/ylw-pushpin.png</href></Icon></IconStyle></Style>\n");
+  std::string name, ascii;
+  for (long i = 0; i < lines; ++i) {
+    if (i % 1000 == 0) {
+      if (i > 0) std::printf("\t</Folder>\n");
+      std::printf("\t<Folder>\n\t\t<name>%s</name>\n\t\t<open>1</open>\n", OneOf(kKmlFolders));
+    }
+    MakeName(name, ascii);
+    const double lat = Uniform() * 140 - 60, lon = Uniform() * 340 - 170;
+    std::printf(
+        "\t\t<Placemark>\n\t\t\t<name>%s</name>\n\t\t\t<description><![CDATA[Seen %zu times"
+        "]]></description>\n\t\t\t<styleUrl>#s</styleUrl>\n",
+        name.c_str(), Pick(100));
+    const size_t kind = Pick(20);
+    if (kind == 0) {
+      std::printf(
+          "\t\t\t<LineString>\n\t\t\t\t<tessellate>1</tessellate>\n\t\t\t\t<coordinates>\n"
+          "\t\t\t\t\t");
+      PrintShape(false, lon, lat, 8, false);
+      std::printf("\n\t\t\t\t</coordinates>\n\t\t\t</LineString>\n");
+    } else if (kind == 1) {
+      std::printf(
+          "\t\t\t<Polygon>\n\t\t\t\t<outerBoundaryIs>\n\t\t\t\t\t<LinearRing>\n"
+          "\t\t\t\t\t\t<coordinates>\n\t\t\t\t\t\t\t");
+      PrintShape(false, lon, lat, 9, true);
+      std::printf(
+          "\n\t\t\t\t\t\t</coordinates>\n\t\t\t\t\t</LinearRing>\n"
+          "\t\t\t\t</outerBoundaryIs>\n\t\t\t</Polygon>\n");
+    } else {
+      std::printf("\t\t\t<Point>\n\t\t\t\t<coordinates>%.7f,%.7f,0</coordinates>\n\t\t\t</Point>\n",
+                  lon, lat);
+    }
+    std::printf("\t\t</Placemark>\n");
+  }
+  if (lines > 0) std::printf("\t</Folder>\n");
+  std::printf("</Document>\n</kml>\n");
+}
+
+const char* const kFclasses[] = {"peak",  "village", "hamlet", "town", "locality",
+                                 "water", "island",  "farm",   "hut",  "viewpoint"};
+
+void GeoJsonFeature(long id) {
+  std::string name, ascii;
+  MakeName(name, ascii);
+  const double lat = Uniform() * 140 - 60, lon = Uniform() * 340 - 170;
+  std::printf(
+      "{ \"type\": \"Feature\", \"properties\": { \"osm_id\": \"%ld\", \"code\": %zu, "
+      "\"fclass\": \"%s\", \"name\": \"%s\", \"population\": %zu }, \"geometry\": ",
+      id, 1000 + Pick(9000), OneOf(kFclasses), name.c_str(), Pick(50000));
+  const size_t kind = Pick(20);
+  if (kind == 0) {
+    std::printf("{ \"type\": \"LineString\", \"coordinates\": [ ");
+    PrintShape(true, lon, lat, 8, false);
+  } else if (kind == 1) {
+    std::printf("{ \"type\": \"Polygon\", \"coordinates\": [ [ ");
+    PrintShape(true, lon, lat, 9, true);
+    std::printf(" ]");
+  } else {
+    std::printf("{ \"type\": \"Point\", \"coordinates\": [ %.7f, %.7f", lon, lat);
+  }
+  std::printf(" ] } }");
+}
+
+void GeoJson(long lines, bool sequence) {
+  if (!sequence) {
+    std::printf(
+        "{\n\"type\": \"FeatureCollection\",\n\"name\": \"places\",\n\"crs\": { \"type\": "
+        "\"name\", \"properties\": { \"name\": \"urn:ogc:def:crs:OGC:1.3:CRS84\" } },\n"
+        "\"features\": [\n");
+  }
+  for (long i = 0; i < lines; ++i) {
+    GeoJsonFeature(10000000 + i);
+    std::printf(sequence ? "\n" : i + 1 < lines ? ",\n" : "\n");
+  }
+  if (!sequence) std::printf("]\n}\n");
+}
+
+const char* const kNzTypes[] = {"Locality", "Stream", "Hill",   "Lake", "Bay",
+                                "Point",    "Island", "Bridge", "Peak", "Town"};
+
+void Table(long lines) {
+  std::printf(
+      "name_id,name,status,feat_id,feat_type,nzgb_ref,land_district,crd_projection,crd_north,"
+      "crd_east,crd_datum,crd_latitude,crd_longitude,info_ref,info_origin,info_description,"
+      "info_note,feat_note,maori_name,cpa_legislation,conservancy,doc_cons_unit_no,doc_gaz_ref,"
+      "treaty_legislation,geom_type,accuracy,gebco,region,scufn,height,ant_pn_ref,ant_pgaz_ref,"
+      "scar_id,scar_rec_by,accuracy_rating,desc_code,rev_gaz_ref,rev_treaty_legislation\n");
+  std::string name, ascii;
+  for (long i = 0; i < lines; ++i) {
+    MakeName(name, ascii);
+    const bool quoted = Pick(10) == 0;
+    std::printf(
+        "%ld,%s%s%s,Official Approved,%ld,%s,NZGB Gaz 1998 p 3%03zu,%s,NZTM2000,%.0f,%.0f,"
+        "NZGD2000,%.7f,%.7f,,Survey,,,,%s,,%s,,,,POINT,,,,,,,,,,,,,\n",
+        1000 + i, quoted ? "\"" : "", name.c_str(), quoted ? ", The\"" : "", 5000 + i,
+        OneOf(kNzTypes), Pick(1000), Pick(3) == 0 ? "\"Nelson, North\"" : "Canterbury",
+        4700000 + Uniform() * 1500000, 1100000 + Uniform() * 1000000, -(Uniform() * 13 + 34),
+        Uniform() * 12 + 166, Pick(4) == 0 ? "Y" : "N", Pick(2) ? "Canterbury" : "Otago");
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) {
     std::fprintf(stderr,
                  "usage: gen_gazetteer geonames|gns|gns-old|os|wpt|tpx|tpx-utm|tpx-nzmg|domestic|"
-                 "gaz-csv|osnames|gpx LINES\n");
+                 "gaz-csv|osnames|gpx|kml|geojson|geojsonl|table LINES\n");
     return 2;
   }
   const std::string format = argv[1];
@@ -375,6 +508,12 @@ int main(int argc, char** argv) {
     OsNames(lines);
   } else if (format == "gpx") {
     Gpx(lines);
+  } else if (format == "kml") {
+    Kml(lines);
+  } else if (format == "geojson" || format == "geojsonl") {
+    GeoJson(lines, format == "geojsonl");
+  } else if (format == "table") {
+    Table(lines);
   } else {
     std::fprintf(stderr, "unknown format %s\n", format.c_str());
     return 2;

@@ -159,6 +159,7 @@ int main(int argc, char** argv) {
   std::string all_folder;
   bool quiet = false;
   bool require_places = false;
+  readers::ColumnChoice table_columns;
   std::vector<std::string> files;
   platform::UseBinaryStandardStreams();
   const std::vector<std::string> args = platform::CommandLineArguments(argc, argv);
@@ -194,6 +195,13 @@ int main(int argc, char** argv) {
       quiet = true;
     } else if (a == "--require-places") {
       require_places = true;
+    } else if (a == "--columns") {
+      std::string columns;
+      if (!value(columns)) return Usage("--columns needs NAME,LAT,LON[,TYPE]");
+      if (!readers::ParseColumnChoice(columns, table_columns)) {
+        return Usage("--columns takes NAME,LAT,LON[,TYPE] (header names or numbers from 1): " +
+                     columns);
+      }
     } else if (a == "--") {
       for (++i; i < count; ++i) files.emplace_back(args[i]);
     } else if (a.size() > 1 && a[0] == '-') {
@@ -214,6 +222,7 @@ int main(int argc, char** argv) {
   auto absolute = [&](const std::string& path) { return platform::AbsolutePath(path, cwd); };
   pipeline::BuildRequest request;
   request.database_name = name;
+  request.table_columns = table_columns;
   request.save_folder = have_save ? absolute(save_folder) : cwd;
 
   if (!all_folder.empty()) {

@@ -40,6 +40,7 @@
 #include "platform/Paths.h"
 #include "platform/RunFolder.h"
 #include "platform/System.h"
+#include "readers/Detect.h"
 #include "text/Text.h"
 #include "toponyx/Version.h"
 #include "ui_Mainfm.h"
@@ -48,6 +49,11 @@
 namespace toponyx::desktop {
 
 namespace {
+constexpr char kColumnsMessage[] =
+    "Table columns are given as name, latitude and longitude columns (and a type column), "
+    "separated by commas: header names or column numbers from 1, for example "
+    "\"Ortsname,Breite,Laenge\" or \"2,5,6,3\".";
+
 QString Q(const std::string& s) {
   return QString::fromStdString(s);
 }
@@ -182,6 +188,7 @@ void TMainfm::FormCreate() {
   ui_->deTempFilesPath->setText(Q(s.temp_folder));
   ui_->eHtml->setText(Q(s.www_location));
   default_filetype_ = s.default_filetype;
+  ui_->eColumns->setText(Q(s.table_columns));
   // A database whose run was killed while it put its files in place is
   // completed before the user can view it; what killed runs left is cleared.
   const std::string save_folder = platform::AbsolutePath(s.save_folder, env_.program_folder);
@@ -392,6 +399,7 @@ pipeline::BuildRequest TMainfm::Request() const {
   r.staging_folder =
       platform::AbsolutePath(ui_->deTempFilesPath->text().toStdString(), env_.program_folder);
   r.download_folder = DownloadFolder().toStdString();
+  readers::ParseColumnChoice(ui_->eColumns->text().toStdString(), r.table_columns);
   for (int i = 0; i < ui_->LB1->count(); ++i) {
     const QListWidgetItem* item = ui_->LB1->item(i);
     r.files.push_back({item->text().toStdString(), item->checkState() == Qt::Checked});
@@ -419,6 +427,14 @@ void TMainfm::bCreateClick() {
   // The progress window blocks every other window while the run lasts;
   // this guards against a click that was queued before it appeared.
   if (running_) return;
+  // Columns that name no columns are said so before anything happens.
+  readers::ColumnChoice columns;
+  const QString columns_text = ui_->eColumns->text().trimmed();
+  if (!columns_text.isEmpty() && !readers::ParseColumnChoice(columns_text.toStdString(), columns)) {
+    prompter_.Message(this, MessageKind::kWarning, QString::fromLatin1(kColumnsMessage));
+    ui_->eColumns->setFocus();
+    return;
+  }
   const pipeline::BuildRequest request = Request();
   if (!MayReplaceDatabase(request)) return;
   running_ = true;
@@ -477,6 +493,7 @@ FolderSettings TMainfm::CurrentSettings() const {
   s.temp_folder = ui_->deTempFilesPath->text().toStdString();
   s.www_location = ui_->eHtml->text().toStdString();
   s.default_filetype = dlgfm_ ? dlgfm_->FilterComboBox1()->currentIndex() : default_filetype_;
+  s.table_columns = ui_->eColumns->text().trimmed().toStdString();
   return s;
 }
 

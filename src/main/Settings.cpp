@@ -84,6 +84,7 @@ FolderSettings LoadSettings(const SettingsPlace& place, const StartupEnvironment
 
   s.www_location = read("WWW Location", kDefaultWwwLocation);
   s.default_filetype = ParseFiletype(read("Default Filetype", "0"));
+  s.table_columns = ini.ReadString(kTableColumnsSection, kTableColumnsKey, "");
   return s;
 }
 
@@ -107,6 +108,13 @@ std::string SaveSettings(const SettingsPlace& place, const StartupEnvironment& e
   };
   for (const auto& [key, value] : keys) {
     if (!ini.WriteString(kSettingsSection, key, value)) return "Unable to write to " + path;
+  }
+  // A file that never had table columns gets no section for them.
+  constexpr std::string_view kNone = "\x01";
+  if ((!current.table_columns.empty() ||
+       ini.ReadString(kTableColumnsSection, kTableColumnsKey, kNone) != kNone) &&
+      !ini.WriteString(kTableColumnsSection, kTableColumnsKey, current.table_columns)) {
+    return "Unable to write to " + path;
   }
   return "";
 }

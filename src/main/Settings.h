@@ -39,10 +39,15 @@ struct FolderSettings {
   std::string temp_folder;
   std::string www_location;
   int32_t default_filetype = 0;
+  // The columns named for delimited tables ("NAME,LAT,LON[,TYPE]", "" for
+  // none): section "Table Columns", key "Columns".
+  std::string table_columns;
 };
 
 inline constexpr std::string_view kSettingsFileName = "TOPONYX.INI";
 inline constexpr std::string_view kSettingsSection = "Paths";
+inline constexpr std::string_view kTableColumnsSection = "Table Columns";
+inline constexpr std::string_view kTableColumnsKey = "Columns";
 inline constexpr std::string_view kDefaultWwwLocation =
     "https://download.geonames.org/export/dump/";
 inline constexpr std::string_view kExecutableName = "CarVis.exe";
@@ -73,7 +78,8 @@ SettingsPlace PlaceSettings(const std::string& mapping_folder, const StartupEnvi
 FolderSettings LoadSettings(const SettingsPlace& place, const StartupEnvironment& env);
 
 // Writes the eight keys in their order, creating the settings file's folder
-// when it is missing. "" when all were written, else "Unable to write to
+// when it is missing; then the table columns, when there are any or the
+// file holds earlier ones. "" when all were written, else "Unable to write to
 // <path>" (the keys after the failing one are not written).
 std::string SaveSettings(const SettingsPlace& place, const StartupEnvironment& env,
                          const FolderSettings& current);

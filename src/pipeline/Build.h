@@ -30,6 +30,9 @@ struct BuildRequest {
   // The place stages between the readers and the table, in order (none:
   // every place goes in as read).
   std::vector<std::shared_ptr<PlaceStage>> stages;
+  // The columns of delimited tables the user named (none: found by their
+  // header names).
+  readers::ColumnChoice table_columns;
 };
 
 enum class BuildStatus {

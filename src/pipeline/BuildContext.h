@@ -43,7 +43,8 @@ struct FileResult {
     kNone,
     kLayoutNotRecognised,
     kNoUsableLines,
-    kNoReader,  // a file of a kind the program does not read, named by the user
+    kNoColumns,  // a table without name, latitude and longitude columns
+    kNoReader,   // a file of a kind the program does not read, named by the user
   } problem = Problem::kNone;
 };
 

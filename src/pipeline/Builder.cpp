@@ -156,6 +156,7 @@ class Run {
         waypoint_staged_(waypoint_staged) {
     ctx_.program_folder = b.program_folder;
     ctx_.formats = b.formats;
+    ctx_.run.table_columns = request.table_columns;
     ui_.CountPlaces(&ctx_.sink.count());
     // The run flags start cleared (the context is new); so do the two
     // settings of Toponyx text files that live for one run.
@@ -182,6 +183,8 @@ class Run {
         outcome.warnings.push_back(f.name + ": layout not recognised");
       } else if (f.problem == FileResult::Problem::kNoUsableLines) {
         outcome.warnings.push_back(f.name + ": no usable lines");
+      } else if (f.problem == FileResult::Problem::kNoColumns) {
+        outcome.warnings.push_back(f.name + ": no name, latitude and longitude columns");
       } else if (f.problem == FileResult::Problem::kNoReader) {
         outcome.warnings.push_back(f.name + ": no reader for this kind of file");
       }

@@ -52,6 +52,7 @@ void ReadStagedFile(BuildContext& ctx, size_t i) {
   if (!ctx.input.Open(path)) throw Error("Cannot open file " + path);
 
   readers::Probe probe(ctx.input, ctx.line, file.name, ctx.run.datums);
+  probe.set_table_columns(ctx.run.table_columns);
   const readers::Detection found = ctx.formats->Detect(probe);
   const readers::FormatRow* format = found.format;
   // The list is loaded once per run; later world files find it loaded,
@@ -75,8 +76,9 @@ void ReadStagedFile(BuildContext& ctx, size_t i) {
   // A file whose places the stages left out read well all the same.
   if (result.read == 0 && (format == nullptr || format->reader != nullptr)) {
     const bool known = format != nullptr && found.claim != readers::Claim::kGuess;
-    result.problem =
-        known ? FileResult::Problem::kNoUsableLines : FileResult::Problem::kLayoutNotRecognised;
+    result.problem = found.columns_missing ? FileResult::Problem::kNoColumns
+                     : known               ? FileResult::Problem::kNoUsableLines
+                                           : FileResult::Problem::kLayoutNotRecognised;
   }
   ctx.results.push_back(std::move(result));
 }

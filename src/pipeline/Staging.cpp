@@ -65,7 +65,7 @@ void Stager::StageAll(BuildContext& ctx, const std::string& download_folder,
     const size_t first = ctx.staged.size();
     switch (row->container) {
       case readers::Container::kZip:
-        StageZip(ctx, path, staging_folder);
+        StageZip(ctx, path, staging_folder, row->document);
         break;
       case readers::Container::kGzip:
         StageGzip(ctx, path, staging_folder);
@@ -95,8 +95,8 @@ std::string Stager::PrivateFolder(const std::string& staging_folder) {
   return folder;
 }
 
-void Stager::StageZip(BuildContext& ctx, const std::string& path,
-                      const std::string& staging_folder) {
+void Stager::StageZip(BuildContext& ctx, const std::string& path, const std::string& staging_folder,
+                      std::string_view document) {
   if (!HasZipSignature(fs_, path)) return;  // not an archive: passed over in silence
   const std::string folder = PrivateFolder(staging_folder);
   unzip_.SetDestDir(folder);
@@ -110,6 +110,10 @@ void Stager::StageZip(BuildContext& ctx, const std::string& path,
                          ": the data are damaged; the member is passed over");
   }
   const int count = unzip_.Count();
+  if (!document.empty()) {
+    StageDocument(ctx, folder, document);
+    return;
+  }
   for (int i = 0; i < count; ++i) {
     const archive::ZipEntry& entry = unzip_.Entry(i);
     if (text::ContainsUpperCased(entry.file_name, "README")) continue;
@@ -120,6 +124,28 @@ void Stager::StageZip(BuildContext& ctx, const std::string& path,
     ctx.staged.push_back(StagedFile{entry.file_name, where,
                                     SizeOf(fs_, platform::JoinPath(where, entry.file_name))});
   }
+}
+
+// The archive's document: the member named doc<extension>, the one at the
+// top first, else the first member with the extension.
+void Stager::StageDocument(BuildContext& ctx, const std::string& folder,
+                           std::string_view extension) {
+  const std::string doc = "doc" + std::string(extension);
+  const archive::ZipEntry* chosen = nullptr;
+  int rank = 3;  // 0 doc at the top, 1 doc in a folder, 2 any with the extension
+  for (int i = 0; i < unzip_.Count(); ++i) {
+    const archive::ZipEntry& entry = unzip_.Entry(i);
+    if (!entry.kept || readers::LowerExtension(entry.file_name) != extension) continue;
+    const int r = text::EqualsIgnoreCase(entry.file_name, doc) ? (entry.folder.empty() ? 0 : 1) : 2;
+    if (r < rank) {
+      rank = r;
+      chosen = &entry;
+    }
+  }
+  if (chosen == nullptr) return;
+  const std::string where = archive::UnZip::RecreatedFolder(folder, chosen->folder);
+  ctx.staged.push_back(StagedFile{chosen->file_name, where,
+                                  SizeOf(fs_, platform::JoinPath(where, chosen->file_name))});
 }
 
 void Stager::StageGzip(BuildContext& ctx, const std::string& path,

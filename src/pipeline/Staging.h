@@ -31,7 +31,9 @@ class Stager {
   void CleanUp();
 
  private:
-  void StageZip(BuildContext& ctx, const std::string& path, const std::string& staging_folder);
+  void StageZip(BuildContext& ctx, const std::string& path, const std::string& staging_folder,
+                std::string_view document);
+  void StageDocument(BuildContext& ctx, const std::string& folder, std::string_view extension);
   void StageGzip(BuildContext& ctx, const std::string& path, const std::string& staging_folder);
   // A new folder inside the staging folder for one archive's files.
   std::string PrivateFolder(const std::string& staging_folder);

@@ -19,6 +19,25 @@ std::string LowerExtension(std::string_view name) {
   return ext;
 }
 
+bool ParseColumnChoice(std::string_view text, ColumnChoice& out) {
+  std::string parts[4];
+  int count = 0;
+  for (;;) {
+    const size_t comma = text.find(',');
+    if (count == 4) return false;
+    parts[count++] = std::string(text::TrimBlanks(text.substr(0, comma)));
+    if (comma == std::string_view::npos) break;
+    text.remove_prefix(comma + 1);
+  }
+  if (count < 3) return false;
+  for (int i = 0; i < count; ++i) {
+    if (parts[i].empty()) return false;
+  }
+  out = ColumnChoice{std::move(parts[0]), std::move(parts[1]), std::move(parts[2]),
+                     std::move(parts[3])};
+  return true;
+}
+
 bool FindNamedColumns(std::string_view header, NamedColumns& c, std::string_view name,
                       std::string_view feature_class, std::string_view latitude,
                       std::string_view longitude) {

@@ -41,6 +41,22 @@ struct NamedColumns {
   bool quoted = false;  // fields may be quoted (RFC 4180)
 };
 
+// The columns of delimited tables that the user names (toponyx-create's
+// --columns, the desktop program's field) for headers the program does not
+// know: each a column name of the header (letter case ignored) or a number
+// from 1; empty when not named.
+struct ColumnChoice {
+  std::string name;
+  std::string latitude;
+  std::string longitude;
+  std::string feature_class;
+  bool empty() const { return name.empty() && latitude.empty() && longitude.empty(); }
+};
+
+// "NAME,LAT,LON[,TYPE]" as a choice of columns; false (and out unchanged)
+// for any other text.
+bool ParseColumnChoice(std::string_view text, ColumnChoice& out);
+
 // What the recognition found.
 struct Detection {
   const FormatRow* format = nullptr;  // null: no format takes the file
@@ -51,6 +67,9 @@ struct Detection {
   // The file names a datum the table lacks (WGS 84 is taken, and the run
   // ends with the waypoint files' warning).
   bool datum_unknown = false;
+  // A table whose header has no name, latitude and longitude columns (the
+  // run names it so when it gives no place).
+  bool columns_missing = false;
 };
 
 // The file as the recognition of each format sees it: its name, and its
@@ -81,6 +100,9 @@ class Probe {
   text::TextFile& file() { return file_; }
   std::string& line() { return line_; }
   bool first_line_read() const { return first_line_read_; }
+  // The columns the user named for delimited tables (none by default).
+  const ColumnChoice& table_columns() const { return *table_columns_; }
+  void set_table_columns(const ColumnChoice& columns) { table_columns_ = &columns; }
 
  private:
   text::TextFile& file_;
@@ -88,6 +110,8 @@ class Probe {
   std::string_view name_;
   const geo::DatumTable& datums_;
   bool first_line_read_ = false;
+  static inline const ColumnChoice kNoChoice{};
+  const ColumnChoice* table_columns_ = &kNoChoice;
 };
 
 // The columns of a header line whose column names (letter case ignored,

@@ -124,6 +124,10 @@ const FormatTable& DefaultFormats() {
       kOsOpenNamesFormat,
       kOsOpenNamesHeaderFormat,
       kGpxFormat,
+      kKmlFormat,
+      kKmzFormat,
+      kGeoJsonFormat,
+      kDelimitedTableFormat,
       kGeoNamesGzipFormat,
       kUsaGnisPlainFormat,
   });

@@ -40,6 +40,11 @@ struct FormatRow {
   // the listed extensions (others reach a reader only from an archive).
   bool listed = true;
   Container container = Container::kNone;
+  // An archive that holds one document among other members (a KMZ holds
+  // doc.kml and its images): the document's extension (".kml"). Only that
+  // member is read: the one named doc<extension>, else the first with the
+  // extension; the others are passed over without a word.
+  std::string_view document = {};
   Recognise recognise = nullptr;
   // Null: the format's files give no place by design (no warning either).
   Reader reader = nullptr;
@@ -103,6 +108,10 @@ extern const FormatRow kUsaGazetteerCsvFormat;
 extern const FormatRow kOsOpenNamesFormat;
 extern const FormatRow kOsOpenNamesHeaderFormat;
 extern const FormatRow kGpxFormat;
+extern const FormatRow kKmlFormat;
+extern const FormatRow kKmzFormat;
+extern const FormatRow kGeoJsonFormat;
+extern const FormatRow kDelimitedTableFormat;
 extern const FormatRow kGeoNamesGzipFormat;
 extern const FormatRow kUsaGnisPlainFormat;
 

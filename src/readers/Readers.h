@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <vector>
 #include <string_view>
+#include <vector>
 
 #include "geodesy/Datum.h"
 #include "readers/Detect.h"
@@ -54,6 +54,8 @@ struct ReaderRun {
   // "name:<language>"; none by default).
   bool want_alternate_names = false;
   std::vector<std::string> languages = {};
+  // The columns the user named for delimited tables (--columns).
+  ColumnChoice table_columns = {};
   // For readers that read their file by other means than in.file: called
   // now and then with the bytes of the file read so far (the progress bar;
   // a cancelled run stops here, by the exception it throws). in.file

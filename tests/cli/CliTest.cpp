@@ -129,7 +129,8 @@ TEST_F(CliTest, FilesThatGiveNoPlaceAreNamedWithWhatEachGave) {
       Cmd({"--name", "w", "--save", save, download + kSep + "notes.csv", download + kSep + "A.txt"}));
   EXPECT_EQ(r.status, 0) << r.err;
   const size_t warning = r.err.find(
-      "Saving files\nThis file gave no places:\nnotes.csv: layout not recognised\n1 places "
+      "Saving files\nThis file gave no places:\nnotes.csv: no name, latitude and longitude "
+      "columns\n1 places "
       "written in ");
   EXPECT_NE(warning, std::string::npos) << r.err;
   EXPECT_NE(r.err.find(" s\n           1  A.txt\n           0  notes.csv\n"), std::string::npos)

@@ -291,7 +291,8 @@ TEST_F(SafetyTest, HugeLinesAndNulBytesAreReadInBoundedMemory) {
   // reaches the table, whose fields hold text.
   const std::string nul(4 << 20, '\0');
   std::vector<std::string> args = {"--name", "nul", "--save", save};
-  for (const char* x : {".txt", ".tpx", ".wpt", ".csv", ".gpx"}) {
+  for (const char* x :
+       {".txt", ".tpx", ".wpt", ".csv", ".gpx", ".kml", ".geojson", ".geojsonl", ".tsv"}) {
     WriteFileBytes(download + "/nul" + x, nul);
     args.push_back(download + "/nul" + x);
   }

@@ -2,7 +2,9 @@
 // keeps the earlier database and leaves no file of the run behind, the
 // bar follows the whole run, the question before a database is replaced,
 // the result line; and the arithmetic and texts behind bar and line.
+#include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -16,7 +18,9 @@
 #include "main/FolderEdit.h"
 #include "main/RunMeter.h"
 #include "main/RunResult.h"
+#include "platform/Ini.h"
 #include "platform/System.h"
+#include "support/NamesFile.h"
 #include "support/ZipWriter.h"
 
 using namespace toponyx;
@@ -178,6 +182,37 @@ class RunTest : public QObject {
     QCOMPARE(progress->RunBar()->value(), 0);  // ready for the next run
   }
 
+  // The table columns field names the columns of tables whose header the
+  // program does not know; it is remembered in a section of its own.
+  void TableColumnsField() {
+    DesktopFolders f;
+    WriteFileBytes(f.download + "/orte.csv", "Nr;Ortsname;Breite;Laenge\n1;Bern;46,95;7,45\n");
+    {
+      RunSession r(f);
+      r.main()->DatabaseName()->setText("orte");
+      TickOnly(r.main()->FileList(), "orte.csv");
+      auto* columns = r.main()->findChild<QLineEdit*>("eColumns");
+      QVERIFY(columns != nullptr);
+      QCOMPARE(columns->text(), QString());
+      columns->setText("ortsname,breite");  // no longitude: said so, nothing run
+      r.main()->bCreateClick();
+      QCOMPARE(r.s->prompter.boxes.size(), size_t{1});
+      QVERIFY(r.s->prompter.boxes[0].text.startsWith("Table columns are given as name, latitude"));
+      QVERIFY(!QFileInfo::exists(Q(r.save + "/orte.names")));
+      columns->setText(" Ortsname, Breite, LAENGE ");
+      r.main()->bCreateClick();
+      QCOMPARE(NamesOf(ReadNamesFile(r.save + "/orte.names")), std::vector<std::string>{"Bern"});
+      r.main()->close();
+    }
+    const platform::IniFile ini(f.program + "/TOPONYX.INI");
+    QCOMPARE(Q(ini.ReadString("Table Columns", "Columns", "none")),
+             QString("Ortsname, Breite, LAENGE"));
+    RecordingPrompter prompter;
+    Forms again(f.Env(), prompter);
+    QCOMPARE(again.Mainfm()->findChild<QLineEdit*>("eColumns")->text(),
+             QString("Ortsname, Breite, LAENGE"));
+  }
+
   void ReplaceQuestionAndResultLine() {
     DesktopFolders f;
     WriteFileBytes(f.download + "/home.tpx", kLookout);
@@ -230,7 +265,8 @@ class RunTest : public QObject {
     r.s->prompter.answers = {true};
     r.main()->bCreateClick();
     QVERIFY(r.s->prompter.boxes.empty());
-    QVERIFY2(r.main()->ResultText().endsWith(", 1 warning: notes.csv: layout not recognised"),
+    QVERIFY2(r.main()->ResultText().endsWith(
+                 ", 1 warning: notes.csv: no name, latitude and longitude columns"),
              qPrintable(r.main()->ResultText()));
 
     // A failed run says so, and the error box follows.

@@ -79,8 +79,10 @@ class WindowsTest : public QObject {
     // Every format the program reads first, then the written single-format
     // filters.
     QCOMPARE(dlg->FilterComboBox1()->count(), 3);
-    QCOMPARE(dlg->FilterComboBox1()->itemText(0),
-             QString("All Data Files (*.zip) (*.gz) (*.txt) (*.wpt) (*.tpx) (*.csv) (*.gpx)"));
+    QCOMPARE(
+        dlg->FilterComboBox1()->itemText(0),
+        QString("All Data Files (*.zip) (*.gz) (*.txt) (*.wpt) (*.tpx) (*.csv) (*.gpx) (*.kml) "
+                "(*.kmz) (*.geojson) (*.json) (*.geojsons) (*.geojsonl) (*.tsv)"));
     QCOMPARE(dlg->FilterComboBox1()->itemText(1), QString("Carthovista Waypoint Files (*.wpt)"));
     QCOMPARE(dlg->FilterComboBox1()->itemText(2), QString("Toponyx Text Files (*.tpx)"));
 

@@ -121,11 +121,11 @@ TEST_F(DispatchTest, ExtensionsChooseTheRestAndUnknownFilesYieldNothing) {
   Write("p.TPX", "; comment\n");
   Write("w.wpt", "Carthovista Waypoint File Version 1\nWGS 84\nline3\nline4\nline5\n");
   Write("nohead.wpt", "some other file\nWGS 84\n");
-  Write("data.csv", "x\n");
-  // Only .txt, .wpt, .tpx (and archives) are staged from the download
-  // folder; a file without extension or ".usa" arrives only from archives,
-  // so stage those through the dispatch directly.
-  ASSERT_EQ(Run({"p.TPX", "w.wpt", "nohead.wpt", "data.csv"}).status,
+  Write("data.dat", "x\n");
+  // Only the listed extensions are staged from the download folder; a file
+  // without extension or ".usa" arrives only from archives, so stage those
+  // through the dispatch directly.
+  ASSERT_EQ(Run({"p.TPX", "w.wpt", "nohead.wpt", "data.dat"}).status,
             pipeline::BuildStatus::kSucceeded);
   const std::vector<Call> expected = {
       {"tpx", "p.TPX", "p.TPX", "; comment", false},
@@ -137,7 +137,7 @@ TEST_F(DispatchTest, ExtensionsChooseTheRestAndUnknownFilesYieldNothing) {
   pipeline::TpxSettings tpx;
   pipeline::BuildContext ctx(tpx, ui);
   ctx.formats = &kRecorders;
-  ctx.staged = {{"CA", download}, {"x.usa", download}, {"data.csv", download}};
+  ctx.staged = {{"CA", download}, {"x.usa", download}, {"data.dat", download}};
   pipeline::ReadStagedFiles(ctx);
   // Line 1 was read to see whether it is a GeoNames line; the reader
   // begins at line 1 again.
@@ -163,6 +163,9 @@ TEST_F(DispatchTest, EveryFormatOfTheTableIsReached) {
       {"i_names.csv", "a,http://data.ordnancesurvey.co.uk/id/x" + std::string(32, ',') + "\n"},
       {"j_header.csv", "ID,NAMES_URI,NAME1" + std::string(31, ',') + "\n"},
       {"k.gpx", "<gpx/>"},
+      {"l.kml", "<kml/>"},
+      {"m.geojson", "{}"},
+      {"n_table.csv", "name,lat,lon\n"},
   };
   std::vector<std::string> names;
   for (const auto& [name, bytes] : files) {

@@ -306,7 +306,7 @@ TEST_F(TodaysDownloadsTest, FilesThatGiveNoPlaceAreNamed) {
   EXPECT_TRUE(ui.messages.empty());  // no box in the written sequence
   EXPECT_EQ(pipeline::NoPlacesWarning(out.warnings),
             "These files gave no places:\n"
-            "notes.csv: layout not recognised\n"
+            "notes.csv: no name, latitude and longitude columns\n"
             "empty.gpx: no usable lines\n"
             "broken.gpx: no usable lines\n"
             "letter.txt: layout not recognised\n"
