@@ -335,10 +335,11 @@ void TMainfm::SpeedButton2Click() {
   OpenInBrowser(ui_->eHtml->text());
 }
 
-bool TMainfm::OpenInBrowser(const QString& url) {
+bool TMainfm::OpenInBrowser(const QString& url, QWidget* box_parent) {
   if (web_browser_found && !web_browser_found()) {
-    prompter_.Message(QApplication::activeWindow() ? QApplication::activeWindow() : this,
-                      MessageKind::kWarning, NoWebBrowserText(url));
+    if (!box_parent)
+      box_parent = QApplication::activeWindow() ? QApplication::activeWindow() : this;
+    prompter_.Message(box_parent, MessageKind::kWarning, NoWebBrowserText(url));
     return false;
   }
   // A location the browser can't open gives no message.
@@ -354,7 +355,12 @@ void TMainfm::bHelpClick() {
   // Help that cannot be shown does nothing.
   if (!help_) {
     help_ = std::make_unique<HelpWindow>();
-    help_->Browser()->open_external = [this](const QUrl& url) { OpenInBrowser(url.toString()); };
+    // The box of a link without a browser stands over the help window: one
+    // over the main window would open behind it, and the link would seem
+    // to do nothing.
+    help_->Browser()->open_external = [this](const QUrl& url) {
+      OpenInBrowser(url.toString(), help_.get());
+    };
   }
   help_->ShowTopic(HelpFilePath(), QString::fromLatin1(kHelpTopic));
 }

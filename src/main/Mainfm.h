@@ -95,8 +95,10 @@ class TMainfm : public QWidget {
   QWidget* Control(const char* name) const;
   // The line that tells how the last run ended.
   QString ResultText() const;
-  // Hands an address to the web browser; a box says so when there is none.
-  bool OpenInBrowser(const QString& url);
+  // Hands an address to the web browser; a box over box_parent (the
+  // window the address came from; the active window when null) says so
+  // when there is none.
+  bool OpenInBrowser(const QString& url, QWidget* box_parent = nullptr);
   // Where SpeedButton2 and the help's web links send an address (tests
   // catch it here), and whether the system has a web browser at all.
   std::function<bool(const QString&)> open_url;
