@@ -104,6 +104,9 @@ TMainfm::TMainfm(const StartupEnvironment& env, Prompter& prompter, QByteArray h
   connect(ui_->SpeedButton1, &QToolButton::clicked, this, &TMainfm::SpeedButton1Click);
   connect(ui_->SpeedButton2, &QToolButton::clicked, this, &TMainfm::SpeedButton2Click);
   connect(ui_->CB1, &QCheckBox::clicked, this, &TMainfm::CB1Click);
+  connect(ui_->LB1, &QListWidget::itemChanged, this, [this] {
+    if (!ticking_many_) ShowWhetherAllTicked();
+  });
   connect(ui_->bHelp, &QPushButton::clicked, this, &TMainfm::bHelpClick);
   connect(ui_->SpeedButton3, &QPushButton::clicked, this, &TMainfm::SpeedButton3Click);
   connect(ui_->bView, &QPushButton::clicked, this, &TMainfm::bViewClick);
@@ -266,6 +269,7 @@ void TMainfm::FillFileList(const QStringList& names, const QStringList& ticked) 
   std::stable_sort(sorted.begin(), sorted.end(), [](const std::string& a, const std::string& b) {
     return pipeline::FileListLess(a, b);
   });
+  ticking_many_ = true;
   ui_->LB1->clear();
   for (const std::string& n : sorted) {
     auto* item = new QListWidgetItem(Q(n), ui_->LB1);
@@ -273,7 +277,17 @@ void TMainfm::FillFileList(const QStringList& names, const QStringList& ticked) 
     item->setCheckState(ticked.contains(item->text()) ? Qt::Checked : Qt::Unchecked);
     if (!current.isEmpty() && item->text() == current) ui_->LB1->setCurrentItem(item);
   }
+  ticking_many_ = false;
   ui_->LB1->verticalScrollBar()->setValue(scrolled);
+  ShowWhetherAllTicked();
+}
+
+void TMainfm::ShowWhetherAllTicked() {
+  bool all = ui_->LB1->count() > 0;
+  for (int i = 0; all && i < ui_->LB1->count(); ++i) {
+    all = ui_->LB1->item(i)->checkState() == Qt::Checked;
+  }
+  ui_->CB1->setChecked(all);
 }
 
 void TMainfm::TakeDroppedPaths(const QStringList& paths) {
@@ -348,7 +362,11 @@ bool TMainfm::OpenInBrowser(const QString& url, QWidget* box_parent) {
 
 void TMainfm::CB1Click() {
   const Qt::CheckState state = ui_->CB1->isChecked() ? Qt::Checked : Qt::Unchecked;
+  ticking_many_ = true;
   for (int i = 0; i < ui_->LB1->count(); ++i) ui_->LB1->item(i)->setCheckState(state);
+  ticking_many_ = false;
+  // An empty list has nothing to tick: the box goes back to clear.
+  ShowWhetherAllTicked();
 }
 
 void TMainfm::bHelpClick() {

@@ -122,6 +122,8 @@ class TMainfm : public QWidget {
   void ShowResult(const pipeline::BuildOutcome& outcome, const QString& names_path, double seconds);
   QStringList ListDownloadFolder() const;
   void FillFileList(const QStringList& names, const QStringList& ticked);
+  // "Select all files" shows whether every file of the list is ticked.
+  void ShowWhetherAllTicked();
   void WatchDownloadFolder();
 
   std::unique_ptr<Ui::TMainfm> ui_;
@@ -133,6 +135,7 @@ class TMainfm : public QWidget {
   SettingsPlace settings_place_;
   int32_t default_filetype_ = 0;
   bool running_ = false;
+  bool ticking_many_ = false;  // LB1 changes item by item; CB1 follows at the end
   pipeline::BuildOutcome last_outcome_;
   std::unique_ptr<HelpWindow> help_;
   QString list_mask_;  // the mask LB1 was listed with

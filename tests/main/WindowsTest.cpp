@@ -144,8 +144,8 @@ class WindowsTest : public QObject {
   void SelectAllFiles() {
     DesktopFolders f;
     Session empty(f);
-    empty.CB1()->click();  // an empty list: nothing happens
-    QVERIFY(empty.CB1()->isChecked());
+    empty.CB1()->click();  // an empty list: nothing to tick, the box stays clear
+    QVERIFY(!empty.CB1()->isChecked());
     QCOMPARE(empty.LB1()->count(), 0);
 
     DesktopFolders g;
@@ -156,13 +156,28 @@ class WindowsTest : public QObject {
     QCOMPARE(Ticks(s.LB1()), QList<bool>(3, true));
     s.CB1()->click();
     QCOMPARE(Ticks(s.LB1()), QList<bool>(3, false));
+    // The box follows the ticks given by hand: set with the last one,
+    // cleared with any one taken away.
+    s.LB1()->item(0)->setCheckState(Qt::Checked);
+    s.LB1()->item(1)->setCheckState(Qt::Checked);
+    QVERIFY(!s.CB1()->isChecked());
+    s.LB1()->item(2)->setCheckState(Qt::Checked);
+    QVERIFY(s.CB1()->isChecked());
+    s.LB1()->item(1)->setCheckState(Qt::Unchecked);
+    QVERIFY(!s.CB1()->isChecked());
     s.CB1()->click();
-    // Confirming the dialog refills the list unticked; CB1 stays ticked.
+    QCOMPARE(Ticks(s.LB1()), QList<bool>(3, true));
+    // Confirming the dialog refills the list unticked, and the box with it;
+    // so does a folder whose files are not all ticked.
     TDlgfm* dlg = s.forms->Dlgfm();
     AnswerDialog(dlg, [&] { dlg->OKBtnClick(); });
     s.main()->SpeedButton1Click();
-    QVERIFY(s.CB1()->isChecked());
+    QVERIFY(!s.CB1()->isChecked());
     QCOMPARE(Ticks(s.LB1()), QList<bool>(3, false));
+    s.CB1()->click();
+    WriteFileBytes(g.download + "/d.tpx", "x");  // a new download, unticked
+    QTRY_COMPARE_WITH_TIMEOUT(s.LB1()->count(), 4, 10000);
+    QVERIFY(!s.CB1()->isChecked());
   }
 
   void CreateRefusals() {
