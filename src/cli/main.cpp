@@ -299,11 +299,13 @@ int main(int argc, char** argv) {
   }
   const pipeline::DatabaseFiles database =
       pipeline::DatabaseFilesIn(request.save_folder, pipeline::DatabaseName(name));
+  // The files that gave no place, as the window's warning says it, then the
+  // summary with what each file gave, then the damage the run read past.
+  // The warnings are messages of the run, which --quiet keeps; it leaves
+  // out the summary and the counts.
+  if (!outcome.warnings.empty())
+    ui.ShowMessage(MessageKind::kWarning, pipeline::NoPlacesWarning(outcome.warnings));
   if (!quiet) {
-    // The files that gave no place, as the window's warning says it; then
-    // the summary with what each file gave.
-    if (!outcome.warnings.empty())
-      ui.ShowMessage(MessageKind::kWarning, pipeline::NoPlacesWarning(outcome.warnings));
     char summary[160];
     std::snprintf(summary, sizeof summary, "%llu places written in %.2f s\n",
                   static_cast<unsigned long long>(outcome.places), seconds);
@@ -313,8 +315,8 @@ int main(int argc, char** argv) {
                     static_cast<unsigned long long>(file.places));
       WriteErr(summary + file.name + "\n");
     }
-    for (const std::string& damage : outcome.damage) WriteErr("warning: " + damage + "\n");
   }
+  for (const std::string& damage : outcome.damage) WriteErr("warning: " + damage + "\n");
   std::printf("%s\n%s\n", database.names.c_str(), database.types.c_str());
   if (require_places && outcome.places == 0) {
     WriteErr("toponyx-create: no places were read from the input files\n");

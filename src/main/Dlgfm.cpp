@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QScreen>
 
 #include "main/FileControls.h"
@@ -25,6 +26,8 @@ TDlgfm::TDlgfm(TMainfm* mainfm)
   connect(ui_->DriveComboBox1, &TDriveComboBox::DriveChanged, ui_->DirectoryListBox1,
           &TDirectoryListBox::SetDirectory);
   connect(ui_->OKBtn, &QPushButton::clicked, this, &TDlgfm::OKBtnClick);
+  // Enter in the folder edit goes to the folder, not to the default button.
+  ui_->EListFilesPath2->installEventFilter(this);
   connect(ui_->CancelBtn, &QPushButton::clicked, this, &TDlgfm::CancelBtnClick);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
@@ -83,16 +86,49 @@ void TDlgfm::ShowFolder(const QString& folder) {
   ui_->DirectoryListBox1->SetDirectory(folder);
 }
 
+bool TDlgfm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == ui_->EListFilesPath2 && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+        !(key->modifiers() & ~Qt::KeypadModifier)) {
+      GoToTypedFolder();
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+QString TDlgfm::TypedFolder() const {
+  // Made tidy before anything is created, so that blanks around the text
+  // never become part of a new folder's name.
+  QString typed = ui_->EListFilesPath2->text().trimmed();
+  if (typed.size() > 1 && typed.endsWith(u'/')) typed.chop(1);
+  if (typed.isEmpty()) return typed;
+  if (typed == QLatin1String("~") || typed.startsWith(QLatin1String("~/"))) {
+    typed = QDir::homePath() + typed.mid(1);
+  }
+  return QDir::cleanPath(QDir(ui_->DirectoryListBox1->Directory()).absoluteFilePath(typed));
+}
+
+void TDlgfm::GoToTypedFolder() {
+  const QString folder = TypedFolder();
+  if (folder.isEmpty()) return;
+  ShowFolder(folder);
+  ui_->EListFilesPath2->selectAll();
+}
+
 void TDlgfm::OKBtnClick() {
   const int32_t filetype = ui_->FilterComboBox1->currentIndex();
   mainfm_->SetDefaultFiletype(filetype);
   SetMaskFromFiletype(filetype);
-  // The folder is made tidy before it is created, so that blanks around
-  // the text never become part of a new folder's name.
-  QString download = ui_->EListFilesPath2->text().trimmed();
-  if (download.size() > 1 && download.endsWith(u'/')) download.chop(1);
+  const QString download = TypedFolder();
   if (!download.isEmpty() && !QFileInfo(download).isDir()) {
     QDir().mkpath(download);  // a failure is ignored
+  }
+  // A folder typed without Enter: its files, not those of the folder the
+  // list still shows.
+  if (!download.isEmpty() && download != ui_->FLB1->Directory()) {
+    ui_->FLB1->SetDirectory(download);
   }
   mainfm_->SetDownloadFolder(download);
   mainfm_->ReplaceFileList(ui_->FLB1->Items(), ui_->FLB1->Mask());

@@ -39,6 +39,10 @@ class TDlgfm : public QDialog {
   void ShowFolder(const QString& folder);
   // The mask of a file type (0 to 2); other values leave the mask as it is.
   void SetMaskFromFiletype(int32_t filetype);
+  // Enter in the folder edit: the folder typed there (a leading "~" is the
+  // home folder, a relative one is taken from the folder shown) is shown
+  // with its files; the dialog stays open.
+  void GoToTypedFolder();
 
   QLineEdit* EListFilesPath2() const;
   TDirectoryListBox* DirectoryListBox1() const;
@@ -47,6 +51,11 @@ class TDlgfm : public QDialog {
   TFilterComboBox* FilterComboBox1() const;
 
  private:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  // The folder of the edit: blanks and one trailing separator removed, a
+  // leading "~" the home folder, a relative one taken from the folder shown.
+  QString TypedFolder() const;
+
   std::unique_ptr<Ui::TDlgfm> ui_;
   TMainfm* mainfm_;
   bool linked_ = true;  // folder list and filter list drive the file list

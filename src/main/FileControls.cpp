@@ -1,7 +1,11 @@
 #include "main/FileControls.h"
 
+#include <QAbstractItemView>
 #include <QDir>
+#include <QFileInfo>
 #include <QStorageInfo>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -82,6 +86,9 @@ TDriveComboBox::TDriveComboBox(QWidget* parent) : QComboBox(parent) {
 
 QStringList TDriveComboBox::Drives() {
   QStringList drives{QStringLiteral("/")};
+  // Where a user of this system keeps downloads, though it is no volume.
+  const QString home = QDir::cleanPath(QDir::homePath());
+  if (home != QLatin1String("/") && QFileInfo(home).isDir()) drives << home;
   for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
     if (!volume.isValid() || !volume.isReady()) continue;
     const QString root = volume.rootPath();
@@ -147,6 +154,36 @@ TFilterComboBox::TFilterComboBox(QWidget* parent) : QComboBox(parent) {
   for (const pipeline::DialogFilter& filter : pipeline::DialogFilters()) {
     addItem(QString::fromStdString(filter.caption));
   }
+  connect(this, &QComboBox::currentIndexChanged, this, [this] { setToolTip(currentText()); });
+  setToolTip(currentText());
+}
+
+QString TFilterComboBox::ShownText() const {
+  QStyleOptionComboBox option;
+  initStyleOption(&option);
+  const QRect field =
+      style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+  return fontMetrics().elidedText(currentText(), Qt::ElideRight, field.width());
+}
+
+void TFilterComboBox::paintEvent(QPaintEvent*) {
+  QStylePainter painter(this);
+  QStyleOptionComboBox option;
+  initStyleOption(&option);
+  painter.drawComplexControl(QStyle::CC_ComboBox, option);
+  option.currentText = ShownText();
+  painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+}
+
+void TFilterComboBox::showPopup() {
+  int widest = 0;
+  for (int i = 0; i < count(); ++i) {
+    widest = std::max(widest, view()->fontMetrics().horizontalAdvance(itemText(i)));
+  }
+  // Room for the entries' margins and a scroll bar.
+  view()->setMinimumWidth(widest + 4 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth) +
+                          style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 16);
+  QComboBox::showPopup();
 }
 
 int TFilterComboBox::Entries() {

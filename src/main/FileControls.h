@@ -1,7 +1,7 @@
 // The folder and file controls of the dialogs: a folder list that shows the
 // way down to the current folder and its subfolders, the list of drives (on
-// this system the root and the mounted volumes), a file list with a mask,
-// and the list of file type filters.
+// this system the root, the user's home folder and the mounted volumes), a
+// file list with a mask, and the list of file type filters.
 #pragma once
 
 #include <QComboBox>
@@ -34,7 +34,8 @@ class TDriveComboBox : public QComboBox {
 
  public:
   explicit TDriveComboBox(QWidget* parent = nullptr);
-  // The drives: "/" first, then the mount points of real volumes.
+  // The drives: "/" first, then the user's home folder, then the mount
+  // points of real volumes.
   static QStringList Drives();
   // Selects the drive that holds the folder (the longest mount point that
   // starts it), without reporting a change.
@@ -63,6 +64,9 @@ class TFileListBox : public QListWidget {
   QString directory_;
 };
 
+// A caption longer than the box shows its start and "…" (the whole caption
+// is the box's tool tip); the list that drops down is as wide as the
+// longest caption.
 class TFilterComboBox : public QComboBox {
   Q_OBJECT
 
@@ -72,6 +76,12 @@ class TFilterComboBox : public QComboBox {
   // (waypoint files, Toponyx text files).
   static int Entries();
   static QString MaskAt(int index);  // "" outside 0 to Entries() - 1
+  // The caption as the closed box shows it.
+  QString ShownText() const;
+  void showPopup() override;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
 };
 
 }  // namespace toponyx::desktop

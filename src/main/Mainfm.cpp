@@ -110,6 +110,9 @@ TMainfm::TMainfm(const StartupEnvironment& env, Prompter& prompter, QByteArray h
   connect(ui_->SpeedButton1, &QToolButton::clicked, this, &TMainfm::SpeedButton1Click);
   connect(ui_->SpeedButton2, &QToolButton::clicked, this, &TMainfm::SpeedButton2Click);
   connect(ui_->CB1, &QCheckBox::clicked, this, &TMainfm::CB1Click);
+  connect(ui_->LB1, &QListWidget::itemChanged, this, [this] {
+    if (!ticking_many_) ShowWhetherAllTicked();
+  });
   connect(ui_->bHelp, &QPushButton::clicked, this, &TMainfm::bHelpClick);
   connect(ui_->SpeedButton3, &QPushButton::clicked, this, &TMainfm::SpeedButton3Click);
   connect(ui_->bView, &QPushButton::clicked, this, &TMainfm::bViewClick);
@@ -273,6 +276,7 @@ void TMainfm::FillFileList(const QStringList& names, const QStringList& ticked) 
   std::stable_sort(sorted.begin(), sorted.end(), [](const std::string& a, const std::string& b) {
     return pipeline::FileListLess(a, b);
   });
+  ticking_many_ = true;
   ui_->LB1->clear();
   for (const std::string& n : sorted) {
     auto* item = new QListWidgetItem(Q(n), ui_->LB1);
@@ -280,7 +284,17 @@ void TMainfm::FillFileList(const QStringList& names, const QStringList& ticked) 
     item->setCheckState(ticked.contains(item->text()) ? Qt::Checked : Qt::Unchecked);
     if (!current.isEmpty() && item->text() == current) ui_->LB1->setCurrentItem(item);
   }
+  ticking_many_ = false;
   ui_->LB1->verticalScrollBar()->setValue(scrolled);
+  ShowWhetherAllTicked();
+}
+
+void TMainfm::ShowWhetherAllTicked() {
+  bool all = ui_->LB1->count() > 0;
+  for (int i = 0; all && i < ui_->LB1->count(); ++i) {
+    all = ui_->LB1->item(i)->checkState() == Qt::Checked;
+  }
+  ui_->CB1->setChecked(all);
 }
 
 void TMainfm::TakeDroppedPaths(const QStringList& paths) {
@@ -342,10 +356,11 @@ void TMainfm::SpeedButton2Click() {
   OpenInBrowser(ui_->eHtml->text());
 }
 
-bool TMainfm::OpenInBrowser(const QString& url) {
+bool TMainfm::OpenInBrowser(const QString& url, QWidget* box_parent) {
   if (web_browser_found && !web_browser_found()) {
-    prompter_.Message(QApplication::activeWindow() ? QApplication::activeWindow() : this,
-                      MessageKind::kWarning, NoWebBrowserText(url));
+    if (!box_parent)
+      box_parent = QApplication::activeWindow() ? QApplication::activeWindow() : this;
+    prompter_.Message(box_parent, MessageKind::kWarning, NoWebBrowserText(url));
     return false;
   }
   // A location the browser can't open gives no message.
@@ -354,14 +369,23 @@ bool TMainfm::OpenInBrowser(const QString& url) {
 
 void TMainfm::CB1Click() {
   const Qt::CheckState state = ui_->CB1->isChecked() ? Qt::Checked : Qt::Unchecked;
+  ticking_many_ = true;
   for (int i = 0; i < ui_->LB1->count(); ++i) ui_->LB1->item(i)->setCheckState(state);
+  ticking_many_ = false;
+  // An empty list has nothing to tick: the box goes back to clear.
+  ShowWhetherAllTicked();
 }
 
 void TMainfm::bHelpClick() {
   // Help that cannot be shown does nothing.
   if (!help_) {
     help_ = std::make_unique<HelpWindow>();
-    help_->Browser()->open_external = [this](const QUrl& url) { OpenInBrowser(url.toString()); };
+    // The box of a link without a browser stands over the help window: one
+    // over the main window would open behind it, and the link would seem
+    // to do nothing.
+    help_->Browser()->open_external = [this](const QUrl& url) {
+      OpenInBrowser(url.toString(), help_.get());
+    };
   }
   help_->ShowTopic(HelpFilePath(), QString::fromLatin1(kHelpTopic));
 }

@@ -95,8 +95,10 @@ class TMainfm : public QWidget {
   QWidget* Control(const char* name) const;
   // The line that tells how the last run ended.
   QString ResultText() const;
-  // Hands an address to the web browser; a box says so when there is none.
-  bool OpenInBrowser(const QString& url);
+  // Hands an address to the web browser; a box over box_parent (the
+  // window the address came from; the active window when null) says so
+  // when there is none.
+  bool OpenInBrowser(const QString& url, QWidget* box_parent = nullptr);
   // Where SpeedButton2 and the help's web links send an address (tests
   // catch it here), and whether the system has a web browser at all.
   std::function<bool(const QString&)> open_url;
@@ -120,6 +122,8 @@ class TMainfm : public QWidget {
   void ShowResult(const pipeline::BuildOutcome& outcome, const QString& names_path, double seconds);
   QStringList ListDownloadFolder() const;
   void FillFileList(const QStringList& names, const QStringList& ticked);
+  // "Select all files" shows whether every file of the list is ticked.
+  void ShowWhetherAllTicked();
   void WatchDownloadFolder();
 
   std::unique_ptr<Ui::TMainfm> ui_;
@@ -131,6 +135,7 @@ class TMainfm : public QWidget {
   SettingsPlace settings_place_;
   int32_t default_filetype_ = 0;
   bool running_ = false;
+  bool ticking_many_ = false;  // LB1 changes item by item; CB1 follows at the end
   pipeline::BuildOutcome last_outcome_;
   std::unique_ptr<HelpWindow> help_;
   QString list_mask_;  // the mask LB1 was listed with

@@ -81,6 +81,11 @@ FolderSettings LoadSettings(const SettingsPlace& place, const StartupEnvironment
 
   s.temp_folder = pick("Temp Directory", "Last Temp Directory", env.system_temp_folder);
   if (!IsExistingFolder(s.temp_folder)) s.temp_folder = env.system_temp_folder;
+  // Shown as the other folders are, without the trailing separator that the
+  // system gives its temporary folder (so a first start and a restart show
+  // the same text); a root keeps its one.
+  const std::string_view temp = s.temp_folder;
+  if (temp.size() > 1 && (temp.back() == '/' || temp.back() == '\\')) s.temp_folder.pop_back();
 
   s.www_location = read("WWW Location", kDefaultWwwLocation);
   s.default_filetype = ParseFiletype(read("Default Filetype", "0"));

@@ -4,6 +4,7 @@
 // the keyboard, and the web button without a browser.
 #include <QApplication>
 #include <QFileDialog>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -111,6 +112,19 @@ class ReachTest : public QObject {
                   "https://download.geonames.org/export/dump/");
     QCOMPARE(opened, QStringList{"https://download.geonames.org/export/dump/"});
     QCOMPARE(browser->source().toString(), doc + "formats.html");
+    // Without a browser, the box says so over the help window, even while
+    // the window system still reports the main window active (a box over it
+    // would stand behind the help).
+    s.main()->web_browser_found = [] { return false; };
+    s.main()->activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), s.main());
+    ClickLinkText(browser, "https://download.geonames.org/export/dump/",
+                  "https://download.geonames.org/export/dump/");
+    QCOMPARE(s.prompter.Texts(),
+             QStringList{NoWebBrowserText("https://download.geonames.org/export/dump/")});
+    QCOMPARE(s.prompter.boxes[0].parent, help);
+    QCOMPARE(opened.size(), 1);
+    s.main()->web_browser_found = [] { return true; };
     // The navigation line, then back and forward by the keyboard.
     ClickLinkText(browser, "Troubleshooting", "troubleshooting.html");
     QCOMPARE(browser->source().toString(), doc + "troubleshooting.html");
@@ -123,6 +137,12 @@ class ReachTest : public QObject {
     QTest::keyClick(help, Qt::Key_Right, Qt::AltModifier);
     QCOMPARE(browser->source().toString(), doc + "formats.html");
     QCOMPARE(opened.size(), 1);  // no help page ever went to the browser
+    // The steps are headed by the captions of the window's groups.
+    ClickLinkText(browser, "The five steps", "steps.html");
+    const QString steps = browser->toPlainText();
+    for (const QGroupBox* group : s.main()->findChildren<QGroupBox*>()) {
+      QVERIFY2(steps.contains("\n" + group->title().trimmed() + "\n"), qPrintable(group->title()));
+    }
     QTest::keyClick(help, Qt::Key_Escape);
     QVERIFY(!help->isVisible());
   }

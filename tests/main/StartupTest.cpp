@@ -61,7 +61,7 @@ class StartupTest : public QObject {
       const Shown s = Fields(forms);
       QCOMPARE(s.download, Q(f.program + "/Toponyx"));
       QCOMPARE(s.save, Q(f.program + "/Toponyx"));
-      QCOMPARE(s.temp, Q(f.temp + "/"));
+      QCOMPARE(s.temp, Q(f.temp));  // without the separator the system gives
       QCOMPARE(s.www, QString("https://download.geonames.org/export/dump/"));
       QCOMPARE(s.filetype, 0);
       QCOMPARE(forms.Dlgfm()->FilterComboBox1()->currentIndex(), 0);
@@ -89,10 +89,15 @@ class StartupTest : public QObject {
                                   "/\r\n"
                                   "Last Temp Directory=" +
                                   f.temp +
-                                  "/\r\n"
+                                  "\r\n"
                                   "WWW Location=http://example.org/x\r\n"
                                   "Default Filetype=0\r\n"));
     QVERIFY(prompter.boxes.empty());
+    // A restart shows the folders as the first start did.
+    {
+      Forms again(f.Env(), prompter);
+      QCOMPARE(Fields(again).temp, Q(f.temp));
+    }
 
     // Without <program>/Toponyx the downloads default to the program folder;
     // the save folder is <program>/Toponyx all the same.
@@ -175,7 +180,7 @@ class StartupTest : public QObject {
                             "\r\n");
     Forms again(f.Env(), prompter);
     QCOMPARE(Fields(again).save, Q(f.program + "/Toponyx"));  // not checked
-    QCOMPARE(Fields(again).temp, Q(f.temp + "/"));
+    QCOMPARE(Fields(again).temp, Q(f.temp));
   }
 
   void DefaultFiletype_data() {

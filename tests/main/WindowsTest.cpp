@@ -143,11 +143,67 @@ class WindowsTest : public QObject {
     QCOMPARE(dlg->DriveComboBox1()->itemText(0), QString("/"));
   }
 
+  // Also run at 200 % (test_desktop_windowstest_200).
+  void DialogTypedFolderAndItsBoxes() {
+    DesktopFolders f;
+    DesktopFolders g;
+    for (const char* name : {"a.tpx", "b.zip"}) WriteFileBytes(g.download + "/" + name, "x");
+    WriteFileBytes(f.download + "/old.tpx", "x");
+    Session s(f);
+    TDlgfm* dlg = s.forms->Dlgfm();
+    bool stayed_open = false;
+    QString shown_home;
+    AnswerDialog(dlg, [&] {
+      QLineEdit* edit = dlg->EListFilesPath2();
+      QVERIFY(!edit->isReadOnly());
+      edit->setFocus();
+      // Enter in the folder edit goes to the folder typed; the dialog stays.
+      edit->selectAll();
+      QTest::keyClicks(edit, Q(g.download) + "/");
+      QTest::keyClick(edit, Qt::Key_Return);
+      stayed_open = dlg->isVisible();
+      QCOMPARE(dlg->DirectoryListBox1()->Directory(), Q(g.download));
+      QCOMPARE(Items(dlg->FLB1()), (QStringList{"a.tpx", "b.zip"}));
+      // "~" is the home folder, the first drive after the root.
+      edit->setText("~");
+      QTest::keyClick(edit, Qt::Key_Return);
+      shown_home = dlg->DirectoryListBox1()->Directory();
+      QCOMPARE(dlg->DriveComboBox1()->currentText(), QDir::homePath());
+      // A folder typed without Enter is taken by OK with its own files.
+      edit->setText(Q(g.download));
+      QTest::keyClick(dlg->FLB1(), Qt::Key_Return);  // the default button
+    });
+    s.main()->SpeedButton1Click();
+    QVERIFY(stayed_open);
+    QCOMPARE(shown_home, QDir::homePath());
+    QVERIFY(!dlg->isVisible());
+    QCOMPARE(s.main()->DownloadFolder(), Q(g.download));
+    QCOMPARE(Items(s.LB1()), (QStringList{"a.tpx", "b.zip"}));
+    QCOMPARE(dlg->DriveComboBox1()->itemText(1), QDir::homePath());
+
+    // The file type box: a caption too long for it shows its start and
+    // "…" within the box, the whole caption as its tip; the list that
+    // drops down is as wide as the longest caption.
+    TFilterComboBox* filter = dlg->FilterComboBox1();
+    filter->setCurrentIndex(0);
+    dlg->show();
+    const QString caption = filter->itemText(0);
+    const QString shown = filter->ShownText();
+    QVERIFY2(shown.endsWith(QChar(0x2026)), qPrintable(shown));
+    QVERIFY(caption.startsWith(shown.chopped(1)));
+    QVERIFY(filter->fontMetrics().horizontalAdvance(shown) < filter->width());
+    QCOMPARE(filter->toolTip(), caption);
+    filter->showPopup();
+    QVERIFY(filter->view()->width() > filter->view()->fontMetrics().horizontalAdvance(caption));
+    filter->hidePopup();
+    dlg->hide();
+  }
+
   void SelectAllFiles() {
     DesktopFolders f;
     Session empty(f);
-    empty.CB1()->click();  // an empty list: nothing happens
-    QVERIFY(empty.CB1()->isChecked());
+    empty.CB1()->click();  // an empty list: nothing to tick, the box stays clear
+    QVERIFY(!empty.CB1()->isChecked());
     QCOMPARE(empty.LB1()->count(), 0);
 
     DesktopFolders g;
@@ -158,13 +214,28 @@ class WindowsTest : public QObject {
     QCOMPARE(Ticks(s.LB1()), QList<bool>(3, true));
     s.CB1()->click();
     QCOMPARE(Ticks(s.LB1()), QList<bool>(3, false));
+    // The box follows the ticks given by hand: set with the last one,
+    // cleared with any one taken away.
+    s.LB1()->item(0)->setCheckState(Qt::Checked);
+    s.LB1()->item(1)->setCheckState(Qt::Checked);
+    QVERIFY(!s.CB1()->isChecked());
+    s.LB1()->item(2)->setCheckState(Qt::Checked);
+    QVERIFY(s.CB1()->isChecked());
+    s.LB1()->item(1)->setCheckState(Qt::Unchecked);
+    QVERIFY(!s.CB1()->isChecked());
     s.CB1()->click();
-    // Confirming the dialog refills the list unticked; CB1 stays ticked.
+    QCOMPARE(Ticks(s.LB1()), QList<bool>(3, true));
+    // Confirming the dialog refills the list unticked, and the box with it;
+    // so does a folder whose files are not all ticked.
     TDlgfm* dlg = s.forms->Dlgfm();
     AnswerDialog(dlg, [&] { dlg->OKBtnClick(); });
     s.main()->SpeedButton1Click();
-    QVERIFY(s.CB1()->isChecked());
+    QVERIFY(!s.CB1()->isChecked());
     QCOMPARE(Ticks(s.LB1()), QList<bool>(3, false));
+    s.CB1()->click();
+    WriteFileBytes(g.download + "/d.tpx", "x");  // a new download, unticked
+    QTRY_COMPARE_WITH_TIMEOUT(s.LB1()->count(), 4, 10000);
+    QVERIFY(!s.CB1()->isChecked());
   }
 
   void CreateRefusals() {

@@ -16,13 +16,14 @@ struct Box {
   QString text;
   QString caption;
   MessageButtons buttons;
+  QWidget* parent;  // the window the box stands over
 };
 
 class RecordingPrompter final : public desktop::Prompter {
  public:
-  void Message(QWidget*, MessageKind kind, const QString& text, const QString& caption,
+  void Message(QWidget* parent, MessageKind kind, const QString& text, const QString& caption,
                MessageButtons buttons) override {
-    boxes.push_back({kind, text, caption, buttons});
+    boxes.push_back({kind, text, caption, buttons, parent});
   }
   bool Confirm(QWidget*, const QString& text, const QString&) override {
     questions << text;
