@@ -282,10 +282,10 @@ int main(int argc, char** argv) {
   const pipeline::DatabaseFiles database =
       pipeline::DatabaseFilesIn(request.save_folder, pipeline::DatabaseName(name));
   if (!quiet) {
-    // The files that gave no place, as the window's warning says it; then
+    // The files that gave no place or were damaged, as the window says it; then
     // the summary with what each file gave.
     if (!outcome.warnings.empty())
-      ui.ShowMessage(MessageKind::kWarning, pipeline::NoPlacesWarning(outcome.warnings));
+      ui.ShowMessage(MessageKind::kWarning, pipeline::FilesWarning(outcome.files));
     char summary[160];
     std::snprintf(summary, sizeof summary, "%llu places written in %.2f s\n",
                   static_cast<unsigned long long>(outcome.places), seconds);

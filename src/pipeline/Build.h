@@ -46,7 +46,9 @@ struct BuildOutcome {
   uint64_t places = 0;       // records written into <name>.names
   uint64_t input_bytes = 0;  // bytes of the staged files
   // What each staged file gave, and one line for each that gave no place
-  // ("<file>: layout not recognised" or "<file>: no usable lines").
+  // ("<file>: layout not recognised" or "<file>: no usable lines") or was
+  // read only up to damage in it ("<file>: damaged, read up to the damage
+  // (<what was found>)").
   std::vector<FileResult> files;
   std::vector<std::string> warnings;
   // What the place stages did, one line each ("1,204 places outside the
@@ -57,6 +59,12 @@ struct BuildOutcome {
 // The warning the front ends show after a run for the files that gave no
 // place: a first line, then the lines of the outcome's warnings.
 std::string NoPlacesWarning(const std::vector<std::string>& warnings);
+// The outcome's line for a file, "" for a file that read well.
+std::string FileWarning(const FileResult& file);
+// The warning after a run for the files of the outcome's warnings: those
+// that gave no place as NoPlacesWarning says them, then those read only up
+// to damage in them under a first line of their own.
+std::string FilesWarning(const std::vector<FileResult>& files);
 
 // Lives as long as the program: it owns the working table, the output table,
 // and the settings of Toponyx text files that outlive a run.

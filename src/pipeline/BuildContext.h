@@ -37,8 +37,14 @@ struct FileResult {
   uint64_t places = 0;  // records it put into the table
   uint64_t read = 0;    // places its reader gave (a stage may leave some out)
   // Why a file gave no place (kNone when its reader gave some, or gives
-  // none by design).
-  enum class Problem { kNone, kLayoutNotRecognised, kNoUsableLines } problem = Problem::kNone;
+  // none by design), or that it was read only up to damage in it.
+  enum class Problem {
+    kNone,
+    kLayoutNotRecognised,
+    kNoUsableLines,
+    kDamaged,
+  } problem = Problem::kNone;
+  std::string damage = {};  // kDamaged: what its reader found there
 };
 
 // The place record as the working table stores it: the flag byte, then the

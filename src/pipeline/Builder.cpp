@@ -178,11 +178,8 @@ class Run {
     }
     outcome.files = std::move(ctx_.results);
     for (const FileResult& f : outcome.files) {
-      if (f.problem == FileResult::Problem::kLayoutNotRecognised) {
-        outcome.warnings.push_back(f.name + ": layout not recognised");
-      } else if (f.problem == FileResult::Problem::kNoUsableLines) {
-        outcome.warnings.push_back(f.name + ": no usable lines");
-      }
+      std::string warning = FileWarning(f);
+      if (!warning.empty()) outcome.warnings.push_back(std::move(warning));
     }
     outcome.reports = ctx_.chain.Reports();
     Finish();
@@ -340,6 +337,39 @@ std::string NoPlacesWarning(const std::vector<std::string>& warnings) {
   std::string text =
       warnings.size() == 1 ? "This file gave no places:" : "These files gave no places:";
   for (const std::string& line : warnings) text += "\n" + line;
+  return text;
+}
+
+std::string FileWarning(const FileResult& file) {
+  switch (file.problem) {
+    case FileResult::Problem::kLayoutNotRecognised:
+      return file.name + ": layout not recognised";
+    case FileResult::Problem::kNoUsableLines:
+      return file.name + ": no usable lines";
+    case FileResult::Problem::kDamaged:
+      return file.name + ": damaged, read up to the damage (" + file.damage + ")";
+    case FileResult::Problem::kNone:
+      break;
+  }
+  return {};
+}
+
+std::string FilesWarning(const std::vector<FileResult>& files) {
+  std::vector<std::string> no_places, damaged;
+  for (const FileResult& f : files) {
+    if (f.problem == FileResult::Problem::kDamaged) {
+      damaged.push_back(FileWarning(f));
+    } else if (f.problem != FileResult::Problem::kNone) {
+      no_places.push_back(FileWarning(f));
+    }
+  }
+  std::string text = no_places.empty() ? "" : NoPlacesWarning(no_places);
+  if (!damaged.empty()) {
+    if (!text.empty()) text += "\n";
+    text += damaged.size() == 1 ? "This file was not read to its end:"
+                                : "These files were not read to their end:";
+    for (const std::string& line : damaged) text += "\n" + line;
+  }
   return text;
 }
 

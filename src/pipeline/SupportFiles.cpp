@@ -20,7 +20,7 @@ std::string WriteSupportFiles(const std::string& program_folder,
     if (!messages.empty()) messages += "\n";
     messages += platform::JoinPath(program_folder, name) + ": " + error;
   };
-  for (const char* name : {"USACodes.list", "WorldCodes.list"}) {
+  for (const char* name : {"USACodes.list", "WorldCodes.list", "OsmCodes.list"}) {
     write(name, resources::EmbeddedFile(name));
   }
   for (const auto& [name, bytes] : more) write(name, bytes);

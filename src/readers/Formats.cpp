@@ -124,6 +124,9 @@ const FormatTable& DefaultFormats() {
       kOsOpenNamesFormat,
       kOsOpenNamesHeaderFormat,
       kGpxFormat,
+      kOsmPbfFormat,
+      kOsmXmlFormat,
+      kOsmXmlExpandedFormat,
       kUsaGnisPlainFormat,
   });
   return table;

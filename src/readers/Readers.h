@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <vector>
 #include <string_view>
+#include <vector>
 
 #include "geodesy/Datum.h"
 #include "readers/Detect.h"
@@ -59,6 +59,10 @@ struct ReaderRun {
   // a cancelled run stops here, by the exception it throws). in.file
   // reports by itself.
   std::function<void(uint64_t)> file_progress = {};
+  // Set by a reader whose file ends in damage (a download cut short, a
+  // broken block): what it found there. The places before it are kept; the
+  // dispatch names the file in the run's warnings and clears this.
+  std::string file_damage = {};
   // Set by the Toponyx text reader when a datum line names no known datum,
   // and by the dispatch when a waypoint file's line 2 names none.
   bool user_file_bad_datum = false;

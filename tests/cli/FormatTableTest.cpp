@@ -62,16 +62,17 @@ TEST_F(FormatTableTest, AToyFormatIsOneReaderAndOneRow) {
   const std::vector<pipeline::DialogFilter> filters = pipeline::DialogFilters(toy);
   ASSERT_EQ(filters.size(), 4u);
   EXPECT_EQ(filters[0].caption,
-            "All Data Files (*.zip) (*.gz) (*.txt) (*.wpt) (*.tpx) (*.csv) (*.gpx) (*.toy)");
+            "All Data Files (*.zip) (*.gz) (*.txt) (*.wpt) (*.tpx) (*.csv) (*.gpx) (*.osm.pbf) "
+            "(*.pbf) (*.osm) (*.osm.bz2) (*.toy)");
   EXPECT_EQ(filters[3].caption, "Toy Files (*.toy)");
   EXPECT_EQ(filters[3].mask, "*.toy");
   // ... --help, the completion and the manual page name it ...
   const std::string help = cli::HelpText(toy);
-  EXPECT_NE(help.find("*.gpx *.toy)"), std::string::npos) << help;
+  EXPECT_NE(help.find("*.osm.bz2 *.toy)"), std::string::npos) << help;
   EXPECT_NE(help.find("\n  toy files (.toy)\n"), std::string::npos) << help;
-  EXPECT_NE(cli::CompletionScript(toy).find("|gpx|toy|ZIP|"), std::string::npos);
-  EXPECT_EQ(cli::ManPage("%INPUT_MASKS%|%FORMAT_LIST%", toy).substr(0, 50),
-            "*.zip *.gz *.txt *.wpt *.tpx *.csv *.gpx *.toy|.IP");
+  EXPECT_NE(cli::CompletionScript(toy).find("|osm.bz2|toy|ZIP|"), std::string::npos);
+  EXPECT_EQ(cli::ManPage("%INPUT_MASKS%|%FORMAT_LIST%", toy).substr(0, 82),
+            "*.zip *.gz *.txt *.wpt *.tpx *.csv *.gpx *.osm.pbf *.pbf *.osm *.osm.bz2 *.toy|.IP");
   // ... and a run reads it through its row.
   builder.set_formats(&toy);
   const pipeline::BuildOutcome out = Run({"a.txt", "b.toy", "c.xyz"});
