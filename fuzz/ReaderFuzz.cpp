@@ -4,8 +4,9 @@
 // counts. The first byte of an input picks the staged file's name, which
 // decides the format as much as the text does; the rest is the file.
 //
-// Built three times: `readers` offers the names of every format, `gpx`
-// only a GPX file, `csv` the comma- and "|"-separated downloads.
+// Built four times: `readers` offers the names of every format, `gpx`
+// only a GPX file, `csv` the comma- and "|"-separated downloads, `osm` the
+// OpenStreetMap extracts (PBF, XML, bzip2 XML, and XML a ".gz" expanded).
 #include <string>
 #include <vector>
 
@@ -24,6 +25,8 @@ using namespace toponyx;
 const std::vector<std::string> kNames = {"hike.gpx"};
 #elif defined(TOPONYX_FUZZ_CSV)
 const std::vector<std::string> kNames = {"MA.csv", "SN.csv", "DomesticNames_AL.txt"};
+#elif defined(TOPONYX_FUZZ_OSM)
+const std::vector<std::string> kNames = {"li.osm.pbf", "li.osm", "li.osm.bz2", "li.osm.usa"};
 #else
 // Names whose extension and spelling pick a reader: USA GNIS (text, DECI,
 // plain, no extension), world GNS and GeoNames (by their first line), the

@@ -5,7 +5,8 @@
 #   fuzz/run.sh all SECONDS      every target, one after another
 #   fuzz/run.sh list             the targets
 # Targets: archive (ZIP and gzip expanders), readers (each reader through
-# the format dispatch), gpx, csv (today's downloads), table (a .names file),
+# the format dispatch), gpx, csv (today's downloads), osm (OpenStreetMap
+# extracts), table (a .names file),
 # index (the name index file), datums (datums.dat), ini (TOPONYX.INI).
 #
 # Each run starts from the seeds of fuzz/corpus/<target>/ and from what
@@ -19,7 +20,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${TOPONYX_FUZZ_BUILD:-$here/build-fuzz}
 work=${TOPONYX_FUZZ_WORK:-$build/work}
-targets=(archive readers gpx csv table index datums ini)
+targets=(archive readers gpx csv osm table index datums ini)
 
 usage() {
   echo "usage: fuzz/run.sh TARGET|all SECONDS   (targets: ${targets[*]})" >&2

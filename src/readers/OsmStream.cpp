@@ -36,7 +36,7 @@ class OsmStream::Input final : public osmium::io::Decompressor {
   void close() override {}
 
  private:
-  static constexpr size_t kPiece = 1024 * 1024;
+  static constexpr size_t kPiece = 64 * 1024;
 
   std::string Raw() {
     std::string piece(kPiece, '\0');
@@ -181,11 +181,19 @@ OsmStream::Step OsmStream::Next(osmium::memory::Buffer& block) {
     return Step::kBlock;
   }
   if (ended_) return Step::kEnd;
+  // The next block is mostly there or nearly: a short spin, then naps, for
+  // at most 50 ms before the caller gets control back.
   std::future<osmium::memory::Buffer> next;
-  for (int i = 0; i < 10 && !output_queue_.try_pop(next); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  const auto start = std::chrono::steady_clock::now();
+  while (!output_queue_.try_pop(next)) {
+    const auto waited = std::chrono::steady_clock::now() - start;
+    if (waited >= std::chrono::milliseconds(50)) return Step::kWaiting;
+    if (waited < std::chrono::microseconds(200)) {
+      std::this_thread::yield();
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
   }
-  if (!next.valid()) return Step::kWaiting;
   block = next.get();
   if (!block) {
     ended_ = true;
