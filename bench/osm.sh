@@ -48,25 +48,19 @@ run() {
   printf -v "${out}_kb" '%s' "$peak"
 }
 
-build() {
-  rm -rf "$work/out" "$work/temp"
-  mkdir -p "$work/out" "$work/temp"
-  "$bin/toponyx-create" --quiet --name bench --save "$work/out" --temp "$work/temp" "$1"
-}
-osmium_pipeline() {
-  # shellcheck disable=SC2086
-  osmium tags-filter --overwrite -o "$work/kept.osm.pbf" "$1" $filters
-  osmium export --overwrite -f geojsonseq -o "$work/kept.geojsonseq" "$work/kept.osm.pbf"
-}
+# The osmium-tool way, as one command.
+osmium_pipeline=("sh" "-c" "osmium tags-filter --overwrite -o '$work/kept.osm.pbf' \"\$0\" $filters &&
+  osmium export --overwrite -f geojsonseq -o '$work/kept.geojsonseq' '$work/kept.osm.pbf'")
 
 # measure LABEL FILE: the three side by side.
 measure() {
   local label=$1 file=$2 places
   cat "$file" > /dev/null  # the page cache holds it for everyone alike
   run info osmium fileinfo -e "$file"
-  run create build "$file"
+  mkdir -p "$work/out" "$work/temp"
+  run create "$bin/toponyx-create" --quiet --name bench --save "$work/out" --temp "$work/temp" "$file"
   places=$(( ($(stat -c %s "$work/out/bench.names") - 194) / 146 ))
-  run tools osmium_pipeline "$file"
+  run tools "${osmium_pipeline[@]}" "$file"
   echo "== $label: $(($(stat -c %s "$file") / 1000000)) MB, $places places"
   printf '  osmium fileinfo -e          %7.2f s  %7d MiB\n' "$info_s" $((info_kb / 1024))
   printf '  toponyx-create              %7.2f s  %7d MiB  (%.2f x fileinfo; goal <= 2.0)\n' \

@@ -21,7 +21,9 @@
 // warnings.
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <limits>
+#include <memory>
 #include <new>
 #include <osmium/osm/location.hpp>
 #include <osmium/osm/node.hpp>
@@ -56,7 +58,6 @@ class IdIndex {
   void Build(std::vector<int64_t> ids) {
     std::sort(ids.begin(), ids.end());
     ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
-    ids.shrink_to_fit();
     ids_ = std::move(ids);
     cursor_ = 0;
   }
@@ -85,6 +86,30 @@ class IdIndex {
   size_t cursor_ = 0;
 };
 
+// Bytes kept in blocks of a mebibyte that never move: what is kept grows
+// without copies of all of it and without room kept for twice as much.
+class BlockStore {
+ public:
+  static constexpr size_t kBlock = size_t{1} << 20;
+
+  // Keeps n bytes (at most kBlock) in one piece; returns where.
+  uint64_t Add(const void* data, size_t n) {
+    if (kBlock - used_ < n) {
+      blocks_.push_back(std::make_unique_for_overwrite<uint8_t[]>(kBlock));
+      used_ = 0;
+    }
+    const uint64_t at = (blocks_.size() - 1) * kBlock + used_;
+    std::memcpy(blocks_.back().get() + used_, data, n);
+    used_ += n;
+    return at;
+  }
+  const uint8_t* At(uint64_t at) const { return blocks_[at / kBlock].get() + at % kBlock; }
+
+ private:
+  std::vector<std::unique_ptr<uint8_t[]>> blocks_;
+  size_t used_ = kBlock;  // of the last block
+};
+
 // The node ids of ways, each way's as differences from the id before,
 // zigzag-coded in base-128 digits: neighbouring nodes have near ids, so
 // most take one or two bytes instead of eight.
@@ -96,24 +121,29 @@ class RefStore {
   };
 
   Range Add(const osmium::WayNodeList& nodes) {
-    Range range{bytes_.size(), static_cast<uint32_t>(nodes.size())};
+    // A way has at most a few thousand nodes (2,000 by the rules of the
+    // map); longer ones keep their first nodes, as much as a block holds.
+    const size_t count = std::min<size_t>(nodes.size(), BlockStore::kBlock / 10);
+    scratch_.clear();
     int64_t before = 0;
-    for (const osmium::NodeRef& node : nodes) {
-      const uint64_t delta = static_cast<uint64_t>(node.ref()) - static_cast<uint64_t>(before);
-      before = node.ref();
+    for (size_t i = 0; i < count; ++i) {
+      const int64_t ref = nodes[i].ref();
+      const uint64_t delta = static_cast<uint64_t>(ref) - static_cast<uint64_t>(before);
+      before = ref;
       uint64_t zigzag = (delta << 1) ^ (static_cast<int64_t>(delta) < 0 ? ~uint64_t{0} : 0);
       while (zigzag >= 0x80) {
-        bytes_.push_back(static_cast<uint8_t>(zigzag | 0x80));
+        scratch_.push_back(static_cast<uint8_t>(zigzag | 0x80));
         zigzag >>= 7;
       }
-      bytes_.push_back(static_cast<uint8_t>(zigzag));
+      scratch_.push_back(static_cast<uint8_t>(zigzag));
     }
-    return range;
+    return Range{bytes_.Add(scratch_.data(), scratch_.size()), static_cast<uint32_t>(count)};
   }
 
   template <class Each>
   void ForEach(Range range, const Each& each) const {
-    const uint8_t* p = bytes_.data() + range.at;
+    if (range.count == 0) return;
+    const uint8_t* p = bytes_.At(range.at);
     int64_t id = 0;
     for (uint32_t i = 0; i < range.count; ++i) {
       uint64_t zigzag = 0;
@@ -129,35 +159,32 @@ class RefStore {
   }
 
  private:
-  std::vector<uint8_t> bytes_;
+  BlockStore bytes_;
+  std::vector<uint8_t> scratch_;
 };
 
-// A text kept in the reader's one text store.
-struct Text {
-  uint64_t at = 0;
-  uint32_t size = 0;
-};
-
-// The names of a chosen way or relation, and its row of the code list.
-struct Named {
-  Text name;
-  uint32_t alternates_at = 0;  // in alternate_texts_
-  uint32_t alternates = 0;
-  int row = OsmCodeList::kNone;
-};
+// The names of a chosen way or relation, kept in the reader's text store
+// as one record: the name's length (a byte) and bytes, the number of
+// further names, and each of those the same way.
+constexpr size_t kMaxText = 255;  // bytes of a name kept (the table keeps 45)
+constexpr size_t kMaxAlternates = 255;
 
 struct ChosenRelation {
-  Named named;
+  uint64_t names = 0;
   size_t members_at = 0;  // its member ways in member_ids_
   uint32_t members = 0;
+  uint8_t row = 0;
   bool waterway = false;  // a line (type=waterway), else an area
 };
 
+// 24 bytes a way: a planet has millions.
 struct ChosenWay {
-  Named named;
-  RefStore::Range refs;
-  int64_t first = 0, last = 0;  // its end nodes
+  uint64_t names = 0;
+  uint64_t refs_at = 0;  // its node ids: RefStore::Range{refs_at, refs}
+  uint32_t refs = 0;
+  uint8_t row = 0;
   bool merge = false;  // a river, stream or canal: merged with the touching ways of its name
+  RefStore::Range Refs() const { return {refs_at, refs}; }
 };
 
 // The keys of the further names, in the order they are taken, before the
@@ -216,10 +243,14 @@ class OsmReader {
            return true;
          });
     {
+      size_t count = 0;
+      for (const RefStore::Range& range : member_refs_) count += range.count;
+      for (const ChosenWay& way : ways_) count += way.refs;
       std::vector<int64_t> node_ids;
+      node_ids.reserve(count);
       auto take = [&node_ids](int64_t id) { node_ids.push_back(id); };
       for (const RefStore::Range& range : member_refs_) refs_.ForEach(range, take);
-      for (const ChosenWay& way : ways_) refs_.ForEach(way.refs, take);
+      for (const ChosenWay& way : ways_) refs_.ForEach(way.Refs(), take);
       needed_nodes_.Build(std::move(node_ids));
       positions_.assign(needed_nodes_.size(), osmium::Location());
     }
@@ -294,14 +325,15 @@ class OsmReader {
     if (!waterway && kind != "multipolygon" && kind != "boundary") return;
     const int row = codes_.Match(tags);
     if (row == OsmCodeList::kNone) return;
-    ChosenRelation chosen{.named = {}, .members_at = member_ids_.size(), .waterway = waterway};
+    ChosenRelation chosen{
+        .members_at = member_ids_.size(), .row = static_cast<uint8_t>(row), .waterway = waterway};
     for (const osmium::RelationMember& member : relation.members()) {
       if (member.type() != osmium::item_type::way) continue;
       member_ids_.push_back(member.ref());
       member_inner_.push_back(std::strcmp(member.role(), "inner") == 0);
       ++chosen.members;
     }
-    if (chosen.members == 0 || !Keep(tags, name, row, chosen.named)) {
+    if (chosen.members == 0 || !Keep(tags, name, chosen.names)) {
       member_ids_.resize(chosen.members_at);
       member_inner_.resize(chosen.members_at);
       return;
@@ -328,13 +360,11 @@ class OsmReader {
     // area (which is a relation or a closed way).
     const bool closed = way.nodes().front().ref() == way.nodes().back().ref();
     if (!closed && boundaries_[static_cast<size_t>(row)]) return;
-    ChosenWay chosen{.named = {},
-                     .refs = {},
-                     .first = way.nodes().front().ref(),
-                     .last = way.nodes().back().ref(),
-                     .merge = merge};
-    if (!Keep(tags, name, row, chosen.named)) return;
-    chosen.refs = member != kAbsent ? refs : refs_.Add(way.nodes());
+    ChosenWay chosen{.row = static_cast<uint8_t>(row), .merge = merge};
+    if (!Keep(tags, name, chosen.names)) return;
+    if (member == kAbsent) refs = refs_.Add(way.nodes());
+    chosen.refs_at = refs.at;
+    chosen.refs = refs.count;
     ways_.push_back(chosen);
   }
 
@@ -359,7 +389,7 @@ class OsmReader {
   // is empty.
   bool TakeNames(const osmium::TagList& tags, const char* name) {
     text::Utf8LineToAnsi(name, ansi_);
-    name_.assign(text::TrimBlanks(ansi_));
+    name_.assign(text::TrimBlanks(ansi_).substr(0, kMaxText));
     alternate_count_ = 0;
     if (name_.empty()) return false;
     if (!run_.want_alternate_names) return true;
@@ -378,12 +408,12 @@ class OsmReader {
     for (;;) {
       const size_t semi = value.find(';');
       text::Utf8LineToAnsi(value.substr(0, semi), ansi_);
-      const std::string_view alternate = text::TrimBlanks(ansi_);
+      const std::string_view alternate = text::TrimBlanks(ansi_).substr(0, kMaxText);
       bool known = alternate.empty() || text::EqualsIgnoreCase(alternate, name_);
       for (size_t i = 0; i < alternate_count_ && !known; ++i) {
         known = text::EqualsIgnoreCase(alternate, alternates_[i]);
       }
-      if (!known) {
+      if (!known && alternate_count_ < kMaxAlternates) {
         if (alternate_count_ == alternates_.size()) alternates_.emplace_back();
         alternates_[alternate_count_++].assign(alternate);
       }
@@ -392,48 +422,70 @@ class OsmReader {
     }
   }
 
-  // Keeps the names of a chosen way or relation.
-  bool Keep(const osmium::TagList& tags, const char* name, int row, Named& named) {
+  // Keeps the names of a chosen way or relation (where: `names`).
+  bool Keep(const osmium::TagList& tags, const char* name, uint64_t& names) {
     if (!TakeNames(tags, name)) return false;
-    named.row = row;
-    named.name = Store(name_);
-    named.alternates_at = static_cast<uint32_t>(alternate_texts_.size());
-    named.alternates = static_cast<uint32_t>(alternate_count_);
-    for (size_t i = 0; i < alternate_count_; ++i) alternate_texts_.push_back(Store(alternates_[i]));
+    record_.clear();
+    auto put = [this](std::string_view text) {
+      record_.push_back(static_cast<char>(text.size()));
+      record_.append(text);
+    };
+    put(name_);
+    record_.push_back(static_cast<char>(alternate_count_));
+    for (size_t i = 0; i < alternate_count_; ++i) put(alternates_[i]);
+    names = texts_.Add(record_.data(), record_.size());
     return true;
   }
 
-  Text Store(std::string_view s) {
-    Text t{texts_.size(), static_cast<uint32_t>(s.size())};
-    texts_.append(s);
-    return t;
+  // The name of a kept record, and its further names into views_.
+  std::string_view Names(uint64_t names) {
+    const char* p = reinterpret_cast<const char*>(texts_.At(names));
+    auto take = [&p] {
+      const size_t n = static_cast<uint8_t>(*p++);
+      const std::string_view text(p, n);
+      p += n;
+      return text;
+    };
+    const std::string_view name = take();
+    const size_t alternates = static_cast<uint8_t>(*p++);
+    views_.clear();
+    for (size_t i = 0; i < alternates; ++i) views_.push_back(take());
+    return name;
   }
-  std::string_view View(Text t) const { return std::string_view(texts_).substr(t.at, t.size); }
+  std::string_view Name(uint64_t names) const {
+    const char* p = reinterpret_cast<const char*>(texts_.At(names));
+    return std::string_view(p + 1, static_cast<uint8_t>(*p));
+  }
 
   // --- label points --------------------------------------------------------
 
-  // The known positions of a way's nodes into points_.
-  void WayPoints(RefStore::Range refs) {
+  // One way of an object for its label point; true when it is closed (its
+  // last node is its first, and it has four nodes or more).
+  bool AddWay(RefStore::Range refs, bool inner) {
+    if (refs.count == 0) return false;
     points_.clear();
-    refs_.ForEach(refs, [this](int64_t id) {
+    int64_t first = 0, last = 0;
+    uint32_t i = 0;
+    refs_.ForEach(refs, [&](int64_t id) {
+      if (i++ == 0) first = id;
+      last = id;
       const size_t at = needed_nodes_.Find(id);
       if (at != kAbsent && positions_[at].valid()) {
         points_.push_back({positions_[at].lon(), positions_[at].lat()});
       }
     });
+    label_.AddWay(first, last, points_, inner);
+    return first == last && refs.count >= 4;
   }
 
-  void AddWay(RefStore::Range refs, bool inner) {
-    if (refs.count == 0) return;
-    int64_t first = 0, last = 0;
-    bool seen = false;
+  std::pair<int64_t, int64_t> Ends(RefStore::Range refs) const {
+    std::pair<int64_t, int64_t> ends{0, 0};
+    uint32_t i = 0;
     refs_.ForEach(refs, [&](int64_t id) {
-      if (!seen) first = id;
-      seen = true;
-      last = id;
+      if (i++ == 0) ends.first = id;
+      ends.second = id;
     });
-    WayPoints(refs);
-    label_.AddWay(first, last, points_, inner);
+    return ends;
   }
 
   void PlaceRelations() {
@@ -444,7 +496,9 @@ class OsmReader {
         if (member != kAbsent) AddWay(member_refs_[member], member_inner_[relation.members_at + i]);
       }
       MapPoint at;
-      if (relation.waterway ? label_.Line(at) : label_.Area(at)) EmitNamed(relation.named, at);
+      if (relation.waterway ? label_.Line(at) : label_.Area(at)) {
+        Emit(Names(relation.names), relation.row, at);
+      }
     }
   }
 
@@ -452,10 +506,9 @@ class OsmReader {
     for (const ChosenWay& way : ways_) {
       if (way.merge) continue;
       label_.Clear();
-      AddWay(way.refs, false);
-      const bool closed = way.first == way.last && way.refs.count >= 4;
+      const bool closed = AddWay(way.Refs(), false);
       MapPoint at;
-      if (closed ? label_.Area(at) : label_.Line(at)) EmitNamed(way.named, at);
+      if (closed ? label_.Area(at) : label_.Line(at)) Emit(Names(way.names), way.row, at);
     }
   }
 
@@ -468,12 +521,11 @@ class OsmReader {
       if (ways_[i].merge) merged.push_back(static_cast<uint32_t>(i));
     }
     auto same = [this](uint32_t a, uint32_t b) {
-      return ways_[a].named.row == ways_[b].named.row &&
-             View(ways_[a].named.name) == View(ways_[b].named.name);
+      return ways_[a].row == ways_[b].row && Name(ways_[a].names) == Name(ways_[b].names);
     };
     std::stable_sort(merged.begin(), merged.end(), [this](uint32_t a, uint32_t b) {
-      if (ways_[a].named.row != ways_[b].named.row) return ways_[a].named.row < ways_[b].named.row;
-      return View(ways_[a].named.name) < View(ways_[b].named.name);
+      if (ways_[a].row != ways_[b].row) return ways_[a].row < ways_[b].row;
+      return Name(ways_[a].names) < Name(ways_[b].names);
     });
     std::vector<uint32_t> parent;
     std::vector<std::pair<int64_t, uint32_t>> ends;
@@ -486,8 +538,9 @@ class OsmReader {
       ends.clear();
       for (uint32_t i = 0; i < n; ++i) {
         parent[i] = i;
-        ends.emplace_back(ways_[merged[begin + i]].first, i);
-        ends.emplace_back(ways_[merged[begin + i]].last, i);
+        const auto [first, last] = Ends(ways_[merged[begin + i]].Refs());
+        ends.emplace_back(first, i);
+        ends.emplace_back(last, i);
       }
       auto root = [&parent](uint32_t i) {
         while (parent[i] != i) i = parent[i] = parent[parent[i]];
@@ -507,10 +560,11 @@ class OsmReader {
         size_t d = c;
         label_.Clear();
         for (; d < components.size() && components[d].first == components[c].first; ++d) {
-          AddWay(ways_[merged[begin + components[d].second]].refs, false);
+          AddWay(ways_[merged[begin + components[d].second]].Refs(), false);
         }
         MapPoint at;
-        if (label_.Line(at)) EmitNamed(ways_[merged[begin + components[c].second]].named, at);
+        const ChosenWay& way = ways_[merged[begin + components[c].second]];
+        if (label_.Line(at)) Emit(Names(way.names), way.row, at);
         c = d;
       }
       begin = end;
@@ -518,14 +572,6 @@ class OsmReader {
   }
 
   // --- places --------------------------------------------------------------
-
-  void EmitNamed(const Named& named, MapPoint at) {
-    views_.clear();
-    for (uint32_t i = 0; i < named.alternates; ++i) {
-      views_.push_back(View(alternate_texts_[named.alternates_at + i]));
-    }
-    Emit(View(named.name), named.row, at);
-  }
 
   void Emit(std::string_view name, int row, MapPoint at) {
     const OsmCode& code = codes_.row(row);
@@ -561,7 +607,7 @@ class OsmReader {
   std::vector<std::string> language_keys_;
 
   // Pass 1.
-  std::vector<ChosenRelation> relations_;
+  std::deque<ChosenRelation> relations_;
   std::vector<int64_t> member_ids_;  // the member ways of the chosen relations
   std::vector<bool> member_inner_;   // ... and whether each is an inner one
   IdIndex member_ways_;              // the same, sorted, once each
@@ -569,14 +615,14 @@ class OsmReader {
   // Pass 2.
   RefStore refs_;
   std::vector<RefStore::Range> member_refs_;  // of member_ways_, where found
-  std::vector<ChosenWay> ways_;
+  std::deque<ChosenWay> ways_;
   // Pass 3.
   IdIndex needed_nodes_;
   std::vector<osmium::Location> positions_;  // of needed_nodes_, where found
 
   // The names of chosen ways and relations.
-  std::string texts_;
-  std::vector<Text> alternate_texts_;
+  BlockStore texts_;
+  std::string record_;
 
   // Scratch.
   std::string ansi_, name_;
