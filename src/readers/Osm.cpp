@@ -60,13 +60,16 @@ class IdIndex {
     ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
     ids_ = std::move(ids);
     cursor_ = 0;
+    last_ = std::numeric_limits<int64_t>::min();
   }
   size_t size() const { return ids_.size(); }
 
   // The id's place in the set, or kAbsent.
   size_t Find(int64_t id) {
     if (ids_.empty()) return kAbsent;
-    if (cursor_ >= ids_.size() || ids_[cursor_] > id) cursor_ = 0;
+    // The cursor stands at the first id not below the id asked before.
+    if (id < last_) cursor_ = 0;
+    last_ = id;
     // A few steps ahead, else a search of the rest.
     size_t steps = 0;
     while (cursor_ < ids_.size() && ids_[cursor_] < id && steps < 8) {
@@ -84,6 +87,7 @@ class IdIndex {
  private:
   std::vector<int64_t> ids_;
   size_t cursor_ = 0;
+  int64_t last_ = std::numeric_limits<int64_t>::min();
 };
 
 // Bytes kept in blocks of a mebibyte that never move: what is kept grows
