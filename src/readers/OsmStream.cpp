@@ -88,13 +88,15 @@ class OsmStream::Input final : public osmium::io::Decompressor {
 
   void EndStream() noexcept {
     if (!in_stream_) return;
-    // Keep what is left of the input for the next stream.
-    char* next_in = stream_.next_in;
-    const unsigned avail_in = stream_.avail_in;
+    // What is left of the input is the next stream's, the room left in the
+    // piece its output's.
+    bz_stream next{};
+    next.next_in = stream_.next_in;
+    next.avail_in = stream_.avail_in;
+    next.next_out = stream_.next_out;
+    next.avail_out = stream_.avail_out;
     BZ2_bzDecompressEnd(&stream_);
-    stream_ = bz_stream{};
-    stream_.next_in = next_in;
-    stream_.avail_in = avail_in;
+    stream_ = next;
     in_stream_ = false;
   }
 
@@ -133,29 +135,35 @@ OsmStream::OsmStream(const std::string& path, OsmEncoding encoding,
   const osmium::io::File format("", encoding == OsmEncoding::kPbf ? "pbf" : "osm");
   const auto create = osmium::io::detail::ParserFactory::instance().get_creator_function(format);
   reading_ = std::make_unique<osmium::io::detail::ReadThreadManager>(*input_, input_queue_);
-  parsing_ = std::thread([this, create, types, &pool] {
-    osmium::io::detail::parser_arguments arguments{pool,
-                                                   -1,  // the input comes through the queue
-                                                   input_queue_,
-                                                   output_queue_,
-                                                   header_promise_,
-                                                   &parser_offset_,
-                                                   types,
-                                                   osmium::io::read_meta::no,
-                                                   osmium::io::buffers_type::any,
-                                                   false};
-    try {
-      create(arguments)->parse();
-    } catch (...) {
-      osmium::io::detail::add_to_queue(output_queue_, std::current_exception());
-      osmium::io::detail::add_end_of_data_to_queue(output_queue_);
-    }
-    // A file that ended before its header has an empty one.
-    try {
-      header_promise_.set_value(osmium::io::Header{});
-    } catch (const std::future_error&) {
-    }
-  });
+  try {
+    parsing_ = std::thread([this, create, types, &pool] {
+      osmium::io::detail::parser_arguments arguments{pool,
+                                                     -1,  // the input comes through the queue
+                                                     input_queue_,
+                                                     output_queue_,
+                                                     header_promise_,
+                                                     &parser_offset_,
+                                                     types,
+                                                     osmium::io::read_meta::no,
+                                                     osmium::io::buffers_type::any,
+                                                     false};
+      try {
+        create(arguments)->parse();
+      } catch (...) {
+        osmium::io::detail::add_to_queue(output_queue_, std::current_exception());
+        osmium::io::detail::add_end_of_data_to_queue(output_queue_);
+      }
+      // A file that ended before its header has an empty one.
+      try {
+        header_promise_.set_value(osmium::io::Header{});
+      } catch (const std::future_error&) {
+      }
+    });
+  } catch (...) {
+    // No parser: the reading thread must not wait for room in its queue.
+    input_queue_.shutdown();
+    throw;
+  }
 }
 
 OsmStream::~OsmStream() {
