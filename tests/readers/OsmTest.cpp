@@ -97,6 +97,21 @@ const std::initializer_list<std::string_view> kPlaceCodes = {
 
 class OsmTest : public BuildFixture {};
 
+// Places of a code at their nodes' positions (to 1e-5 degree).
+void ExpectAtNodes(const std::vector<Got>& places, const std::string& code,
+                   const std::string& major,
+                   const std::map<std::string, std::pair<double, double>>& nodes) {
+  for (const auto& [name, at] : nodes) {
+    const auto p = std::find_if(places.begin(), places.end(),
+                                [&](const Got& g) { return g.name == name && g.full == code; });
+    ASSERT_NE(p, places.end()) << name;
+    EXPECT_EQ(p->major, major) << name;
+    EXPECT_EQ(readers::MajorCodeOfClass(std::string_view(&p->feature_class, 1)), major) << name;
+    EXPECT_NEAR(p->lat, at.first, 1e-5) << name;
+    EXPECT_NEAR(p->lon, at.second, 1e-5) << name;
+  }
+}
+
 TEST_F(OsmTest, RealExtractsGiveWhatOsmiumToolCounts) {
   const std::string real = RealDataDir();
   if (real.empty()) GTEST_SKIP() << "no real data beside the project";
@@ -112,25 +127,22 @@ TEST_F(OsmTest, RealExtractsGiveWhatOsmiumToolCounts) {
   EXPECT_EQ(CountOf(li_codes, {"Forest", "Wood", "Park", "Nature Reserve"}), 7u);
 
   // The eleven municipalities at their place nodes, and peaks at theirs.
-  const std::map<std::string, std::pair<double, double>> nodes = {
-      {"Vaduz", {47.1392862, 9.5227962}},       {"Schaan", {47.1663397, 9.510312}},
-      {"Balzers", {47.0666667, 9.5}},           {"Triesen", {47.106994, 9.5274876}},
-      {"Eschen", {47.2126274, 9.5233202}},      {"Mauren", {47.2196512, 9.5418065}},
-      {"Triesenberg", {47.1186181, 9.5433663}}, {"Ruggell", {47.2397558, 9.5262874}},
-      {"Gamprin", {47.2190937, 9.5102476}},     {"Schellenberg", {47.2312022, 9.5458021}},
-      {"Planken", {47.1858848, 9.5452211}},     {"Rappastein", {47.0768373, 9.5659846}},
-      {"Sattelspitz", {47.1850983, 9.5735519}}, {"Wissa Schrofa", {47.1680724, 9.5569431}},
-  };
-  for (const auto& [name, at] : nodes) {
-    const auto p = std::find_if(li.places.begin(), li.places.end(), [&](const Got& g) {
-      return g.name == name && (g.full == "Village" || g.full == "Peak");
-    });
-    ASSERT_NE(p, li.places.end()) << name;
-    EXPECT_EQ(p->major, p->full == "Village" ? "City or Town" : "Mountain, Hill, Elevation");
-    EXPECT_EQ(p->feature_class, p->full == "Village" ? 'P' : 'T');
-    EXPECT_NEAR(p->lat, at.first, 1e-5) << name;
-    EXPECT_NEAR(p->lon, at.second, 1e-5) << name;
-  }
+  ExpectAtNodes(li.places, "Village", "City or Town",
+                {{"Vaduz", {47.1392862, 9.5227962}},
+                 {"Schaan", {47.1663397, 9.510312}},
+                 {"Balzers", {47.0666667, 9.5}},
+                 {"Triesen", {47.106994, 9.5274876}},
+                 {"Eschen", {47.2126274, 9.5233202}},
+                 {"Mauren", {47.2196512, 9.5418065}},
+                 {"Triesenberg", {47.1186181, 9.5433663}},
+                 {"Ruggell", {47.2397558, 9.5262874}},
+                 {"Gamprin", {47.2190937, 9.5102476}},
+                 {"Schellenberg", {47.2312022, 9.5458021}},
+                 {"Planken", {47.1858848, 9.5452211}}});
+  ExpectAtNodes(li.places, "Peak", "Mountain, Hill, Elevation",
+                {{"Rappastein", {47.0768373, 9.5659846}},
+                 {"Sattelspitz", {47.1850983, 9.5735519}},
+                 {"Wissa Schrofa", {47.1680724, 9.5569431}}});
 
   const OsmRead mc = ReadFile(real + "/osm/monaco-2019-09-30.osm.pbf");
   const auto mc_codes = CountByCode(mc.places);
@@ -144,6 +156,10 @@ TEST_F(OsmTest, RealExtractsGiveWhatOsmiumToolCounts) {
   EXPECT_EQ(CountOf(mc_codes, {"Administrative Area (Level "}), 12u - 1 - 1);
   EXPECT_EQ(CountOf(mc_codes, {"Water", "Reservoir"}), 2u);
   EXPECT_EQ(CountOf(mc_codes, {"Forest", "Wood", "Park", "Nature Reserve"}), 8u - 1);
+  ExpectAtNodes(mc.places, "Suburb", "City or Town",
+                {{"Monte-Carlo", {43.7402961, 7.426559}},
+                 {"Monaco-Ville", {43.7309697, 7.4248152}},
+                 {"Fontvieille", {43.7277586, 7.418282}}});
 }
 
 // --- shapes of our own ------------------------------------------------------
