@@ -7,7 +7,8 @@
 // Built several times: `readers` offers the names of every format, `gpx`
 // only a GPX file, `csv` the comma- and "|"-separated downloads, `kml` a
 // KML file, `geojson` GeoJSON collections and sequences, `tables` delimited
-// tables (some with columns the user named).
+// tables (some with columns the user named), `osm` the OpenStreetMap
+// extracts (PBF, XML, bzip2 XML, and XML a ".gz" expanded).
 #include <string>
 #include <vector>
 
@@ -35,6 +36,8 @@ const std::vector<std::string> kNames = {"places.geojson", "places.geojsonl", "p
 const std::vector<std::string> kNames = {"sheet.csv", "orte.tsv", "gaz.txt",
                                          "sheet.csv", "orte.tsv", "gaz.txt"};
 #define TOPONYX_FUZZ_COLUMNS
+#elif defined(TOPONYX_FUZZ_OSM)
+const std::vector<std::string> kNames = {"li.osm.pbf", "li.osm", "li.osm.bz2", "li.osm.usa"};
 #else
 // Names whose extension and spelling pick a reader: USA GNIS (text, DECI,
 // plain, no extension), world GNS and GeoNames (by their first line), the

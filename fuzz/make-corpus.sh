@@ -199,6 +199,49 @@ seed(d, 'SN.csv', 'open-names', open_names, csv_names)
 seed(d, 'SN.csv', 'open-names-header', open_names_header, csv_names)
 seed(d, 'DomesticNames_AL.txt', 'domestic', domestic, csv_names)
 
+# --- osm: the first byte picks PBF, XML, bzip2 XML or expanded XML (the
+# order of kNames in fuzz/ReaderFuzz.cpp). The PBF seeds are the XML ones
+# written by osmium-tool (scripts/install-deps.sh --bench) where it is there.
+import bz2, subprocess, tempfile
+osm_names = ['li.osm.pbf', 'li.osm', 'li.osm.bz2', 'li.osm.usa']
+def osm_xml(body):
+    return ('<?xml version="1.0" encoding="UTF-8"?>\n<osm version="0.6" generator="seed">\n'
+            + body + '</osm>\n')
+def nodes(points, first):
+    return ''.join('<node id="%d" lat="%.7f" lon="%.7f"/>\n' % (first + i, 46 + y / 100, 10 + x / 100)
+                   for i, (x, y) in enumerate(points))
+def way(wid, refs, tags):
+    return ('<way id="%d">' % wid + ''.join('<nd ref="%d"/>' % r for r in refs)
+            + ''.join('<tag k="%s" v="%s"/>' % kv for kv in tags) + '</way>\n')
+c_lake = [(0, 0), (3, 0), (3, 1), (1, 1), (1, 2), (3, 2), (3, 3), (0, 3)]
+shapes = osm_xml(
+    nodes(c_lake, 1) + nodes([(0, 10), (4, 10), (4, 14), (0, 14), (1, 11), (2, 11), (2, 12)], 20)
+    + '<node id="40" lat="47.1392862" lon="9.5227962"><tag k="place" v="village"/>'
+      '<tag k="name" v="Vaduz"/><tag k="alt_name" v="Vadoz;Faduz"/></node>\n'
+    + way(1, list(range(1, 9)) + [1], [('natural', 'water'), ('name', 'C Lake')])
+    + way(2, [20, 21, 22], []) + way(3, [22, 23, 20], []) + way(4, [24, 25, 26, 24], [])
+    + way(5, [20, 24], [('waterway', 'river'), ('name', 'Aare')])
+    + way(6, [24, 21], [('waterway', 'river'), ('name', 'Aare')])
+    + '<relation id="1"><member type="way" ref="2" role="outer"/>'
+      '<member type="way" ref="3" role="outer"/><member type="way" ref="4" role="inner"/>'
+      '<tag k="type" v="multipolygon"/><tag k="landuse" v="forest"/><tag k="name" v="Wald"/>'
+      '</relation>\n'
+    + '<relation id="2"><member type="way" ref="5" role=""/><member type="way" ref="6" role=""/>'
+      '<tag k="type" v="waterway"/><tag k="waterway" v="river"/><tag k="name" v="Aare"/>'
+      '</relation>\n')
+d = fresh('osm')
+seed(d, 'li.osm', 'xml', shapes, osm_names)
+seed(d, 'li.osm.usa', 'xml-expanded', shapes, osm_names)
+seed(d, 'li.osm.bz2', 'xml-bzip2', bz2.compress(shapes.encode()), osm_names)
+if shutil.which('osmium'):
+    with tempfile.TemporaryDirectory() as t:
+        open(os.path.join(t, 'in.osm'), 'w').write(shapes)
+        subprocess.run(['osmium', 'cat', '-o', os.path.join(t, 'out.osm.pbf'),
+                        os.path.join(t, 'in.osm')], check=True)
+        seed(d, 'li.osm.pbf', 'pbf', open(os.path.join(t, 'out.osm.pbf'), 'rb').read(), osm_names)
+else:
+    print('make-corpus.sh: no osmium-tool, the osm target keeps no PBF seed', file=sys.stderr)
+
 # --- datums: datums.dat files (name, ellipsoid, dx, dy, dz).
 d = fresh('datums')
 put(d, 'plain', 'My Datum,20,-87,-98,-121\r\nOther,3,1,2,3\r\n')

@@ -6,7 +6,8 @@
 #   fuzz/run.sh list             the targets
 # Targets: archive (ZIP and gzip expanders), readers (each reader through
 # the format dispatch), gpx, csv (today's downloads), kml, geojson, tables
-# (delimited tables with a header row), table (a .names file),
+# (delimited tables with a header row), osm (OpenStreetMap extracts), table
+# (a .names file),
 # index (the name index file), datums (datums.dat), ini (TOPONYX.INI).
 #
 # Each run starts from the seeds of fuzz/corpus/<target>/ and from what
@@ -20,7 +21,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${TOPONYX_FUZZ_BUILD:-$here/build-fuzz}
 work=${TOPONYX_FUZZ_WORK:-$build/work}
-targets=(archive readers gpx csv kml geojson tables table index datums ini)
+targets=(archive readers gpx csv kml geojson tables osm table index datums ini)
 
 usage() {
   echo "usage: fuzz/run.sh TARGET|all SECONDS   (targets: ${targets[*]})" >&2

@@ -4,6 +4,7 @@
 set -eu
 
 PACKAGES="cmake ninja-build g++ make pkg-config zlib1g-dev libexpat1-dev rapidjson-dev libgtest-dev
+  libosmium2-dev libprotozero-dev libbz2-dev
   qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-documentation-tools
   qt6-l10n-tools qt6-svg-dev libgl-dev python3 python3-dbfread"
 
@@ -16,7 +17,8 @@ PACKAGES="cmake ninja-build g++ make pkg-config zlib1g-dev libexpat1-dev rapidjs
 for option in "$@"; do
   case $option in
     --bench)
-      PACKAGES="$PACKAGES time gdal-bin unzip gzip libbenchmark-dev clang libclang-rt-14-dev xvfb xauth"
+      PACKAGES="$PACKAGES time gdal-bin unzip gzip libbenchmark-dev clang libclang-rt-14-dev xvfb xauth
+        osmium-tool"
       ;;
     --package)
       PACKAGES="$PACKAGES dpkg-dev file lintian xvfb xauth xdotool"

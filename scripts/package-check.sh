@@ -44,7 +44,7 @@ DEBIAN_FRONTEND=noninteractive apt-get install -y -q --reinstall "$deb" >"$build
   { tail -20 "$build/package-check-install.log" >&2; fail "apt-get install $deb (log: $build/package-check-install.log)"; }
 ok "installed $(dpkg-query -W -f='${Package} ${Version}' toponyx-creator)"
 prog=/usr/lib/toponyx-creator
-for f in /usr/bin/toponyx-create /usr/bin/toponyx-creator "$prog/USACodes.list" \
+for f in /usr/bin/toponyx-create /usr/bin/toponyx-creator "$prog/USACodes.list" "$prog/OsmCodes.list" \
   "$prog/WorldCodes.list" "$prog/toponyx.chm" "$prog/Toponyx/NZ.txt" \
   /usr/share/applications/org.toponyx.creator.desktop \
   /usr/share/metainfo/org.toponyx.creator.metainfo.xml \

@@ -52,8 +52,10 @@ struct BuildOutcome {
   // ("<file>: layout not recognised" or "<file>: no usable lines").
   std::vector<FileResult> files;
   std::vector<std::string> warnings;
-  // Archives and members that were damaged or could not be read (one line
-  // each, "<file>: <what>"); the run read what they gave.
+  // Archives, members and files that were damaged or could not be read (one
+  // line each, "<file>: <what>", a file read up to damage in it as
+  // "<file>: damaged, read up to the damage (<what was found>)"); the run
+  // kept what they gave.
   std::vector<std::string> damage;
   // What the place stages did, one line each ("1,204 places outside the
   // area left out").
@@ -63,6 +65,8 @@ struct BuildOutcome {
 // The warning the front ends show after a run for the files that gave no
 // place: a first line, then the lines of the outcome's warnings.
 std::string NoPlacesWarning(const std::vector<std::string>& warnings);
+// The outcome's line for a file, "" for a file that read well.
+std::string FileWarning(const FileResult& file);
 
 // Lives as long as the program: it owns the working table, the output table,
 // and the settings of Toponyx text files that outlive a run.

@@ -38,14 +38,16 @@ struct FileResult {
   uint64_t places = 0;  // records it put into the table
   uint64_t read = 0;    // places its reader gave (a stage may leave some out)
   // Why a file gave no place (kNone when its reader gave some, or gives
-  // none by design).
+  // none by design), or that it was read only up to damage in it.
   enum class Problem {
     kNone,
     kLayoutNotRecognised,
     kNoUsableLines,
     kNoColumns,  // a table without name, latitude and longitude columns
     kNoReader,   // a file of a kind the program does not read, named by the user
+    kDamaged,    // read up to damage in it; its places before it are kept
   } problem = Problem::kNone;
+  std::string damage = {};  // kDamaged: what its reader found there
 };
 
 // The place record as the working table stores it: the flag byte, then the

@@ -179,15 +179,11 @@ class Run {
     }
     outcome.files = std::move(ctx_.results);
     for (const FileResult& f : outcome.files) {
-      if (f.problem == FileResult::Problem::kLayoutNotRecognised) {
-        outcome.warnings.push_back(f.name + ": layout not recognised");
-      } else if (f.problem == FileResult::Problem::kNoUsableLines) {
-        outcome.warnings.push_back(f.name + ": no usable lines");
-      } else if (f.problem == FileResult::Problem::kNoColumns) {
-        outcome.warnings.push_back(f.name + ": no name, latitude and longitude columns");
-      } else if (f.problem == FileResult::Problem::kNoReader) {
-        outcome.warnings.push_back(f.name + ": no reader for this kind of file");
-      }
+      // A file read up to damage in it is listed with the damaged archives.
+      std::string warning = FileWarning(f);
+      if (warning.empty()) continue;
+      auto& list = f.problem == FileResult::Problem::kDamaged ? ctx_.damage : outcome.warnings;
+      list.push_back(std::move(warning));
     }
     outcome.reports = ctx_.chain.Reports();
     outcome.damage = std::move(ctx_.damage);
@@ -353,6 +349,24 @@ std::string NoPlacesWarning(const std::vector<std::string>& warnings) {
       warnings.size() == 1 ? "This file gave no places:" : "These files gave no places:";
   for (const std::string& line : warnings) text += "\n" + line;
   return text;
+}
+
+std::string FileWarning(const FileResult& file) {
+  switch (file.problem) {
+    case FileResult::Problem::kLayoutNotRecognised:
+      return file.name + ": layout not recognised";
+    case FileResult::Problem::kNoUsableLines:
+      return file.name + ": no usable lines";
+    case FileResult::Problem::kNoColumns:
+      return file.name + ": no name, latitude and longitude columns";
+    case FileResult::Problem::kNoReader:
+      return file.name + ": no reader for this kind of file";
+    case FileResult::Problem::kDamaged:
+      return file.name + ": damaged, read up to the damage (" + file.damage + ")";
+    case FileResult::Problem::kNone:
+      break;
+  }
+  return {};
 }
 
 BuildOutcome Builder::Create(const BuildRequest& request) {

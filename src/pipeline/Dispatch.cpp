@@ -67,14 +67,19 @@ void ReadStagedFile(BuildContext& ctx, size_t i) {
   const uint64_t before = ctx.sink.count();
   if (format != nullptr && format->reader != nullptr) {
     readers::ReaderInput in{ctx.input, ctx.line, file.name, found, path};
+    ctx.run.file_damage.clear();
     format->reader(in, ctx.run);
+    result.damage = std::move(ctx.run.file_damage);
+    ctx.run.file_damage.clear();
   }
   ctx.input.Close();
 
   result.places = ctx.sink.count() - before;
   result.read = ctx.chain.read();
   // A file whose places the stages left out read well all the same.
-  if (result.read == 0 && (format == nullptr || format->reader != nullptr)) {
+  if (!result.damage.empty()) {
+    result.problem = FileResult::Problem::kDamaged;
+  } else if (result.read == 0 && (format == nullptr || format->reader != nullptr)) {
     const bool known = format != nullptr && found.claim != readers::Claim::kGuess;
     result.problem = found.columns_missing ? FileResult::Problem::kNoColumns
                      : known               ? FileResult::Problem::kNoUsableLines

@@ -22,7 +22,7 @@ std::string WriteSupportFiles(const std::string& program_folder,
       messages += e.what();
     }
   };
-  for (const char* name : {"USACodes.list", "WorldCodes.list"}) {
+  for (const char* name : {"USACodes.list", "WorldCodes.list", "OsmCodes.list"}) {
     write(name, resources::EmbeddedFile(name));
   }
   for (const auto& [name, bytes] : more) write(name, bytes);

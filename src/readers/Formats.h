@@ -108,6 +108,11 @@ extern const FormatRow kUsaGazetteerCsvFormat;
 extern const FormatRow kOsOpenNamesFormat;
 extern const FormatRow kOsOpenNamesHeaderFormat;
 extern const FormatRow kGpxFormat;
+extern const FormatRow kOsmPbfFormat;
+extern const FormatRow kOsmXmlFormat;
+// OpenStreetMap XML that a ".gz" file expanded (to "<name>.usa"): known by
+// its content, before the USA GNIS reader takes the file.
+extern const FormatRow kOsmXmlExpandedFormat;
 extern const FormatRow kKmlFormat;
 extern const FormatRow kKmzFormat;
 extern const FormatRow kGeoJsonFormat;

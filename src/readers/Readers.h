@@ -61,6 +61,10 @@ struct ReaderRun {
   // a cancelled run stops here, by the exception it throws). in.file
   // reports by itself.
   std::function<void(uint64_t)> file_progress = {};
+  // Set by a reader whose file ends in damage (a download cut short, a
+  // broken block): what it found there. The places before it are kept; the
+  // dispatch names the file in the run's warnings and clears this.
+  std::string file_damage = {};
   // Set by the Toponyx text reader when a datum line names no known datum,
   // and by the dispatch when a waypoint file's line 2 names none.
   bool user_file_bad_datum = false;

@@ -6,7 +6,8 @@
 namespace toponyx::resources {
 
 // The bytes of an embedded file by name ("USACodes.list", "WorldCodes.list",
-// "GeoNamesCodes.txt"); empty when there is none of that name.
+// "OsmCodes.list", "GeoNamesCodes.txt"); empty when there is none of that
+// name.
 std::string_view EmbeddedFile(std::string_view name);
 
 }  // namespace toponyx::resources

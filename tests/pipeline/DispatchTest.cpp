@@ -166,6 +166,8 @@ TEST_F(DispatchTest, EveryFormatOfTheTableIsReached) {
       {"l.kml", "<kml/>"},
       {"m.geojson", "{}"},
       {"n_table.csv", "name,lat,lon\n"},
+      {"o.osm.pbf", "x"},
+      {"p.osm", "<osm/>"},
   };
   std::vector<std::string> names;
   for (const auto& [name, bytes] : files) {
@@ -174,12 +176,14 @@ TEST_F(DispatchTest, EveryFormatOfTheTableIsReached) {
   }
   const pipeline::BuildOutcome out = Run(names);
   ASSERT_EQ(out.status, pipeline::BuildStatus::kSucceeded);
-  // The plain USA entry is reached only from archives: stage it directly.
+  // The plain USA entry is reached only from archives, and so is the
+  // OpenStreetMap XML that a ".gz" file expanded: stage them directly.
   Write("CA", "x\n");
+  Write("n.osm.usa", "<?xml version='1.0'?>\n<!-- extract -->\n<osm version=\"0.6\">\n</osm>\n");
   pipeline::TpxSettings tpx;
   pipeline::BuildContext ctx(tpx, ui);
   ctx.formats = &kRecorders;
-  ctx.staged = {{"CA", download}};
+  ctx.staged = {{"CA", download}, {"n.osm.usa", download}};
   pipeline::ReadStagedFiles(ctx);
 
   std::vector<std::string> reached;
@@ -188,7 +192,7 @@ TEST_F(DispatchTest, EveryFormatOfTheTableIsReached) {
     if (row.reader == nullptr) continue;
     EXPECT_NE(std::find(reached.begin(), reached.end(), ReaderOf(&row)), reached.end()) << row.name;
   }
-  EXPECT_EQ(calls.size(), files.size() - 1 + 1);  // the OS Open Names header has no reader
+  EXPECT_EQ(calls.size(), files.size() - 1 + 2);  // the OS Open Names header has no reader
   // ... and gives no warning for it, as the files whose readers found nothing do.
   for (const pipeline::FileResult& f : out.files) {
     EXPECT_EQ(f.problem == pipeline::FileResult::Problem::kNone, f.name == "j_header.csv")
