@@ -359,7 +359,9 @@ TEST_F(SafetyTest, RequirePlacesFailsARunThatReadNothing) {
   ProcessResult r = RunProcess(
       Cmd({"--name", "db", "--save", save, "--require-places", download + "/nothing.txt"}));
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "toponyx-create: no places were read from the input files\n");
+  EXPECT_EQ(r.err,
+            "This file gave no places:\nnothing.txt: layout not recognised\n"
+            "toponyx-create: no places were read from the input files\n");
   EXPECT_EQ(Places(save + "/db.names"), 0u);  // the written behaviour stays
   r = RunProcess(Cmd({"--name", "fresh", "--save", save, download + "/nothing.txt"}));
   EXPECT_EQ(r.status, 0);

@@ -81,8 +81,8 @@ class WindowsTest : public QObject {
     QCOMPARE(dlg->FilterComboBox1()->count(), 3);
     QCOMPARE(
         dlg->FilterComboBox1()->itemText(0),
-        QString("All Data Files (*.zip) (*.gz) (*.txt) (*.wpt) (*.tpx) (*.csv) (*.gpx) (*.kml) "
-                "(*.kmz) (*.geojson) (*.json) (*.geojsons) (*.geojsonl) (*.tsv)"));
+        QString("All Data Files (*.zip) (*.gz) (*.txt) (*.wpt) (*.tpx) (*.csv) (*.gpx) (*.osm.pbf) "
+                "(*.pbf) (*.osm) (*.osm.bz2) (*.kml) (*.kmz) (*.geojson) (*.json) (*.geojsons) (*.geojsonl) (*.tsv)"));
     QCOMPARE(dlg->FilterComboBox1()->itemText(1), QString("Carthovista Waypoint Files (*.wpt)"));
     QCOMPARE(dlg->FilterComboBox1()->itemText(2), QString("Toponyx Text Files (*.tpx)"));
 
