@@ -87,14 +87,28 @@ QChar TdpnLEdit::Filter(const QString& picture, QChar c, QChar decimal_separator
 }
 
 void TdpnLEdit::FocusNextSkippingButtons() {
-  QWidget* w = this;
-  for (;;) {
-    w = w->nextInFocusChain();
-    if (w == this || w == nullptr) return;
+  // The window's controls in Tab order, from the window on: the search
+  // stops at the last one instead of going round to the first.
+  QWidget* const top = window();
+  bool after_this = false;
+  for (QWidget* w = top->nextInFocusChain(); w && w != top; w = w->nextInFocusChain()) {
+    if (w == this) {
+      after_this = true;
+      continue;
+    }
+    if (!after_this || !top->isAncestorOf(w)) continue;
     const bool push =
         qobject_cast<QPushButton*>(w) != nullptr || qobject_cast<QToolButton*>(w) != nullptr;
     if (!push && w->isEnabled() && w->isVisible() && (w->focusPolicy() & Qt::TabFocus)) {
       w->setFocus(Qt::TabFocusReason);
+      return;
+    }
+  }
+  // The last field: on to the window's default button, which the next
+  // Enter presses.
+  for (QPushButton* button : top->findChildren<QPushButton*>()) {
+    if (button->isDefault() && button->isEnabled() && button->isVisible()) {
+      button->setFocus(Qt::TabFocusReason);
       return;
     }
   }

@@ -1,5 +1,7 @@
 // TdpnLEdit: a one-line edit with a label of its own and an input filter
-// chosen by its Picture.
+// chosen by its Picture. Enter moves on to the next field in Tab order,
+// passing over push buttons; from the window's last field it moves to the
+// window's default button, so that a second Enter presses it.
 #pragma once
 
 #include <QLabel>

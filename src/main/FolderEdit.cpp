@@ -1,12 +1,13 @@
 #include "main/FolderEdit.h"
 
-#include <QAction>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QToolButton>
+#include <algorithm>
 
 #include "main/FileControls.h"
 #include "main/Glyphs.h"
@@ -78,11 +79,25 @@ void TSelectDirectoryDialog::accept() {
   QDialog::accept();
 }
 
-TFolderEdit::TFolderEdit(QWidget* parent) : QLineEdit(parent) {
-  QAction* browse = addAction(FolderGlyph(), QLineEdit::TrailingPosition);
-  browse->setObjectName(QStringLiteral("BrowseAction"));
-  browse->setToolTip(QStringLiteral("Select Directory (F4)"));
-  connect(browse, &QAction::triggered, this, &TFolderEdit::Browse);
+TFolderEdit::TFolderEdit(QWidget* parent) : QLineEdit(parent), browse_(new QToolButton(this)) {
+  // A button of its own inside the edit's end (an action of the edit takes
+  // no focus): Tab reaches it after the edit, Space or Enter presses it.
+  browse_->setObjectName(QStringLiteral("BrowseButton"));
+  browse_->setIcon(FolderGlyph());
+  browse_->setAutoRaise(true);
+  browse_->setFocusPolicy(Qt::StrongFocus);
+  browse_->setCursor(Qt::ArrowCursor);
+  browse_->setToolTip(QStringLiteral("Select Directory (F4)"));
+  browse_->setAccessibleName(QStringLiteral("Select Directory"));
+  connect(browse_, &QToolButton::clicked, this, &TFolderEdit::Browse);
+}
+
+void TFolderEdit::resizeEvent(QResizeEvent* event) {
+  QLineEdit::resizeEvent(event);
+  const int side = std::max(8, height() - 4);
+  browse_->setGeometry(width() - side - 2, 2, side, side);
+  browse_->setIconSize(QSize(side - 6, side - 6));
+  setTextMargins(0, 0, side + 2, 0);
 }
 
 void TFolderEdit::keyPressEvent(QKeyEvent* event) {

@@ -1,10 +1,13 @@
-// A folder edit: typed into like any edit, with a browse button that opens
-// the "Select Directory" dialog (folder name, folder list, drive list); F4
-// or Alt+Down opens it from the keyboard.
+// A folder edit: typed into like any edit, with a browse button at its end
+// that opens the "Select Directory" dialog (folder name, folder list, drive
+// list). The button follows the edit in Tab order; F4 or Alt+Down in the
+// edit opens the dialog too.
 #pragma once
 
 #include <QDialog>
 #include <QLineEdit>
+
+class QToolButton;
 
 #include "view/Prompter.h"
 
@@ -50,6 +53,7 @@ class TFolderEdit : public QLineEdit {
   // The browse button: the dialog starts at the edit's folder; OK puts the
   // chosen folder into the edit.
   void Browse();
+  QToolButton* BrowseButton() const { return browse_; }
 
  signals:
   // The dialog is open (tests answer it from here).
@@ -57,8 +61,10 @@ class TFolderEdit : public QLineEdit {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
+  QToolButton* browse_;
   Prompter* prompter_ = nullptr;
   QString base_folder_;
 };

@@ -20,6 +20,7 @@
 #include <QShortcut>
 #include <QShowEvent>
 #include <QTimer>
+#include <QToolButton>
 #include <QUrl>
 #include <algorithm>
 
@@ -84,6 +85,11 @@ TMainfm::TMainfm(const StartupEnvironment& env, Prompter& prompter, QByteArray h
   setFixedSize(491, 433);
   ui_->SpeedButton2->setIcon(GlobeGlyph());
   ui_->SpeedButton1->setIcon(FolderGlyph());
+  // Each folder edit's browse button right after its edit in Tab order.
+  setTabOrder(ui_->deSaveFilesPath, ui_->deSaveFilesPath->BrowseButton());
+  setTabOrder(ui_->deSaveFilesPath->BrowseButton(), ui_->deTempFilesPath);
+  setTabOrder(ui_->deTempFilesPath, ui_->deTempFilesPath->BrowseButton());
+  setTabOrder(ui_->deTempFilesPath->BrowseButton(), ui_->eDBName);
   ui_->deSaveFilesPath->SetPrompter(&prompter_);
   ui_->deTempFilesPath->SetPrompter(&prompter_);
   // Relative folder texts mean folders inside the program folder.
@@ -210,6 +216,17 @@ void TMainfm::FormShow() {
   if (!dlgfm_) return;
   dlgfm_->ShowFolder(DownloadFolder());
   ReplaceFileList(dlgfm_->FLB1()->Items(), dlgfm_->FLB1()->Mask());
+  if (!shown_before_) {
+    // The first thing to do: tick downloads, or find them. (On the web
+    // button, an Enter at once would open the browser.)
+    shown_before_ = true;
+    if (ui_->LB1->count() > 0) {
+      ui_->LB1->setCurrentRow(0);
+      ui_->LB1->setFocus(Qt::OtherFocusReason);
+    } else {
+      ui_->SpeedButton1->setFocus(Qt::OtherFocusReason);
+    }
+  }
 }
 
 QString TMainfm::DownloadFolder() const {

@@ -30,8 +30,8 @@ class CliTest : public ::testing::Test {
   CliTest() {
     std::filesystem::create_directory(download);
     WriteFileBytes(download + kSep + "b.txt", kHeader +
-                                            "1|Z\xFC"
-                                            "rich|Populated Place|x|x|x|x|x|x|47.37|8.54\n");
+                                                  "1|Z\xFC"
+                                                  "rich|Populated Place|x|x|x|x|x|x|47.37|8.54\n");
     WriteFileBytes(download + kSep + "A.txt", kHeader + "1|Abbey|Church|x|x|x|x|x|x|38.0|-79.0\n");
     WriteFileBytes(download + kSep + "notes.csv", "not read\n");
   }
@@ -56,7 +56,8 @@ TEST_F(CliTest, SuccessfulRunWritesTheDatabaseAndSaysWhere) {
   EXPECT_EQ(NamesOf(ReadNamesFile(save + kSep + "usa.names")),
             (std::vector<std::string>{"Abbey", "Z\x81rich"}));
 
-  r = RunProgram(Cmd({"--name", "two", "--save", save, download + kSep + "b.txt", download + kSep + "A.txt"}));
+  r = RunProgram(
+      Cmd({"--name", "two", "--save", save, download + kSep + "b.txt", download + kSep + "A.txt"}));
   EXPECT_EQ(r.status, 0) << r.err;
   // Without --quiet: the four stages as they start, then a summary.
   const std::string stages =
@@ -128,8 +129,8 @@ TEST_F(CliTest, RelativePathsAreTakenFromTheCurrentFolder) {
 }
 
 TEST_F(CliTest, FilesThatGiveNoPlaceAreNamedWithWhatEachGave) {
-  Result r = RunProgram(
-      Cmd({"--name", "w", "--save", save, download + kSep + "notes.csv", download + kSep + "A.txt"}));
+  Result r = RunProgram(Cmd(
+      {"--name", "w", "--save", save, download + kSep + "notes.csv", download + kSep + "A.txt"}));
   EXPECT_EQ(r.status, 0) << r.err;
   const size_t warning = r.err.find(
       "Saving files\nThis file gave no places:\nnotes.csv: no name, latitude and longitude "

@@ -63,7 +63,8 @@ TEST_F(FormatTableTest, AToyFormatIsOneReaderAndOneRow) {
   ASSERT_EQ(filters.size(), 4u);
   EXPECT_EQ(filters[0].caption,
             "All Data Files (*.zip) (*.gz) (*.txt) (*.wpt) (*.tpx) (*.csv) (*.gpx) (*.osm.pbf) "
-            "(*.pbf) (*.osm) (*.osm.bz2) (*.kml) (*.kmz) (*.geojson) (*.json) (*.geojsons) (*.geojsonl) (*.tsv) (*.toy)");
+            "(*.pbf) (*.osm) (*.osm.bz2) (*.kml) (*.kmz) (*.geojson) (*.json) (*.geojsons) "
+            "(*.geojsonl) (*.tsv) (*.toy)");
   EXPECT_EQ(filters[3].caption, "Toy Files (*.toy)");
   EXPECT_EQ(filters[3].mask, "*.toy");
   // ... --help, the completion and the manual page name it ...
@@ -72,7 +73,8 @@ TEST_F(FormatTableTest, AToyFormatIsOneReaderAndOneRow) {
   EXPECT_NE(help.find("\n  toy files (.toy)\n"), std::string::npos) << help;
   EXPECT_NE(cli::CompletionScript(toy).find("|tsv|toy|ZIP|"), std::string::npos);
   EXPECT_EQ(cli::ManPage("%INPUT_MASKS%|%FORMAT_LIST%", toy).substr(0, 139),
-            "*.zip *.gz *.txt *.wpt *.tpx *.csv *.gpx *.osm.pbf *.pbf *.osm *.osm.bz2 *.kml *.kmz *.geojson *.json *.geojsons "
+            "*.zip *.gz *.txt *.wpt *.tpx *.csv *.gpx *.osm.pbf *.pbf *.osm *.osm.bz2 *.kml *.kmz "
+            "*.geojson *.json *.geojsons "
             "*.geojsonl *.tsv *.toy|.IP");
   // ... and a run reads it through its row.
   builder.set_formats(&toy);

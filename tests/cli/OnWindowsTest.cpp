@@ -40,12 +40,13 @@ TEST_F(OnWindowsTest, BackslashesDriveLettersAndNamesInAnyScript) {
   fs::create_directories(U8(folder));
   WriteFileBytes(folder + "\\Gipfel ä.tpx", "Piz Bernina,Peak,,46.38,9.91\n");
   // Relative paths with backslashes from the folder the program runs in.
-  ProcessResult r = Create({"--name", "Höhen", "--save", "out\\sub", "Zürich ü\\Gipfel ä.tpx"},
-                           dir.path());
+  ProcessResult r =
+      Create({"--name", "Höhen", "--save", "out\\sub", "Zürich ü\\Gipfel ä.tpx"}, dir.path());
   ASSERT_EQ(r.status, 0) << r.err;
   const std::string save = dir.path() + "\\out\\sub";
   EXPECT_EQ(r.out, save + "\\Höhen.names\n" + save + "\\Höhen.types\n");
-  EXPECT_EQ(NamesOf(ReadNamesFile(save + "\\Höhen.names")), std::vector<std::string>{"Piz Bernina"});
+  EXPECT_EQ(NamesOf(ReadNamesFile(save + "\\Höhen.names")),
+            std::vector<std::string>{"Piz Bernina"});
   // The same by a path with its drive letter and forward slashes.
   std::string with_slashes = folder + "/Gipfel ä.tpx";
   ASSERT_TRUE(with_slashes.size() > 2 && with_slashes[1] == ':');
@@ -58,9 +59,9 @@ TEST_F(OnWindowsTest, BackslashesDriveLettersAndNamesInAnyScript) {
 TEST_F(OnWindowsTest, TheAppPathsEntryComesFromTheRegistry) {
   const std::string key =
       "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\ToponyxTest.exe";
-  ASSERT_EQ(RunProcess({"reg.exe", "add", key, "/v", "Path", "/d", "C:\\Carthovista Test", "/f"})
-                .status,
-            0);
+  ASSERT_EQ(
+      RunProcess({"reg.exe", "add", key, "/v", "Path", "/d", "C:\\Carthovista Test", "/f"}).status,
+      0);
   const platform::AppPathsEntry entry = platform::FindAppPath("ToponyxTest.exe");
   RunProcess({"reg.exe", "delete", key, "/f"});
   EXPECT_TRUE(entry.key_found);
@@ -99,8 +100,8 @@ TEST_F(OnWindowsTest, CtrlCEndsARunCleanly) {
   WriteFileBytes(dir.File("small.tpx"), "Old,Peak,,46.5,9.5\n");
   ASSERT_EQ(Create({"--name", "db", "--save", dir.File("save"), dir.File("small.tpx")}).status, 0);
   const std::string before = ReadFileBytes(dir.File("save\\db.names"));
-  BackgroundProcess run({TOPONYX_CREATE, "--name", "db", "--save", dir.File("save"),
-                         "--temp", dir.File("work"), dir.File("big.tpx")},
+  BackgroundProcess run({TOPONYX_CREATE, "--name", "db", "--save", dir.File("save"), "--temp",
+                         dir.File("work"), dir.File("big.tpx")},
                         dir.File("bg"));
   ASSERT_TRUE(run.started());
   // Once the run reads: its working folder stands.

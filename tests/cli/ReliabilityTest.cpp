@@ -23,7 +23,8 @@ class ReliabilityTest : public ::testing::Test {
  protected:
   ReliabilityTest() {
     fs::create_directories(download);
-    WriteFileBytes(download + kSep + "good.tpx", "Peak One,Peak,,-36.5,174.25\nHut Two,Hut,,-36,174\n");
+    WriteFileBytes(download + kSep + "good.tpx",
+                   "Peak One,Peak,,-36.5,174.25\nHut Two,Hut,,-36,174\n");
   }
   ProcessResult Create(std::vector<std::string> args) {
     args.insert(args.begin(), {TOPONYX_CREATE, "--quiet"});
@@ -82,7 +83,8 @@ TEST_F(ReliabilityTest, FilesNoReaderTakesNeverReplaceTheDatabase) {
 // A gzip download cut short: the message names it, the summary lists it
 // among the warnings, and the places before the cut are read.
 TEST_F(ReliabilityTest, ACutGzipIsNamedInItsMessageAndTheSummary) {
-  const std::string sample = ReadFileBytes(std::string(TOPONYX_SOURCE_DIR) + kSep + "samples/nm_taos.gz");
+  const std::string sample =
+      ReadFileBytes(std::string(TOPONYX_SOURCE_DIR) + kSep + "samples/nm_taos.gz");
   WriteFileBytes(download + kSep + "nm_taos.gz", sample.substr(0, 124));
   const ProcessResult r =
       RunProcess({TOPONYX_CREATE, "--name", "cut", "--save", save, download + kSep + "nm_taos.gz"});
@@ -120,8 +122,8 @@ TEST_F(ReliabilityTest, NulBytesRepeatedFilesAndAFifoForTheDatums) {
   // A NUL inside a name is stored as a blank.
   WriteFileBytes(download + kSep + "nul.tpx", std::string("Ab\0cd,Peak,,1,2\n", 16));
   // The same file named twice is read once.
-  ProcessResult r =
-      Create({"--name", "db", "--save", save, download + kSep + "nul.tpx", download + kSep + "nul.tpx"});
+  ProcessResult r = Create(
+      {"--name", "db", "--save", save, download + kSep + "nul.tpx", download + kSep + "nul.tpx"});
   ASSERT_EQ(r.status, 0) << r.err;
   const std::vector<NamesRecord> records = ReadNamesFile(save + kSep + "db.names");
   ASSERT_EQ(records.size(), 1u);
@@ -134,8 +136,8 @@ TEST_F(ReliabilityTest, NulBytesRepeatedFilesAndAFifoForTheDatums) {
   fs::create_directories(program_folder);
   fs::copy_file(TOPONYX_CREATE, program_folder + kSep + "toponyx-create");
   ASSERT_EQ(::mkfifo((program_folder + kSep + "datums.dat").c_str(), 0644), 0);
-  r = RunProcess({"/usr/bin/timeout", "20", program_folder + kSep + "toponyx-create", "--quiet", "--name",
-                  "fifo", "--save", save, download + kSep + "good.tpx"});
+  r = RunProcess({"/usr/bin/timeout", "20", program_folder + kSep + "toponyx-create", "--quiet",
+                  "--name", "fifo", "--save", save, download + kSep + "good.tpx"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(ReadNamesFile(save + kSep + "fifo.names").size(), 2u);
 #endif

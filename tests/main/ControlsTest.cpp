@@ -95,6 +95,15 @@ class ControlsTest : public QObject {
     QTest::keyClick(edit, Qt::Key_Return);
     QCOMPARE(pressed, 0);                         // the default button is not pressed
     QCOMPARE(QApplication::focusWidget(), next);  // and is skipped
+    // From the last field Enter goes on to the default button, not round
+    // to the first field; the next Enter is the button's.
+    auto* last = new TdpnLEdit(&form);
+    last->show();
+    QWidget::setTabOrder(next, last);
+    last->setFocus();
+    QTest::keyClick(last, Qt::Key_Return);
+    QCOMPARE(QApplication::focusWidget(), button);
+    QCOMPARE(pressed, 0);
   }
 
   void LabelPlacement() {

@@ -241,16 +241,116 @@ class ReachTest : public QObject {
     QCOMPARE(Ticked(s.LB1()), (QStringList{"a.tpx", "b.txt", "c.wpt", "x.csv"}));
   }
 
+  // The main job from the first start to a View of the result, by the
+  // keyboard alone: Tab, Enter, mnemonics, typing.
+  void WholeJobByKeyboard() {
+    DesktopFolders f;
+    WriteFileBytes(f.download + "/old.tpx", kLookout);
+    DesktopFolders g;
+    WriteFileBytes(g.download + "/home.tpx", kLookout);
+    WriteFileBytes(g.download + "/more.tpx", "Summit Two,Summit,,-36.5,174.5\r\n");
+    Session s(f);
+    TMainfm* m = s.main();
+    m->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m));
+    auto focused = [m] {
+      QWidget* w = m->focusWidget();
+      return w ? w->objectName() : QString();
+    };
+    // The focus starts on the list of downloads, and Tab goes through the
+    // steps in order, each folder's browse button after its edit (View is
+    // not there before a run).
+    QCOMPARE(focused(), QString("LB1"));
+    QStringList order;
+    for (int i = 0; i < 17; ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      QWidget* w = QApplication::focusWidget();
+      order << (qobject_cast<TFolderEdit*>(w->parentWidget())
+                    ? w->parentWidget()->objectName() + "/" + w->objectName()
+                    : w->objectName());
+    }
+    QCOMPARE(order,
+             (QStringList{"CB1", "eColumns", "deSaveFilesPath", "deSaveFilesPath/BrowseButton",
+                          "deTempFilesPath", "deTempFilesPath/BrowseButton", "eDBName",
+                          "bOpenDatabase", "bCreate", "bExit", "bHelp", "SpeedButton3",
+                          "SpeedButton2", "eHtml", "SpeedButton1", "LB1", "CB1"}));
+
+    // Alt+F: the folder dialog; Alt+N, the folder typed, Enter to go there,
+    // Tab to its files and Enter for OK.
+    TDlgfm* dlg = s.forms->Dlgfm();
+    QStringList dialog_files;
+    bool answered = false;
+    QTimer answer;  // Alt+F presses the button as a click that shows: the dialog comes after it
+    connect(&answer, &QTimer::timeout, dlg, [&] {
+      if (!dlg->isVisible() || answered) return;
+      answered = true;
+      // The offscreen platform does not activate a modal dialog: do it as
+      // a window manager does.
+      QApplication::setActiveWindow(dlg);
+      QTest::keyClick(dlg, Qt::Key_N, Qt::AltModifier);
+      QCOMPARE(dlg->focusWidget(), dlg->EListFilesPath2());
+      QTest::keyClick(dlg->EListFilesPath2(), Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClicks(dlg->EListFilesPath2(), Q(g.download));
+      QTest::keyClick(dlg->EListFilesPath2(), Qt::Key_Return);
+      QVERIFY(dlg->isVisible());
+      dialog_files = Items(dlg->FLB1());
+      QTest::keyClick(dlg->focusWidget(), Qt::Key_Tab);
+      QTest::keyClick(dlg->focusWidget(), Qt::Key_Tab);
+      QCOMPARE(dlg->focusWidget(), dlg->FLB1());
+      QTest::keyClick(dlg->FLB1(), Qt::Key_Return);
+    });
+    answer.start(10);
+    QTest::keyClick(m, Qt::Key_F, Qt::AltModifier);
+    QTRY_VERIFY(answered && !dlg->isVisible());
+    answer.stop();
+    QCOMPARE(dialog_files, (QStringList{"home.tpx", "more.tpx"}));
+    QCOMPARE(m->DownloadFolder(), Q(g.download));
+    QCOMPARE(Items(s.LB1()), (QStringList{"home.tpx", "more.tpx"}));
+    // Back to the main window, as the window manager does when a dialog closes.
+    QApplication::setActiveWindow(m);
+    QVERIFY(QTest::qWaitForWindowActive(m));
+
+    // Alt+L and Space tick the first file; Alt+A ticks them all.
+    QTest::keyClick(m, Qt::Key_L, Qt::AltModifier);
+    QCOMPARE(focused(), QString("LB1"));
+    QTest::keyClick(s.LB1(), Qt::Key_Space);
+    QCOMPARE(Ticked(s.LB1()), QStringList{"home.tpx"});
+    QTest::keyClick(m, Qt::Key_A, Qt::AltModifier);  // a mnemonic clicks after a moment
+    QTRY_COMPARE(Ticked(s.LB1()), (QStringList{"home.tpx", "more.tpx"}));
+    QVERIFY(s.CB1()->isChecked());
+
+    // Alt+N, the name, Enter: on to Create; Enter again: the run.
+    QTest::keyClick(m, Qt::Key_N, Qt::AltModifier);
+    QCOMPARE(focused(), QString("eDBName"));
+    QTest::keyClicks(m->DatabaseName(), "walk");
+    QTest::keyClick(m->DatabaseName(), Qt::Key_Return);
+    QCOMPARE(focused(), QString("bCreate"));
+    QVERIFY(s.prompter.boxes.empty());
+    QTest::keyClick(m->focusWidget(), Qt::Key_Return);
+    QCOMPARE(m->LastOutcome().status, pipeline::BuildStatus::kSucceeded);
+    QVERIFY2(m->ResultText().startsWith("2 places written to "), qPrintable(m->ResultText()));
+    QVERIFY(s.prompter.boxes.empty());
+
+    // Alt+V: the View window with the two places; Esc closes it.
+    QApplication::setActiveWindow(m);
+    QTest::keyClick(m, Qt::Key_V, Qt::AltModifier);
+    TViewfm* view = s.forms->Viewfm();
+    QTRY_VERIFY(view->isVisible());
+    QCOMPARE(view->Model().rowCount(), 2);
+    QVERIFY(QTest::qWaitForWindowActive(view));
+    QTest::keyClick(view, Qt::Key_Escape);
+    QVERIFY(!view->isVisible());
+  }
+
   void KeyboardAndWebButton() {
     DesktopFolders f;
     Session s(f);
     TMainfm* m = s.main();
-    // Every control of the form takes the focus from the keyboard (the
-    // browse buttons inside the folder edits open with F4, below).
+    // Every control of the form takes the focus from the keyboard, the
+    // browse buttons of the folder edits too.
     for (QWidget* w : m->findChildren<QWidget*>()) {
       const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) ||
                            qobject_cast<QListWidget*>(w);
-      if (qobject_cast<QLineEdit*>(w->parentWidget())) continue;
       if (control && w->isVisibleTo(m)) {
         QVERIFY2(w->focusPolicy() & Qt::TabFocus, qPrintable(w->objectName()));
       }
