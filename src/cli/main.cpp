@@ -160,6 +160,8 @@ int main(int argc, char** argv) {
   bool quiet = false;
   bool require_places = false;
   readers::ColumnChoice table_columns;
+  pipeline::Choices choices;
+  std::string types_file;
   std::vector<std::string> files;
   platform::UseBinaryStandardStreams();
   const std::vector<std::string> args = platform::CommandLineArguments(argc, argv);
@@ -202,6 +204,36 @@ int main(int argc, char** argv) {
         return Usage("--columns takes NAME,LAT,LON[,TYPE] (header names or numbers from 1): " +
                      columns);
       }
+    } else if (a == "--area") {
+      std::string area;
+      pipeline::Area parsed;
+      if (!value(area)) return Usage("--area needs SOUTH,WEST,NORTH,EAST");
+      if (!pipeline::ParseArea(area, parsed)) {
+        return Usage("--area takes SOUTH,WEST,NORTH,EAST in decimal degrees: " + area);
+      }
+      choices.area = parsed;
+    } else if (a == "--types") {
+      if (!value(types_file)) return Usage("--types needs a .types file");
+    } else if (a == "--classes") {
+      std::string classes;
+      if (!value(classes)) return Usage("--classes needs class letters");
+      if (!pipeline::ParseClasses(classes, choices.classes)) {
+        return Usage("--classes takes letters of A P V L U R T H S: " + classes);
+      }
+    } else if (a == "--alternate-names") {
+      choices.alternate_names = true;
+    } else if (a == "--languages") {
+      std::string languages;
+      if (!value(languages) || !pipeline::ParseLanguages(languages, choices.languages)) {
+        return Usage("--languages takes language codes separated by commas (en,de)");
+      }
+    } else if (a == "--merge-duplicates" || a.starts_with("--merge-duplicates=")) {
+      double metres = pipeline::kDefaultMergeMetres;
+      if (a.size() > std::string_view("--merge-duplicates").size() &&
+          !pipeline::ParseMetres(a.substr(a.find('=') + 1), metres)) {
+        return Usage("--merge-duplicates=METRES takes a distance above 0: " + std::string(a));
+      }
+      choices.merge_metres = metres;
     } else if (a == "--") {
       for (++i; i < count; ++i) files.emplace_back(args[i]);
     } else if (a.size() > 1 && a[0] == '-') {
@@ -220,7 +252,14 @@ int main(int argc, char** argv) {
   auto& fs = platform::DefaultFileSystem();
   const std::string cwd = platform::CurrentFolder();
   auto absolute = [&](const std::string& path) { return platform::AbsolutePath(path, cwd); };
+  if (!types_file.empty()) {
+    std::vector<std::string> codes;
+    std::string error;
+    if (!pipeline::ReadTypesFile(fs, absolute(types_file), codes, error)) return Usage(error);
+    choices.types = std::move(codes);
+  }
   pipeline::BuildRequest request;
+  request.choices = choices;
   request.database_name = name;
   request.table_columns = table_columns;
   request.save_folder = have_save ? absolute(save_folder) : cwd;
@@ -310,6 +349,8 @@ int main(int argc, char** argv) {
     std::snprintf(summary, sizeof summary, "%llu places written in %.2f s\n",
                   static_cast<unsigned long long>(outcome.places), seconds);
     WriteErr(summary);
+    // What the choices left out, merged and added.
+    for (const std::string& report : outcome.reports) WriteErr(report + "\n");
     for (const pipeline::FileResult& file : outcome.files) {
       std::snprintf(summary, sizeof summary, "%12llu  ",
                     static_cast<unsigned long long>(file.places));

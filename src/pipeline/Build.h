@@ -10,6 +10,7 @@
 #include "dbf/IndexRunBuilder.h"
 #include "frontend/BuildUi.h"
 #include "pipeline/BuildContext.h"
+#include "pipeline/Choices.h"
 #include "pipeline/PlaceStage.h"
 #include "platform/File.h"
 
@@ -30,6 +31,8 @@ struct BuildRequest {
   // The place stages between the readers and the table, in order (none:
   // every place goes in as read).
   std::vector<std::shared_ptr<PlaceStage>> stages;
+  // What the user chose to go in (their stages follow those above).
+  Choices choices;
   // The columns of delimited tables the user named (none: found by their
   // header names).
   readers::ColumnChoice table_columns;
@@ -58,8 +61,11 @@ struct BuildOutcome {
   // kept what they gave.
   std::vector<std::string> damage;
   // What the place stages did, one line each ("1,204 places outside the
-  // area left out").
+  // area left out"), then the merge of duplicates ("3,118 duplicates
+  // merged").
   std::vector<std::string> reports;
+  // Set when the table grew past the size limit (the front end was warned).
+  bool large_table = false;
 };
 
 // The warning the front ends show after a run for the files that gave no
@@ -102,6 +108,8 @@ class Builder {
   // the same bytes.
   void set_sort_thread(bool on);
   void set_index_options(const dbf::IndexOptions& options);
+  // The table size past which the run warns (tests make it small).
+  void set_table_size_limit(uint64_t bytes);
 
   struct Impl;  // the tables and components the builder owns
 

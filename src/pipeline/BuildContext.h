@@ -72,16 +72,22 @@ class WorkingTableSink final : public readers::PlaceSink {
       dbf::StoreFieldText(fields[f], r + at, kPlaceFieldLengths[f]);
       at += kPlaceFieldLengths[f];
     }
+    if (with_numbers_) StoreNumbers(place, r + at);
     if (index_) index_->Commit();
     ++count_;
   }
   void Attach(dbf::StreamingIndex* index) { index_ = index; }
+  // Whether each record also carries the place's numbers and class (the
+  // index was started with them).
+  void CarryNumbers(bool on) { with_numbers_ = on; }
   // Places stored so far.
   const uint64_t& count() const { return count_; }
 
  private:
+  static void StoreNumbers(const readers::Place& place, char* out);
   dbf::StreamingIndex* index_ = nullptr;
-  char scratch_[kPlaceRecordLength];
+  bool with_numbers_ = false;
+  char scratch_[kPlaceRecordLength + 32];
   uint64_t count_ = 0;
 };
 

@@ -5,6 +5,7 @@
 
 #include "pipeline/Build.h"
 #include "pipeline/Dispatch.h"
+#include "pipeline/Duplicates.h"
 #include "pipeline/Output.h"
 #include "pipeline/Staging.h"
 #include "platform/Error.h"
@@ -105,7 +106,12 @@ struct Builder::Impl {
   const FormatTable* formats = &readers::DefaultFormats();
   bool sort_thread = true;  // the index's runs sorted beside the reading
   std::optional<dbf::IndexOptions> index_options;
+  uint64_t table_size_limit = kLargestOpenedTable;
 };
+
+void Builder::set_table_size_limit(uint64_t bytes) {
+  impl_->table_size_limit = bytes;
+}
 
 void Builder::set_sort_thread(bool on) {
   impl_->sort_thread = on;
@@ -152,11 +158,14 @@ class Run {
         request_(request),
         name_(std::move(name)),
         ui_(b.run_ui),
-        ctx_(tpx, ui_, request.stages, b.fs),
+        stages_(StagesOf(request)),
+        ctx_(tpx, ui_, stages_, b.fs),
         waypoint_staged_(waypoint_staged) {
     ctx_.program_folder = b.program_folder;
     ctx_.formats = b.formats;
     ctx_.run.table_columns = request.table_columns;
+    ctx_.run.want_alternate_names = request.choices.alternate_names;
+    ctx_.run.languages = request.choices.languages;
     ui_.CountPlaces(&ctx_.sink.count());
     // The run flags start cleared (the context is new); so do the two
     // settings of Toponyx text files that live for one run.
@@ -186,6 +195,7 @@ class Run {
       list.push_back(std::move(warning));
     }
     outcome.reports = ctx_.chain.Reports();
+    if (merged_report_) outcome.reports.push_back(*merged_report_);
     outcome.damage = std::move(ctx_.damage);
     Finish();
     return outcome;
@@ -221,10 +231,12 @@ class Run {
 
     // Stage 2: the working table, every file read, the name index.
     Mark(Stage::kCreatingTemporary, true);
+    const bool merging = request_.choices.merge_metres.has_value();
     CreateWorkingTable(b_.dbf1, work_->path());
     {
       const std::unique_ptr<dbf::StreamingIndex> building =
-          StartWorkingIndex(b_.fs, work_->path(), b_.sort_thread, b_.index_options);
+          StartWorkingIndex(b_.fs, work_->path(), b_.sort_thread, b_.index_options, merging);
+      ctx_.sink.CarryNumbers(merging);
       ctx_.sink.Attach(building.get());
       ReadStagedFiles(ctx_);
       ctx_.sink.Attach(nullptr);
@@ -244,8 +256,15 @@ class Run {
     const DatabaseFiles work{platform::JoinPath(output_->path(), name_ + ".names.part"),
                              platform::JoinPath(output_->path(), name_ + ".types.part")};
     NameDatabaseWriter writer(b_.dbf2, b_.fs, database, work, b_.sort_thread);
+    TableSizeWatch watch(writer, ui_, b_.table_size_limit);
+    std::optional<DuplicateMerger> merger;
+    if (merging) merger.emplace(watch, *request_.choices.merge_metres);
     try {
-      outcome.places = WalkInNameOrder(*names_, writer, ui_);
+      WalkInNameOrder(*names_, merger ? static_cast<OrderedPlaceWriter&>(*merger) : watch, ui_,
+                      merging);
+      outcome.places = writer.written();
+      outcome.large_table = watch.warned();
+      if (merger) merged_report_ = merger->Report();
       names_->Close();
       names_.reset();
     } catch (const Error& e) {
@@ -331,8 +350,16 @@ class Run {
   Builder::Impl& b_;
   const BuildRequest& request_;
   std::string name_;
+  static std::vector<std::shared_ptr<PlaceStage>> StagesOf(const BuildRequest& request) {
+    std::vector<std::shared_ptr<PlaceStage>> stages = request.stages;
+    for (auto& stage : MakeStages(request.choices)) stages.push_back(std::move(stage));
+    return stages;
+  }
+
   RunUi& ui_;
+  std::vector<std::shared_ptr<PlaceStage>> stages_;  // the request's, then the choices'
   BuildContext ctx_;
+  std::optional<std::string> merged_report_;
   bool& waypoint_staged_;
   bool staging_started_ = false;
   bool view_holds_output_ = false;  // the View window has the output table open

@@ -4,6 +4,7 @@
 #include "dbf/FieldText.h"
 #include "pipeline/BuildContext.h"
 #include "pipeline/Dispatch.h"
+#include "pipeline/Duplicates.h"
 #include "platform/Error.h"
 #include "platform/System.h"
 #include "platform/Worker.h"
@@ -14,11 +15,15 @@ namespace toponyx::pipeline {
 
 std::unique_ptr<dbf::StreamingIndex> StartWorkingIndex(
     platform::FileSystem& fs, const std::string& folder, bool threaded,
-    const std::optional<dbf::IndexOptions>& chosen) {
+    const std::optional<dbf::IndexOptions>& chosen, bool with_numbers) {
   dbf::IndexLayout layout;
   layout.record_length = kPlaceRecordLength;
   for (size_t length : kPlaceFieldLengths)
     layout.field_lengths.push_back(static_cast<uint32_t>(length));
+  if (with_numbers) {
+    layout.record_length += kPlaceNumbersLength;
+    layout.field_lengths.push_back(static_cast<uint32_t>(kPlaceNumbersLength));
+  }
   layout.key_field = readers::kName;
   layout.key_name = "NAME";
   dbf::IndexOptions options;
@@ -32,7 +37,8 @@ std::unique_ptr<dbf::StreamingIndex> StartWorkingIndex(
                                                options, threaded);
 }
 
-uint64_t WalkInNameOrder(dbf::NameIndex& index, OrderedPlaceWriter& writer, BuildUi& ui) {
+uint64_t WalkInNameOrder(dbf::NameIndex& index, OrderedPlaceWriter& writer, BuildUi& ui,
+                         bool with_numbers) {
   const uint64_t total = index.size();
   writer.Begin(total);
   uint64_t walked = 0;
@@ -43,6 +49,7 @@ uint64_t WalkInNameOrder(dbf::NameIndex& index, OrderedPlaceWriter& writer, Buil
     for (uint32_t field = 0; field < 5; ++field) {
       place.field[field] = index.FieldInEntry(entry, field, place.length[field]);
     }
+    if (with_numbers) place.numbers = index.FieldInEntry(entry, 5, place.numbers_length);
     writer.Write(place);
     if ((++walked & 0x3FFF) == 0) {
       ui.RunProgress(RunPhase::kCopying, walked, total, total);

@@ -21,15 +21,21 @@ namespace toponyx::pipeline {
 // The name index of the working table, temp.ndx in the folder, built while
 // the places are read (each place record written once, into it). threaded:
 // its runs are sorted on a thread of their own.
+// with_numbers: each entry also carries the place's numbers and class
+// (a field of the index only, for the merge of duplicates).
 std::unique_ptr<dbf::StreamingIndex> StartWorkingIndex(
     platform::FileSystem& fs, const std::string& folder, bool threaded,
-    const std::optional<dbf::IndexOptions>& options = std::nullopt);
+    const std::optional<dbf::IndexOptions>& options = std::nullopt, bool with_numbers = false);
 
 // One place of the ordered walk: its five fields as the working table
 // stores them (OEM bytes, possibly with blanks around them).
 struct StoredPlace {
   const char* field[5];
   size_t length[5];
+  // The place's numbers and class (PlaceNumbers) when the index carries
+  // them (duplicates are merged), else null.
+  const char* numbers = nullptr;
+  size_t numbers_length = 0;
 };
 
 // Where the places go in name order.
@@ -45,8 +51,9 @@ class OrderedPlaceWriter {
 
 // Walks the index in name order into the writer; returns the number of
 // places walked. The front end hears of the progress, and processes window
-// events, now and then.
-uint64_t WalkInNameOrder(dbf::NameIndex& index, OrderedPlaceWriter& writer, BuildUi& ui);
+// events, now and then. with_numbers: the index was started with them.
+uint64_t WalkInNameOrder(dbf::NameIndex& index, OrderedPlaceWriter& writer, BuildUi& ui,
+                         bool with_numbers = false);
 
 // The name database's files, and the rule of its name.
 struct DatabaseFiles {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "readers/CodeLists.h"
 #include "readers/Fields.h"
@@ -47,13 +48,27 @@ class GeoNamesReader {
     name = text::GetField(name, 1, "", ',');
     if (name.empty()) name = kNotIdentified;
 
+    // The further names, where the run wants them: the alternatenames
+    // column, comma-separated (what the code page cannot write is left out).
+    alternates_.clear();
+    if (run_.want_alternate_names) {
+      std::string_view list = f_.Get(kAlternateNamesField, "");
+      while (!list.empty()) {
+        const size_t comma = list.find(',');
+        const std::string_view alternate = text::TrimBlanks(list.substr(0, comma));
+        if (!Unusable(alternate)) alternates_.push_back(alternate);
+        list.remove_prefix(comma == std::string_view::npos ? list.size() : comma + 1);
+      }
+    }
+
     // MAJOR_CODE stays empty; the class letter goes with the place.
     run_.places.Add(Place{.name = name,
                           .full_code = FullCode(text::TrimBlanks(f_.Get(kFeatureCodeField, ""))),
                           .numbers_from_texts = true,
                           .latitude_text = lat,
                           .longitude_text = lon,
-                          .feature_class = ClassLetter(f_.Get(kFeatureClassField, ""))});
+                          .feature_class = ClassLetter(f_.Get(kFeatureClassField, "")),
+                          .alternate_names = alternates_});
   }
 
  private:
@@ -70,6 +85,7 @@ class GeoNamesReader {
 
   ReaderRun& run_;
   std::string decoded_;
+  std::vector<std::string_view> alternates_;
   FieldCuts<kFeatureCodeField> f_;
   FullCodeCache codes_;
 };

@@ -8,6 +8,8 @@
 #include <array>
 #include <filesystem>
 
+#include "cli/Texts.h"
+#include "readers/Formats.h"
 #include "support/NamesFile.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
@@ -155,6 +157,53 @@ TEST_F(CliTest, HelpAndVersion) {
   for (const char* part : {"--all DIR", "\nExit status:\n", "\nReport bugs to: <"}) {
     EXPECT_NE(r.out.find(part), std::string::npos) << part;
   }
+}
+
+TEST_F(CliTest, ChoicesOfWhatGoesIn) {
+  Result r = RunProgram(Cmd({"--name", "alps", "--save", save, "--area", "45,5,48,11",
+                             "--merge-duplicates=150", "--classes", "PTH", "--all", download}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(NamesOf(ReadNamesFile(save + kSep + "alps.names")),
+            std::vector<std::string>{"Z\x81rich"});
+  // The summary says what each choice did.
+  for (const char* line : {"\n1 places outside the area left out\n",
+                           "\n0 places of other classes left out\n", "\n0 duplicates merged\n"}) {
+    EXPECT_NE(r.err.find(line), std::string::npos) << line << r.err;
+  }
+  const std::vector<std::vector<std::string>> bad_choices = {{"--area", "48,5,45,11"},
+                                                             {"--classes", "PX"},
+                                                             {"--merge-duplicates=0"},
+                                                             {"--types", dir.File("none.types")},
+                                                             {"--languages", "en,,de"}};
+  for (const std::vector<std::string>& bad : bad_choices) {
+    std::vector<std::string> args = Cmd({"--name", "x", "--save", save, "--all", download});
+    args.insert(args.end() - 2, bad.begin(), bad.end());
+    r = RunProgram(args);
+    EXPECT_EQ(r.status, 2) << bad[0];
+  }
+}
+
+// Every option --help names is in the manual page and the completion.
+TEST_F(CliTest, EveryOptionOfTheHelpIsInTheManualAndTheCompletion) {
+  const Result r = RunProgram(Cmd({"--help"}));
+  const std::string page =
+      ReadFileBytes(std::string(TOPONYX_SOURCE_DIR) + "/packaging/toponyx-create.1.in");
+  const std::string completion = cli::CompletionScript(readers::DefaultFormats());
+  size_t options = 0;
+  for (size_t at = r.out.find("\n  "); at != std::string::npos; at = r.out.find("\n  ", at + 1)) {
+    const size_t dashes = r.out.find("--", at);
+    if (dashes == std::string::npos || dashes > at + 8) continue;
+    const size_t end = r.out.find_first_of(" [=\n", dashes);
+    const std::string option = r.out.substr(dashes, end - dashes);
+    std::string escaped;
+    for (char c : option) escaped += c == '-' ? "\\-" : std::string(1, c);
+    EXPECT_NE(page.find(escaped), std::string::npos) << option;
+    EXPECT_TRUE(completion.find(option + " ") != std::string::npos ||
+                completion.find(option + "'") != std::string::npos)
+        << option;
+    ++options;
+  }
+  EXPECT_GE(options, 15u);
 }
 
 TEST_F(CliTest, OtherDbfReadersOpenTheDatabase) {

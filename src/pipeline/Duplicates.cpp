@@ -1,0 +1,220 @@
+#include "pipeline/Duplicates.h"
+
+#include <cmath>
+#include <cstring>
+#include <numbers>
+#include <unordered_map>
+#include <vector>
+
+#include "dbf/IndexKey.h"
+#include "pipeline/BuildContext.h"
+#include "pipeline/Choices.h"
+#include "readers/PlaceRecord.h"
+
+namespace toponyx::pipeline {
+
+void StorePlaceNumbers(const PlaceNumbers& numbers, char* out) {
+  std::memcpy(out, &numbers.latitude, 8);
+  std::memcpy(out + 8, &numbers.longitude, 8);
+  out[16] = numbers.feature_class;
+}
+
+PlaceNumbers LoadPlaceNumbers(const char* field, size_t length) {
+  // The index keeps fields without their trailing blanks: they come back.
+  char bytes[kPlaceNumbersLength];
+  std::memset(bytes, ' ', sizeof bytes);
+  std::memcpy(bytes, field, std::min(length, sizeof bytes));
+  PlaceNumbers numbers;
+  std::memcpy(&numbers.latitude, bytes, 8);
+  std::memcpy(&numbers.longitude, bytes + 8, 8);
+  numbers.feature_class = bytes[16];
+  return numbers;
+}
+
+namespace {
+
+constexpr double kRadians = std::numbers::pi / 180;
+
+struct Point {
+  double x, y, z;  // on the mean sphere, in metres
+};
+
+Point OnSphere(double latitude, double longitude) {
+  const double phi = latitude * kRadians, lambda = longitude * kRadians;
+  return {kEarthRadiusMetres * std::cos(phi) * std::cos(lambda),
+          kEarthRadiusMetres * std::cos(phi) * std::sin(lambda),
+          kEarthRadiusMetres * std::sin(phi)};
+}
+
+double Chord(const Point& a, const Point& b) {
+  const double dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
+  return std::sqrt(dx * dx + dy * dy + dz * dz);
+}
+
+}  // namespace
+
+double DistanceMetres(double lat1, double lon1, double lat2, double lon2) {
+  const double chord = Chord(OnSphere(lat1, lon1), OnSphere(lat2, lon2));
+  return 2 * kEarthRadiusMetres * std::asin(std::min(1.0, chord / (2 * kEarthRadiusMetres)));
+}
+
+// The kept places of the current run of equal names. A place within the
+// distance along the sphere lies within the same chord in space, so it is
+// found in the 27 cubes of `metres` around its own; a run's first few
+// places are compared one by one before the cubes are worth making.
+struct DuplicateMerger::Run {
+  explicit Run(double metres)
+      : cell(std::max(metres, 1.0)),
+        // Within `metres` along the sphere is within this chord; a hair
+        // more keeps a place at the very distance in.
+        chord(2 * kEarthRadiusMetres *
+              std::sin(std::min(metres / (2 * kEarthRadiusMetres), std::numbers::pi / 2)) *
+              (1 + 1e-12)) {}
+
+  struct Kept {
+    Point point;
+    char feature_class;
+  };
+  struct Cube {
+    int32_t x, y, z;
+    bool operator==(const Cube&) const = default;
+  };
+  struct CubeHash {
+    size_t operator()(const Cube& c) const {
+      uint64_t h = static_cast<uint32_t>(c.x);
+      h = h * 0x9E3779B97F4A7C15ULL ^ static_cast<uint32_t>(c.y);
+      h = h * 0x9E3779B97F4A7C15ULL ^ static_cast<uint32_t>(c.z);
+      return static_cast<size_t>(h ^ (h >> 29));
+    }
+  };
+  static constexpr size_t kCompareOneByOne = 32;
+
+  Cube CubeOf(const Point& p) const {
+    return {static_cast<int32_t>(std::floor(p.x / cell)),
+            static_cast<int32_t>(std::floor(p.y / cell)),
+            static_cast<int32_t>(std::floor(p.z / cell))};
+  }
+  bool Near(const Kept& k, const Point& p, char feature_class) const {
+    return k.feature_class == feature_class && Chord(k.point, p) <= chord;
+  }
+  // Whether the place matches a kept one; if not, it is kept.
+  bool Merged(const Point& p, char feature_class) {
+    if (kept.size() < kCompareOneByOne) {
+      for (const Kept& k : kept) {
+        if (Near(k, p, feature_class)) return true;
+      }
+    } else {
+      if (cubes.empty()) {
+        for (uint32_t i = 0; i < kept.size(); ++i) cubes[CubeOf(kept[i].point)].push_back(i);
+      }
+      const Cube c = CubeOf(p);
+      for (int dx = -1; dx <= 1; ++dx) {
+        for (int dy = -1; dy <= 1; ++dy) {
+          for (int dz = -1; dz <= 1; ++dz) {
+            const auto found = cubes.find(Cube{c.x + dx, c.y + dy, c.z + dz});
+            if (found == cubes.end()) continue;
+            for (uint32_t i : found->second) {
+              if (Near(kept[i], p, feature_class)) return true;
+            }
+          }
+        }
+      }
+    }
+    kept.push_back(Kept{p, feature_class});
+    if (!cubes.empty() || kept.size() > kCompareOneByOne) {
+      cubes[CubeOf(p)].push_back(static_cast<uint32_t>(kept.size() - 1));
+    }
+    return false;
+  }
+  void Clear() {
+    kept.clear();
+    if (!cubes.empty()) cubes.clear();
+  }
+
+  double cell;
+  double chord;
+  std::vector<Kept> kept;
+  std::unordered_map<Cube, std::vector<uint32_t>, CubeHash> cubes;
+  std::string name;  // the run's name as stored
+  bool any = false;
+};
+
+DuplicateMerger::DuplicateMerger(OrderedPlaceWriter& next, double metres)
+    : next_(next), run_(std::make_unique<Run>(metres)) {}
+
+DuplicateMerger::~DuplicateMerger() = default;
+
+void DuplicateMerger::Begin(uint64_t places) {
+  next_.Begin(places);
+}
+
+void DuplicateMerger::Write(const StoredPlace& place) {
+  Run& run = *run_;
+  const char* name = place.field[readers::kName];
+  const size_t length = place.length[readers::kName];
+  if (!run.any || dbf::CompareBlankFilled(run.name.data(), run.name.size(), name, length) != 0) {
+    run.Clear();
+    run.name.assign(name, length);
+    run.any = true;
+  }
+  const PlaceNumbers numbers = LoadPlaceNumbers(place.numbers, place.numbers_length);
+  // A place without numbers is no one's duplicate.
+  if (!std::isnan(numbers.latitude) && !std::isnan(numbers.longitude) &&
+      run.Merged(OnSphere(numbers.latitude, numbers.longitude), numbers.feature_class)) {
+    ++merged_;
+    return;
+  }
+  next_.Write(place);
+}
+
+void DuplicateMerger::End() {
+  run_->Clear();
+  next_.End();
+}
+
+std::string DuplicateMerger::Report() const {
+  return GroupedCount(merged_) + " duplicates merged";
+}
+
+uint64_t NamesTableBytes(uint64_t places) {
+  // The header (32 bytes, 32 for each of the five fields, the end mark),
+  // the records, the end-of-file byte.
+  return 32 + 32 * 5 + 1 + places * kPlaceRecordLength + 1;
+}
+
+uint64_t TableSizeWatch::AllowedPlaces(uint64_t limit) {
+  const uint64_t empty = NamesTableBytes(0);
+  return limit < empty ? 0 : (limit - empty) / kPlaceRecordLength;
+}
+
+std::string LargeTableWarning(uint64_t limit_bytes) {
+  const bool gib = limit_bytes == kLargestOpenedTable;
+  const std::string size = gib ? std::string("2 GiB") : GroupedCount(limit_bytes) + " bytes";
+  return "The name database grows past " + size + " (more than " +
+         GroupedCount(TableSizeWatch::AllowedPlaces(limit_bytes)) +
+         " places): 32-bit programs and several DBF readers cannot open a table that large. "
+         "The run goes on. To make the database smaller, choose an area, the feature types or "
+         "classes to keep, or merge duplicates (the Options of the window, or toponyx-create's "
+         "--area, --types, --classes and --merge-duplicates), or tick fewer files.";
+}
+
+void TableSizeWatch::Warn() {
+  warned_ = true;
+  ui_.ShowMessage(MessageKind::kWarning, LargeTableWarning(limit_));
+}
+
+}  // namespace toponyx::pipeline
+
+namespace toponyx::pipeline {
+
+void WorkingTableSink::StoreNumbers(const readers::Place& place, char* out) {
+  // Without stages the chain hands on places whose numbers are still texts.
+  if (place.numbers_from_texts) {
+    return StorePlaceNumbers({readers::PositionValue(place.latitude_text),
+                              readers::PositionValue(place.longitude_text), place.feature_class},
+                             out);
+  }
+  StorePlaceNumbers({place.latitude, place.longitude, place.feature_class}, out);
+}
+
+}  // namespace toponyx::pipeline
