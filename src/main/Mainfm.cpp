@@ -33,6 +33,7 @@
 #include "main/FolderEdit.h"
 #include "main/Glyphs.h"
 #include "main/HelpWindow.h"
+#include "main/Optionsfm.h"
 #include "main/RunResult.h"
 #include "main/WebBrowser.h"
 #include "main/WorkerRun.h"
@@ -45,6 +46,7 @@
 #include "text/Text.h"
 #include "toponyx/Version.h"
 #include "ui_Mainfm.h"
+#include "view/MapPane.h"
 #include "view/Viewfm.h"
 
 namespace toponyx::desktop {
@@ -124,6 +126,7 @@ TMainfm::TMainfm(const StartupEnvironment& env, Prompter& prompter, QByteArray h
   connect(ui_->bView, &QPushButton::clicked, this, &TMainfm::bViewClick);
   connect(ui_->bExit, &QPushButton::clicked, this, &TMainfm::bExitClick);
   connect(ui_->bCreate, &QPushButton::clicked, this, &TMainfm::bCreateClick);
+  connect(ui_->bOptions, &QPushButton::clicked, this, &TMainfm::bOptionsClick);
   connect(ui_->bOpenDatabase, &QPushButton::clicked, this, &TMainfm::OpenDatabaseClick);
   connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this), &QShortcut::activated, this,
           &TMainfm::OpenDatabaseClick);
@@ -198,6 +201,7 @@ void TMainfm::FormCreate() {
   ui_->eHtml->setText(Q(s.www_location));
   default_filetype_ = s.default_filetype;
   ui_->eColumns->setText(Q(s.table_columns));
+  SetChoices(LoadChoices(settings_place_));
   // A database whose run was killed while it put its files in place is
   // completed before the user can view it; what killed runs left is cleared.
   const std::string save_folder = platform::AbsolutePath(s.save_folder, env_.program_folder);
@@ -441,6 +445,7 @@ pipeline::BuildRequest TMainfm::Request() const {
       platform::AbsolutePath(ui_->deTempFilesPath->text().toStdString(), env_.program_folder);
   r.download_folder = DownloadFolder().toStdString();
   readers::ParseColumnChoice(ui_->eColumns->text().toStdString(), r.table_columns);
+  r.choices = choices_;
   for (int i = 0; i < ui_->LB1->count(); ++i) {
     const QListWidgetItem* item = ui_->LB1->item(i);
     r.files.push_back({item->text().toStdString(), item->checkState() == Qt::Checked});
@@ -543,13 +548,58 @@ void TMainfm::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
-  const std::string error = SaveSettings(settings_place_, env_, CurrentSettings());
+  std::string error = SaveSettings(settings_place_, env_, CurrentSettings());
+  if (error.empty()) error = SaveChoices(settings_place_, choices_);
   // The program ends even when the settings could not be written.
   if (!error.empty()) prompter_.Message(this, MessageKind::kError, Q(error));
   if (viewfm_ && viewfm_->isVisible()) viewfm_->close();
   if (help_) help_->close();
   event->accept();
   emit Closed();
+}
+
+void TMainfm::SetChoices(const pipeline::Choices& choices) {
+  choices_ = choices;
+  const std::string summary = pipeline::ChoicesSummary(choices);
+  ui_->ChoicesLine->setText(summary.empty() ? QString() : Q("Options: " + summary));
+  ui_->ChoicesLine->setToolTip(ui_->ChoicesLine->text());
+}
+
+std::vector<std::string> TMainfm::LastTypeCodes() const {
+  const dbf::DbfTable& last = builder_->OutputTable();
+  std::string names =
+      last.TableName().empty()
+          ? pipeline::DatabaseFilesIn(Request().save_folder,
+                                      pipeline::DatabaseName(ui_->eDBName->text().toStdString()))
+                .names
+          : last.FullPath();
+  std::vector<std::string> codes;
+  std::string error;
+  const size_t dot = names.rfind('.');
+  if (dot == std::string::npos) return codes;
+  if (!pipeline::ReadTypesFile(platform::DefaultFileSystem(), names.substr(0, dot) + ".types",
+                               codes, error)) {
+    codes.clear();
+  }
+  return codes;
+}
+
+std::optional<pipeline::Area> TMainfm::ShownMapArea() const {
+  if (!viewfm_ || !viewfm_->isVisible() || !viewfm_->MapPane()) return std::nullopt;
+  const MapView v = viewfm_->MapPane()->View();
+  if (v.width <= 0 || v.height <= 0) return std::nullopt;
+  return pipeline::Area{std::clamp(v.Lat(v.height), -90.0, 90.0), std::clamp(v.west, -180.0, 180.0),
+                        std::clamp(v.north, -90.0, 90.0),
+                        std::clamp(v.Lon(v.width), -180.0, 180.0)};
+}
+
+void TMainfm::bOptionsClick() {
+  TOptionsfm dialog(this);
+  dialog.SetTypeCodes(LastTypeCodes());
+  dialog.SetChoices(choices_);
+  if (ShownMapArea()) dialog.SetMapArea([this] { return ShownMapArea(); });
+  if (dialog.exec() != QDialog::Accepted) return;
+  if (const std::optional<pipeline::Choices> chosen = dialog.Choices()) SetChoices(*chosen);
 }
 
 }  // namespace toponyx::desktop

@@ -11,6 +11,9 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "main/DesktopBuildUi.h"
 #include "main/Settings.h"
@@ -60,6 +63,12 @@ class TMainfm : public QWidget {
   void bCreateClick();
   // "Open database…": the View window with its file dialog.
   void OpenDatabaseClick();
+  // "Options…": the choices of what goes in (TOptionsfm).
+  void bOptionsClick();
+  const pipeline::Choices& Choices() const { return choices_; }
+  // The choices of the next run, and the main window's line that says
+  // which are on.
+  void SetChoices(const pipeline::Choices& choices);
 
   // What the dialog's OK changes.
   int32_t DefaultFiletype() const { return default_filetype_; }
@@ -121,6 +130,11 @@ class TMainfm : public QWidget {
   bool MayReplaceDatabase(const pipeline::BuildRequest& request);
   void ShowResult(const pipeline::BuildOutcome& outcome, const QString& names_path, double seconds);
   QStringList ListDownloadFolder() const;
+  // The codes of the .types file of the last database (of the one the
+  // fields name before the first run); none when there is none.
+  std::vector<std::string> LastTypeCodes() const;
+  // The part of the map the View window shows; none when it shows none.
+  std::optional<pipeline::Area> ShownMapArea() const;
   void FillFileList(const QStringList& names, const QStringList& ticked);
   // "Select all files" shows whether every file of the list is ticked.
   void ShowWhetherAllTicked();
@@ -138,6 +152,7 @@ class TMainfm : public QWidget {
   bool ticking_many_ = false;  // LB1 changes item by item; CB1 follows at the end
   bool shown_before_ = false;  // the first show puts the focus on the downloads
   pipeline::BuildOutcome last_outcome_;
+  pipeline::Choices choices_;
   std::unique_ptr<HelpWindow> help_;
   QString list_mask_;  // the mask LB1 was listed with
   QFileSystemWatcher* download_watch_;

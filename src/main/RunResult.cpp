@@ -34,6 +34,14 @@ RunResult DescribeRun(const pipeline::BuildOutcome& outcome, const QString& name
       for (const std::string& w : outcome.warnings) warnings << QString::fromStdString(w);
       r.line = WrittenLine(outcome, shown_path, seconds);
       r.details = WrittenLine(outcome, QDir::toNativeSeparators(names_path), seconds);
+      // What the choices left out, merged and added.
+      if (!outcome.reports.empty()) {
+        QStringList reports;
+        for (const std::string& report : outcome.reports) reports << QString::fromStdString(report);
+        const QString said = QStringLiteral(" (") + reports.join(QStringLiteral(", ")) + u')';
+        r.line += said;
+        r.details += said;
+      }
       r.kind = RunResult::kWritten;
       if (!warnings.isEmpty()) {
         r.kind = RunResult::kWrittenWithWarnings;

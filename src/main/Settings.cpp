@@ -124,4 +124,55 @@ std::string SaveSettings(const SettingsPlace& place, const StartupEnvironment& e
   return "";
 }
 
+pipeline::Choices LoadChoices(const SettingsPlace& place) {
+  const platform::IniFile ini(place.settings_file);
+  auto read = [&](std::string_view key) { return ini.ReadString(kChoicesSection, key, ""); };
+  pipeline::Choices c;
+  pipeline::Area area;
+  if (pipeline::ParseArea(read("Area"), area)) c.area = area;
+  const std::string types = read("Types");
+  if (!types.empty()) {
+    std::vector<std::string> codes;
+    for (size_t at = 0; at <= types.size();) {
+      const size_t bar = std::min(types.find('|', at), types.size());
+      if (bar > at) codes.push_back(types.substr(at, bar - at));
+      at = bar + 1;
+    }
+    if (!codes.empty()) c.types = std::move(codes);
+  }
+  if (!pipeline::ParseClasses(read("Classes"), c.classes)) c.classes.clear();
+  c.alternate_names = read("Alternate Names") == "1";
+  if (!pipeline::ParseLanguages(read("Languages"), c.languages)) c.languages.clear();
+  double metres;
+  if (pipeline::ParseMetres(read("Merge Duplicates"), metres)) c.merge_metres = metres;
+  return c;
+}
+
+std::string SaveChoices(const SettingsPlace& place, const pipeline::Choices& choices) {
+  platform::IniFile ini(place.settings_file);
+  constexpr std::string_view kNone = "\x01";
+  // A file that never had choices gets no section for them.
+  if (!choices.Any() && choices.languages.empty() &&
+      ini.ReadString(kChoicesSection, "Area", kNone) == kNone) {
+    return "";
+  }
+  std::string types;
+  if (choices.types) {
+    for (const std::string& code : *choices.types) types += (types.empty() ? "" : "|") + code;
+  }
+  const std::pair<std::string_view, std::string> keys[] = {
+      {"Area", choices.area ? pipeline::AreaText(*choices.area) : ""},
+      {"Types", types},
+      {"Classes", choices.classes},
+      {"Alternate Names", choices.alternate_names ? "1" : "0"},
+      {"Languages", pipeline::LanguagesText(choices.languages)},
+      {"Merge Duplicates",
+       choices.merge_metres ? std::to_string(static_cast<int64_t>(*choices.merge_metres)) : ""},
+  };
+  for (const auto& [key, value] : keys) {
+    if (!ini.WriteString(kChoicesSection, key, value)) return "Unable to write to " + ini.path();
+  }
+  return "";
+}
+
 }  // namespace toponyx::desktop

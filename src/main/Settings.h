@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "pipeline/Choices.h"
 #include "platform/System.h"
 
 namespace toponyx::desktop {
@@ -85,5 +86,16 @@ std::string SaveSettings(const SettingsPlace& place, const StartupEnvironment& e
                          const FolderSettings& current);
 
 bool IsExistingFolder(const std::string& path);
+
+// The choices of what goes in, section "Choices": "Area" (SOUTH,WEST,NORTH,
+// EAST), "Types" (the full codes kept, separated by "|"), "Classes" (the
+// letters), "Alternate Names" (1 or 0), "Languages" (en,de) and "Merge
+// Duplicates" (the distance in metres). A key that is missing, empty or
+// unreadable means no choice, as does a file without the section.
+inline constexpr std::string_view kChoicesSection = "Choices";
+pipeline::Choices LoadChoices(const SettingsPlace& place);
+// Writes the section when a choice is on or the file holds it already; ""
+// when written, else "Unable to write to <path>".
+std::string SaveChoices(const SettingsPlace& place, const pipeline::Choices& choices);
 
 }  // namespace toponyx::desktop

@@ -33,7 +33,7 @@ std::vector<std::string_view> Pieces(std::string_view text) {
 
 std::string Number(double v) {
   char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.6g", v);
+  std::snprintf(buffer, sizeof buffer, "%.10g", v);
   return buffer;
 }
 
