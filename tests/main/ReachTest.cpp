@@ -262,7 +262,7 @@ class ReachTest : public QObject {
     // not there before a run).
     QCOMPARE(focused(), QString("LB1"));
     QStringList order;
-    for (int i = 0; i < 17; ++i) {
+    for (int i = 0; i < 18; ++i) {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
       QWidget* w = QApplication::focusWidget();
       order << (qobject_cast<TFolderEdit*>(w->parentWidget())
@@ -272,7 +272,7 @@ class ReachTest : public QObject {
     QCOMPARE(order,
              (QStringList{"CB1", "eColumns", "deSaveFilesPath", "deSaveFilesPath/BrowseButton",
                           "deTempFilesPath", "deTempFilesPath/BrowseButton", "eDBName",
-                          "bOpenDatabase", "bCreate", "bExit", "bHelp", "SpeedButton3",
+                          "bOpenDatabase", "bCreate", "bOptions", "bExit", "bHelp", "SpeedButton3",
                           "SpeedButton2", "eHtml", "SpeedButton1", "LB1", "CB1"}));
 
     // Alt+F: the folder dialog; Alt+N, the folder typed, Enter to go there,

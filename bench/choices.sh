@@ -1,0 +1,61 @@
+#!/bin/bash
+# The cost of choosing what goes in, on a GeoNames-shaped world dump through
+# toponyx-create: the build without a choice beside the same build with an
+# area, with types, with classes (each chosen so that every place passes:
+# the whole cost of the choice, none of its savings), with an area that
+# keeps a small part (what a user saves), and with merged duplicates. Each
+# best of three; the ratio to the build without a choice (goals: at most
+# 1.05 for the area, types and classes, 1.15 for merged duplicates).
+#   bench/choices.sh [build folder] [GeoNames lines]
+# Default: 13 000 000 lines (about 1.6 GB under $TMPDIR or /tmp, removed at
+# the end).
+set -euo pipefail
+BUILD=${1:-build}
+LINES=${2:-13000000}
+here=$(cd "$(dirname "$0")/.." && pwd)
+case "$BUILD" in /*) ;; *) BUILD="$here/$BUILD" ;; esac
+bin="$BUILD/bin"
+cmake --build "$BUILD" --target toponyx-create gen_gazetteer -j2 > /dev/null
+work=$(mktemp -d "${TMPDIR:-/tmp}/toponyx-bench-choices.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+"$bin/gen_gazetteer" geonames "$LINES" > "$work/allCountries.txt"
+echo "== choices on a GeoNames dump: $LINES lines, $(($(stat -c %s "$work/allCountries.txt") / 1000000)) MB"
+cat "$work/allCountries.txt" > /dev/null  # the page cache holds it for every build alike
+
+# build ARGS...: best of three wall times of toponyx-create with ARGS.
+build() {
+  local best="" t
+  for round in 1 2 3; do
+    rm -rf "$work/out" "$work/temp" && mkdir -p "$work/out" "$work/temp"
+    /usr/bin/time -f "%e" -o "$work/time" "$bin/toponyx-create" --name bench --save "$work/out" \
+      --temp "$work/temp" "$@" "$work/allCountries.txt" > /dev/null 2> "$work/err"
+    t=$(cat "$work/time")
+    best=$(awk -v a="$best" -v b="$t" 'BEGIN { print (a == "" || b < a) ? b : a }')
+  done
+  echo "$best"
+}
+
+# The types file of a build without a choice lists every code.
+mkdir -p "$work/types"
+"$bin/toponyx-create" --quiet --name all --save "$work/types" --temp "$work/types" \
+  "$work/allCountries.txt" > /dev/null
+
+base=$(build)
+printf '%-40s %7.2f s\n' "no choice" "$base"
+report() {  # LABEL GOAL ARGS...
+  local label=$1 goal=$2 t
+  shift 2
+  t=$(build "$@")
+  local said
+  said=$(grep -E "left out|merged|added" "$work/err" | tr '\n' ';' || true)
+  awk -v l="$label" -v t="$t" -v b="$base" -v g="$goal" -v s="$said" 'BEGIN {
+    printf "%-40s %7.2f s  ratio %.3f (goal: at most %s)  %s\n", l, t, t / b, g, s }'
+}
+report "area keeping everything" 1.05 --area -90,-180,90,180
+report "types keeping everything" 1.05 --types "$work/types/all.types"
+report "classes keeping everything" 1.05 --classes APVLURTHS
+report "area, types and classes together" 1.05 --area -90,-180,90,180 \
+  --types "$work/types/all.types" --classes APVLURTHS
+report "area of the Alps" "-" --area 45.8,5.9,47.9,10.5
+report "merged duplicates (200 m)" 1.15 --merge-duplicates
