@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <functional>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "platform/Ascii.h"
@@ -37,14 +39,6 @@ std::string Number(double v) {
   return buffer;
 }
 
-// A code as the types choice compares it: blanks around it removed, the
-// ASCII letters in capitals (an edited file may change their case).
-void FoldCode(std::string_view code, std::string& out) {
-  code = text::TrimBlanks(code);
-  out.assign(code);
-  for (char& c : out) c = platform::ToUpperAscii(c);
-}
-
 class AreaStage final : public PlaceStage {
  public:
   explicit AreaStage(const Area& area) : area_(area) {}
@@ -61,23 +55,43 @@ class AreaStage final : public PlaceStage {
   uint64_t left_out_ = 0;
 };
 
+// Codes compared as the types choice compares them: the ASCII letters
+// taken as capitals, without copying the code.
+struct FoldedHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view code) const {
+    uint64_t h = 1469598103934665603ULL;  // FNV-1a
+    for (char c : code)
+      h = (h ^ static_cast<unsigned char>(platform::ToUpperAscii(c))) * 1099511628211ULL;
+    return static_cast<size_t>(h);
+  }
+};
+struct FoldedEqual {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const {
+    return platform::EqualsIgnoreCase(a, b);
+  }
+};
+
 class TypesStage final : public PlaceStage {
  public:
   explicit TypesStage(const std::vector<std::string>& codes) {
     for (const std::string& code : codes) {
-      FoldCode(code, folded_);
-      if (!folded_.empty()) kept_.insert(folded_);
+      const std::string_view trimmed = text::TrimBlanks(code);
+      if (!trimmed.empty()) kept_.emplace(trimmed);
     }
   }
   void Take(const readers::Place& place, readers::PlaceSink& next) override {
-    // Runs of places share a code: the last answer is kept.
-    if (place.full_code != last_code_ || !last_known_) {
-      last_code_.assign(place.full_code);
-      FoldCode(place.full_code, folded_);
-      last_kept_ = kept_.count(folded_) != 0;
-      last_known_ = true;
+    // A run has few codes: each one's answer is remembered as it stands.
+    const auto seen = seen_.find(place.full_code);
+    bool keep;
+    if (seen != seen_.end()) {
+      keep = seen->second;
+    } else {
+      keep = kept_.find(text::TrimBlanks(place.full_code)) != kept_.end();
+      if (seen_.size() < kRemembered) seen_.emplace(place.full_code, keep);
     }
-    if (last_kept_) return next.Add(place);
+    if (keep) return next.Add(place);
     ++left_out_;
   }
   std::string Report() const override {
@@ -85,9 +99,13 @@ class TypesStage final : public PlaceStage {
   }
 
  private:
-  std::unordered_set<std::string> kept_;
-  std::string folded_, last_code_;
-  bool last_known_ = false, last_kept_ = false;
+  struct ExactHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view code) const { return std::hash<std::string_view>{}(code); }
+  };
+  static constexpr size_t kRemembered = 1 << 16;
+  std::unordered_set<std::string, FoldedHash, FoldedEqual> kept_;
+  std::unordered_map<std::string, bool, ExactHash, std::equal_to<>> seen_;
   uint64_t left_out_ = 0;
 };
 

@@ -2,32 +2,46 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <numbers>
-#include <unordered_map>
 #include <vector>
 
 #include "dbf/IndexKey.h"
 #include "pipeline/BuildContext.h"
 #include "pipeline/Choices.h"
+#include "platform/Ascii.h"
 #include "readers/PlaceRecord.h"
 
 namespace toponyx::pipeline {
 
+namespace {
+constexpr int32_t kNoNumber = std::numeric_limits<int32_t>::min();
+constexpr double kUnits = 1e7;  // a unit a ten-millionth of a degree
+
+int32_t Units(double degrees) {
+  if (!(std::fabs(degrees) <= 180)) return kNoNumber;  // NaN too
+  return static_cast<int32_t>(degrees * kUnits + (degrees < 0 ? -0.5 : 0.5));
+}
+double Degrees(int32_t units) {
+  return units == kNoNumber ? std::numeric_limits<double>::quiet_NaN() : units / kUnits;
+}
+}  // namespace
+
 void StorePlaceNumbers(const PlaceNumbers& numbers, char* out) {
-  std::memcpy(out, &numbers.latitude, 8);
-  std::memcpy(out + 8, &numbers.longitude, 8);
-  out[16] = numbers.feature_class;
+  platform::StoreLe32(out, static_cast<uint32_t>(Units(numbers.latitude)));
+  platform::StoreLe32(out + 4, static_cast<uint32_t>(Units(numbers.longitude)));
+  out[8] = numbers.feature_class;
 }
 
 PlaceNumbers LoadPlaceNumbers(const char* field, size_t length) {
   // The index keeps fields without their trailing blanks: they come back.
   char bytes[kPlaceNumbersLength];
-  std::memset(bytes, ' ', sizeof bytes);
+  if (length < sizeof bytes) std::memset(bytes + length, ' ', sizeof bytes - length);
   std::memcpy(bytes, field, std::min(length, sizeof bytes));
   PlaceNumbers numbers;
-  std::memcpy(&numbers.latitude, bytes, 8);
-  std::memcpy(&numbers.longitude, bytes + 8, 8);
-  numbers.feature_class = bytes[16];
+  numbers.latitude = Degrees(static_cast<int32_t>(platform::LoadLe32(bytes)));
+  numbers.longitude = Degrees(static_cast<int32_t>(platform::LoadLe32(bytes + 4)));
+  numbers.feature_class = bytes[8];
   return numbers;
 }
 
@@ -97,23 +111,34 @@ struct DuplicateMerger::Run {
   bool Near(const Kept& k, const Point& p, char feature_class) const {
     return k.feature_class == feature_class && Chord(k.point, p) <= chord;
   }
-  // Whether the place matches a kept one; if not, it is kept.
-  bool Merged(const Point& p, char feature_class) {
+  // Whether the place matches a kept one; if not, it is kept. Most names
+  // stand once: the first place of a run waits for a second before its
+  // point is reckoned.
+  bool Merged(double latitude, double longitude, char feature_class) {
+    if (kept.empty() && !waiting) {
+      first = {latitude, longitude, feature_class};
+      waiting = true;
+      return false;
+    }
+    if (waiting) {
+      kept.push_back(Kept{OnSphere(first.latitude, first.longitude), first.feature_class});
+      waiting = false;
+    }
+    const Point p = OnSphere(latitude, longitude);
     if (kept.size() < kCompareOneByOne) {
       for (const Kept& k : kept) {
         if (Near(k, p, feature_class)) return true;
       }
     } else {
-      if (cubes.empty()) {
-        for (uint32_t i = 0; i < kept.size(); ++i) cubes[CubeOf(kept[i].point)].push_back(i);
+      if (used.empty()) {
+        for (uint32_t i = 0; i < kept.size(); ++i) Grid(i);
       }
       const Cube c = CubeOf(p);
       for (int dx = -1; dx <= 1; ++dx) {
         for (int dy = -1; dy <= 1; ++dy) {
           for (int dz = -1; dz <= 1; ++dz) {
-            const auto found = cubes.find(Cube{c.x + dx, c.y + dy, c.z + dz});
-            if (found == cubes.end()) continue;
-            for (uint32_t i : found->second) {
+            for (uint32_t i = Find(Cube{c.x + dx, c.y + dy, c.z + dz}).head; i != kEmpty;
+                 i = next[i]) {
               if (Near(kept[i], p, feature_class)) return true;
             }
           }
@@ -121,21 +146,63 @@ struct DuplicateMerger::Run {
       }
     }
     kept.push_back(Kept{p, feature_class});
-    if (!cubes.empty() || kept.size() > kCompareOneByOne) {
-      cubes[CubeOf(p)].push_back(static_cast<uint32_t>(kept.size() - 1));
-    }
+    if (!used.empty()) Grid(static_cast<uint32_t>(kept.size() - 1));
     return false;
   }
   void Clear() {
+    waiting = false;
     kept.clear();
-    if (!cubes.empty()) cubes.clear();
+    for (uint32_t slot : used) slots[slot].head = kEmpty;
+    used.clear();
+  }
+
+  // The cubes of a long run's kept places: an open-addressing table from a
+  // cube to the last kept place in it, each kept place leading to the one
+  // before it in its cube. The table lives from run to run.
+  static constexpr uint32_t kEmpty = std::numeric_limits<uint32_t>::max();
+  struct Slot {
+    Cube cube;
+    uint32_t head = kEmpty;
+  };
+  // The slot of the cube, or the empty one where it would go.
+  Slot& Find(const Cube& c) {
+    const size_t mask = slots.size() - 1;
+    for (size_t i = CubeHash{}(c)&mask;; i = (i + 1) & mask) {
+      Slot& slot = slots[i];
+      if (slot.head == kEmpty || slot.cube == c) return slot;
+    }
+  }
+  void Grid(uint32_t k) {
+    if ((used.size() + 1) * 2 > slots.size()) {  // a larger table, filled anew
+      size_t size = 64;
+      while (size < 4 * kept.size()) size *= 2;
+      for (uint32_t slot : used) slots[slot].head = kEmpty;
+      used.clear();
+      slots.assign(size, Slot{});
+      for (uint32_t i = 0; i < k; ++i) Place(i);
+    }
+    Place(k);
+  }
+  void Place(uint32_t k) {
+    if (next.size() < kept.size()) next.resize(kept.size() * 2);
+    Slot& slot = Find(CubeOf(kept[k].point));
+    if (slot.head == kEmpty) {
+      slot.cube = CubeOf(kept[k].point);
+      used.push_back(static_cast<uint32_t>(&slot - slots.data()));
+    }
+    next[k] = slot.head;
+    slot.head = k;
   }
 
   double cell;
   double chord;
+  PlaceNumbers first{};  // the run's first place, while it waits
+  bool waiting = false;
   std::vector<Kept> kept;
-  std::unordered_map<Cube, std::vector<uint32_t>, CubeHash> cubes;
-  std::string name;  // the run's name as stored
+  std::vector<Slot> slots;
+  std::vector<uint32_t> used;  // the slots in use
+  std::vector<uint32_t> next;  // of each kept place
+  std::string name;            // the run's name as stored
   bool any = false;
 };
 
@@ -160,7 +227,7 @@ void DuplicateMerger::Write(const StoredPlace& place) {
   const PlaceNumbers numbers = LoadPlaceNumbers(place.numbers, place.numbers_length);
   // A place without numbers is no one's duplicate.
   if (!std::isnan(numbers.latitude) && !std::isnan(numbers.longitude) &&
-      run.Merged(OnSphere(numbers.latitude, numbers.longitude), numbers.feature_class)) {
+      run.Merged(numbers.latitude, numbers.longitude, numbers.feature_class)) {
     ++merged_;
     return;
   }

@@ -18,7 +18,9 @@ struct PlaceNumbers {
   double longitude;
   char feature_class;
 };
-inline constexpr size_t kPlaceNumbersLength = 17;
+// Stored as whole ten-millionths of a degree (about a centimetre), with
+// the class letter: nine bytes.
+inline constexpr size_t kPlaceNumbersLength = 9;
 void StorePlaceNumbers(const PlaceNumbers& numbers, char* out);
 // From the field as an index entry holds it (trailing blanks removed).
 PlaceNumbers LoadPlaceNumbers(const char* field, size_t length);
