@@ -34,12 +34,15 @@ dbf::IndexLayout PlaceLayout() {
   return layout;
 }
 
-// The options a pick stands for: one run in large blocks, many runs of
-// small blocks merged at once, or merges down to a fan-in of two.
+// The options a pick stands for: runs as the memory allows them, many runs
+// of small blocks merged at once, or merges down to a fan-in of two or
+// three.
 dbf::IndexOptions Options(size_t pick) {
   dbf::IndexOptions options;
+  options.memory_budget = size_t{64} << 10;  // the least: the blocks are made for every input
   switch (pick & 3) {
     case 0:
+      options.block_bytes = 4096;
       break;
     case 1:
       options.run_records = 3;
@@ -53,6 +56,7 @@ dbf::IndexOptions Options(size_t pick) {
     default:
       options.run_records = 1;
       options.merge_fan_in = 3;
+      options.block_bytes = 1000;
       break;
   }
   return options;
