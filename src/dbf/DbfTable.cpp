@@ -8,6 +8,7 @@
 #include "dbf/FieldText.h"
 #include "platform/Ascii.h"
 #include "platform/Check.h"
+#include "platform/Paths.h"
 #include "platform/System.h"
 
 namespace toponyx::dbf {
@@ -64,12 +65,12 @@ DbfTable::~DbfTable() {
 
 std::string DbfTable::FolderPath(std::string_view folder) const {
   std::string path;
-  if (!base_folder_.empty() && (folder.empty() || folder.front() != platform::kPathSeparator)) {
+  if (!base_folder_.empty() && !platform::IsAbsolutePath(folder)) {
     path = platform::JoinPath(base_folder_, folder);
   } else {
     path = std::string(folder);
   }
-  if (!path.empty() && path.back() != platform::kPathSeparator) {
+  if (!path.empty() && !platform::IsPathSeparator(path.back())) {
     path.push_back(platform::kPathSeparator);
   }
   return path;
@@ -82,7 +83,7 @@ void DbfTable::SetFilePath(std::string_view folder) {
 
 void DbfTable::SetTableName(std::string_view name) {
   if (Active()) throw TableError(kOpenDataset);
-  const size_t slash = name.rfind(platform::kPathSeparator);
+  const size_t slash = name.find_last_of(platform::kPathSeparators);
   if (slash == std::string_view::npos) {
     table_name_ = std::string(name);
     return;
