@@ -93,7 +93,11 @@ TEST_F(OnWindowsTest, RunFoldersAreLockedByTheSystem) {
   EXPECT_TRUE(platform::RunFolder::Open(dir.path(), "db", result, error));
 }
 
-TEST_F(OnWindowsTest, CtrlCEndsARunCleanly) {
+TEST_F(OnWindowsTest, CtrlBreakEndsARunCleanly) {
+  // Wine started without a console delivers no console events.
+  if (::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr) {
+    GTEST_SKIP() << "Wine delivers no console events to processes without a console";
+  }
   std::string lines;
   for (int i = 0; i < 400000; ++i) lines += "Place " + std::to_string(i) + ",Peak,,46.5,9.5\n";
   WriteFileBytes(dir.File("big.tpx"), lines);

@@ -321,9 +321,9 @@ TEST(DbfStateTest, OperationsRefusedInTheWrongState) {
   const std::string open = "Cannot perform this operation on an open dataset";
   EXPECT_EQ(ErrorText([&] { t.GoToRecord(1); }), closed);
   EXPECT_EQ(ErrorText([&] { t.Delete(); }), closed);
-  EXPECT_EQ(t.FilePath(), platform::ProgramFolder() + "/");
+  EXPECT_EQ(t.FilePath(), platform::ProgramFolder() + kSep);
   t.SetFilePath("data");  // relative to the program folder
-  EXPECT_EQ(t.FilePath(), platform::ProgramFolder() + "/data/");
+  EXPECT_EQ(t.FilePath(), platform::ProgramFolder() + kSep + "data" + kSep);
   t.SetTableName("/srv/names/out.names");
   EXPECT_EQ(t.FilePath(), "/srv/names/");
   EXPECT_EQ(t.TableName(), "out.names");
@@ -338,7 +338,7 @@ TEST(DbfStateTest, OperationsRefusedInTheWrongState) {
   EXPECT_EQ(ErrorText([&] { t.SetTableName("/tmp/other.names"); }), open);
   EXPECT_EQ(ErrorText([&] { t.CreateTable(); }), open);
   EXPECT_EQ(ErrorText([&] { t.AddField("X", 'C', 3); }), open);
-  EXPECT_EQ(t.FullPath(), dir.path() + "/t.names");
+  EXPECT_EQ(t.FullPath(), dir.path() + kSep + "t.names");
   t.Close();
   EXPECT_EQ(ReadFileBytes(dir.File("t.names")).size(), 194u);
 }
@@ -350,7 +350,7 @@ TEST(DbfStateTest, WithoutABaseFolderPathsStayAsGiven) {
   t.SetTableName("t.names");
   EXPECT_EQ(t.FullPath(), "t.names");
   t.SetFilePath("data");
-  EXPECT_EQ(t.FullPath(), "data/t.names");
+  EXPECT_EQ(t.FullPath(), std::string("data") + kSep + "t.names");
   t.SetFilePath("");
   EXPECT_EQ(t.FullPath(), "t.names");
   t.SetTableName("../names/t.names");
@@ -363,7 +363,7 @@ TEST(DbfFileErrorTest, CreateAndOpenFailures) {
   t.SetFilePath(dir.File("missing-folder"));
   t.SetTableName("t.names");
   DefinePlaceFields(t);
-  const std::string path = dir.File("missing-folder") + "/t.names";
+  const std::string path = dir.File("missing-folder") + kSep + "t.names";
   EXPECT_EQ(ErrorText([&] { t.CreateTable(); }), "Cannot create file " + path);
   EXPECT_EQ(ErrorText([&] { t.Open(); }), "Cannot create file " + path);
 
