@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include <filesystem>
 
 #include "platform/AppPaths.h"
@@ -113,7 +115,7 @@ TEST_F(OnWindowsTest, CtrlBreakEndsARunCleanly) {
   ::Sleep(100);
   run.Signal(0);
   const ProcessResult r = run.Wait();
-  EXPECT_EQ(r.status, 130) << r.err;
+  EXPECT_EQ(r.status, 128 + SIGBREAK) << r.err;
   EXPECT_NE(r.err.find("Cancelled"), std::string::npos) << r.err;
   EXPECT_EQ(ReadFileBytes(dir.File("save\\db.names")), before);
   EXPECT_TRUE(fs::is_empty(U8(dir.File("work"))));
