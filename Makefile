@@ -59,6 +59,7 @@ windows:
 	@cmake --build $(WINDOWS_BUILD)
 
 windows-test: windows build
+	@scripts/wine-run.sh wineboot --init > /dev/null 2>&1  # the Wine prefix, once, before tests race for it
 	@ctest --test-dir $(WINDOWS_BUILD) --output-on-failure -j2 --timeout 600
 	@scripts/windows-compare.sh $(BUILD) $(WINDOWS_BUILD)
 
