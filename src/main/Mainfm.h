@@ -135,8 +135,9 @@ class TMainfm : public QWidget {
   SettingsPlace settings_place_;
   int32_t default_filetype_ = 0;
   bool running_ = false;
-  bool ticking_many_ = false;  // LB1 changes item by item; CB1 follows at the end
-  bool shown_before_ = false;  // the first show puts the focus on the downloads
+  bool quit_after_run_ = false;  // closed during a run: quit once it has ended
+  bool ticking_many_ = false;    // LB1 changes item by item; CB1 follows at the end
+  bool shown_before_ = false;    // the first show puts the focus on the downloads
   pipeline::BuildOutcome last_outcome_;
   std::unique_ptr<HelpWindow> help_;
   QString list_mask_;  // the mask LB1 was listed with

@@ -182,11 +182,17 @@ class ViewTest : public QObject {
     view.NavigatorClick(TDBNavigator::nbDelete);
     QCOMPARE(prompter.questions, QStringList{"Delete record?"});
     QCOMPARE(view.Model().rowCount(), 3);
-    // "Yes" deletes it in the file; the next record becomes current.
+    const QString name = QString::fromStdString(t.TableName());
+    QCOMPARE(view.FileText(), name + ": 3 records");  // the deleted record is not counted
+    QCOMPARE(view.windowTitle(), "View Database - " + name);
+    // "Yes" deletes it in the file; the next record becomes current, and
+    // the count goes down with it.
     view.NavigatorClick(TDBNavigator::nbDelete);
     QCOMPARE(view.Model().rowCount(), 2);
     QCOMPARE(view.StatusText(), QString("Record No. 4"));
+    QCOMPARE(view.FileText(), name + ": 2 records");
     view.close();
+    QCOMPARE(view.windowTitle(), QString("View Database"));
     t.Open();
     QVERIFY(t.IsDeleted(3));
     QVERIFY(!t.IsDeleted(4));
