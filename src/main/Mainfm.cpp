@@ -543,6 +543,15 @@ FolderSettings TMainfm::CurrentSettings() const {
   return s;
 }
 
+void TMainfm::StopAndQuit() {
+  if (running_) {
+    quit_after_run_ = true;
+    builder_->Cancel();
+  } else {
+    close();
+  }
+}
+
 void TMainfm::closeEvent(QCloseEvent* event) {
   if (running_) {
     // Asked once; the window closes when the cancelled run has cleaned up

@@ -82,6 +82,10 @@ class TMainfm : public QWidget {
   const SettingsPlace& Place() const { return settings_place_; }
   const StartupEnvironment& Environment() const { return env_; }
   pipeline::Builder& Builder() { return *builder_; }
+  // Asked to stop from outside (SIGTERM, SIGHUP, Ctrl+C in the terminal):
+  // a run is cancelled and the program quits once it has cleaned up, as
+  // after a close.
+  void StopAndQuit();
   pipeline::BuildRequest Request() const;
   pipeline::BuildOutcome LastOutcome() const { return last_outcome_; }
   bool Running() const { return running_; }
