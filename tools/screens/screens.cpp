@@ -245,6 +245,11 @@ int main(int argc, char** argv) {
   view->NavigatorClick(TDBNavigator::nbLast);
   Settle();
   Shoot(view, "view-window-last");
+  // After a delete: the count in the status bar and the map's agree.
+  view->NavigatorClick(TDBNavigator::nbDelete);
+  WaitForMap(view);
+  Settle();
+  Shoot(view, "view-window-deleted");
   // A bigger table through "Open database…": the map of 400 000 places
   // as it is drawn from the counts, a name typed into the Find box, and
   // the map zoomed in on the place found.
