@@ -1,7 +1,7 @@
 #!/bin/sh
-# Appends N generated place records (default 10 million) to a working table,
-# indexes them on NAME and copies them in name order into a second table,
-# and times LC_ALL=C sort -s on the same keys beside it.
+# Stores N generated places (default 10 million) into the working name
+# index as a Create run does, finishes it and copies them in name order into
+# a name database, and times LC_ALL=C sort -s on the same keys beside it.
 #   bench/dbf-index.sh [build folder] [N]      (either order; default build)
 # Sort and the pipeline run REPEAT times in turn (default 3), and the best
 # times are compared too, since the machine may be shared. Files go to a

@@ -1,13 +1,17 @@
-// libFuzzer target of the table file: a damaged .names file opened, walked
-// both ways and at random, then changed (a record deleted, one appended),
-// indexed on NAME when it has such a field and walked in that order, and
-// closed. The first byte says which of the changes are made; the rest is
-// the file. Only the table's own errors may come out.
+// libFuzzer target of the table file: a damaged .names file opened as the
+// View window opens it, every record read field by field, the name search
+// run on it, and changed (a record deleted) and closed. The first byte
+// says which of the changes are made; the rest is the file. Only the
+// table's own errors may come out.
 #include <string>
+#include <vector>
 
 #include "FuzzSupport.h"
+#include "dbf/DbfFile.h"
 #include "dbf/DbfTable.h"
-#include "dbf/IndexRunBuilder.h"
+#include "dbf/FieldText.h"
+#include "dbf/NameSearch.h"
+#include "dbf/RecordFile.h"
 #include "dbf/TableError.h"
 
 namespace {
@@ -17,54 +21,40 @@ using namespace toponyx;
 constexpr const char* kFolder = "/fuzz";
 constexpr const char* kPath = "/fuzz/t.names";
 
-void Walk(dbf::DbfTable& t, bool backward) {
-  std::string field;
-  const int fields = static_cast<int>(t.FieldDefs().size());
-  if (backward) {
-    for (t.Last(); !t.Bof(); t.Prior()) {
-      for (int f = 0; f < fields; ++f) t.GetField(f, field);
-    }
-  } else {
-    for (t.First(); !t.Eof(); t.Next()) {
-      for (int f = 0; f < fields; ++f) t.GetField(f, field);
-    }
-  }
-}
-
 // Seeds: tables as the program writes them (place tables with live and
 // deleted records, one of other field lengths).
 void WriteSeeds() {
   fuzz::MemoryFileSystem fs;
   auto make = [&fs](const char* seed, bool places, int records) {
-    dbf::DbfTable t(nullptr, fs);
-    t.SetFilePath(kFolder);
-    t.SetTableName("t.names");
-    t.ClearFields();
+    std::vector<dbf::FieldDef> fields;
     if (places) {
-      t.AddField("NAME", 'C', 45);
-      t.AddField("FULL_CODE", 'C', 40);
-      t.AddField("MAJOR_CODE", 'C', 40);
-      t.AddField("LATITUDE", 'C', 10);
-      t.AddField("LONGITUDE", 'C', 10);
+      for (auto [name, length] :
+           {std::pair{"NAME", 45}, std::pair{"FULL_CODE", 40}, std::pair{"MAJOR_CODE", 40},
+            std::pair{"LATITUDE", 10}, std::pair{"LONGITUDE", 10}}) {
+        fields.push_back({name, 'C', length});
+      }
     } else {
-      t.AddField("CODE", 'C', 3);
-      t.AddField("NAME", 'C', 17);
+      fields = {{"CODE", 'C', 3}, {"NAME", 'C', 17}};
     }
-    t.CreateTable();
-    t.Open();
+    dbf::DbfFile::Create(fs, kPath, fields);
+    dbf::DbfFile file(fs);
+    file.Open(kPath, platform::OpenMode::kReadWrite, nullptr);
+    std::vector<char> bytes;
     for (int i = 0; i < records; ++i) {
-      t.Append();
-      t.SetField(0, "Place " + std::to_string(i * 7 % 5));
-      t.SetField(1, "Z\xFCrich");
-      t.Post();
+      const size_t at = bytes.size();
+      bytes.resize(at + file.RecordLength(), ' ');
+      bytes[at] = i == 0 && records > 1 ? dbf::DbfFile::kDeleted : dbf::DbfFile::kLive;
+      dbf::StoreFieldText("Place " + std::to_string(i * 7 % 5), &bytes[at + 1],
+                          static_cast<size_t>(fields[0].length));
+      dbf::StoreFieldText("Z\xFCrich", &bytes[at + 1 + static_cast<size_t>(fields[0].length)],
+                          static_cast<size_t>(fields[1].length));
     }
-    if (records > 1) {
-      t.First();
-      t.Delete();
+    if (!bytes.empty()) {
+      file.AppendRecords(bytes.data(), static_cast<uint32_t>(bytes.size() / file.RecordLength()));
     }
-    t.Close();
-    // The first byte: delete, append and index.
-    fuzz::WriteSeed(seed, "\x07" + *fs.Get(kPath));
+    file.Close();
+    // The first byte: delete.
+    fuzz::WriteSeed(seed, "\x01" + *fs.Get(kPath));
   };
   make("places", true, 4);
   make("empty", true, 0);
@@ -92,30 +82,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     t.SetFilePath(kFolder);
     t.SetTableName("t.names");
     t.Open();
-    Walk(t, false);
-    Walk(t, true);
+    std::string field;
+    const int fields = static_cast<int>(t.FieldDefs().size());
     const uint32_t count = t.RecordCount();
-    for (uint32_t n : {0u, 1u, count / 2, count, count + 1}) {
-      if (t.GoToRecord(n)) t.GetField(0);
+    for (uint32_t n = 0; n <= count + 1; ++n) {
+      t.GoToRecord(n);
+      for (int f = 0; f < fields; ++f) t.GetField(f, field);
       t.IsDeleted(n);
     }
-    if ((choice.pick & 1) && !t.Eof() && !t.Bof()) t.Delete();
-    if (choice.pick & 2) {
-      t.Append();
-      t.SetField(0, "Appended \xE9");
-      t.Post();
-    }
-    if ((choice.pick & 4) && t.FieldIndex("NAME") >= 0) {
-      dbf::IndexOptions options;
-      options.memory_budget = 4096;  // many runs and merges of few records
-      options.merge_fan_in = 2;
-      t.SetIndexOptions(options);
-      t.AddIndex("t.ndx", "NAME");
-      t.SetIndexName("t.ndx");
-      Walk(t, false);
-      Walk(t, true);
-    }
+    if ((choice.pick & 1) && t.GoToRecord(count / 2 + 1)) t.Delete();
     t.Close();
+    // The View window's Find: a binary search over the records as read.
+    dbf::RecordFile records(fs);
+    records.Open(kPath);
+    for (const char16_t* typed : {u"", u"Pl", u"Z\u00FCrich", u"zzzz"}) {
+      dbf::FindName(records, records.FieldIndex("NAME"), dbf::NameSearchKey(typed, 45));
+    }
   } catch (const dbf::TableError&) {
   }
   return 0;

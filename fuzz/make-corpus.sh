@@ -1,8 +1,8 @@
 #!/bin/bash
 # Writes the seed corpora of fuzz/corpus/<target>/ anew: from samples/, the
 # archives of the tests, small texts of every download layout written here,
-# and the tables and index files the program's own writers make (the table
-# and index targets write those themselves).
+# the tables the program's own writer makes and places for the name index
+# (the table and index targets write those themselves).
 #   fuzz/make-corpus.sh [build folder of the fuzz targets]
 # The seeds are committed; run this after a change of a target's input
 # layout and commit the result.

@@ -7,8 +7,8 @@
 # Targets: archive (ZIP and gzip expanders), readers (each reader through
 # the format dispatch), gpx, csv (today's downloads), kml, geojson, tables
 # (delimited tables with a header row), osm (OpenStreetMap extracts), table
-# (a .names file),
-# index (the name index file), datums (datums.dat), ini (TOPONYX.INI).
+# (a .names file), index (the name index a run builds and walks), datums
+# (datums.dat), ini (TOPONYX.INI).
 #
 # Each run starts from the seeds of fuzz/corpus/<target>/ and from what
 # earlier runs found, which it keeps in the work folder (default

@@ -57,4 +57,26 @@ if [ ! -f "$install/share/cmake/RapidJSON/RapidJSONConfig.cmake" ]; then
   echo 'get_filename_component(RAPIDJSON_INCLUDE_DIRS "${CMAKE_CURRENT_LIST_DIR}/../../../include" ABSOLUTE)' \
     > "$install/share/cmake/RapidJSON/RapidJSONConfig.cmake"
 fi
+# libosmium and protozero: the OpenStreetMap reader, header only, as
+# Debian's packages have them.
+if [ ! -f "$install/include/osmium/osm.hpp" ] || [ ! -f "$install/include/protozero/pbf_reader.hpp" ]; then
+  [ -f /usr/include/osmium/osm.hpp ] || "$here/scripts/install-deps.sh"
+  cp -r /usr/include/osmium /usr/include/protozero "$install/include/"
+fi
+# bzip2: OpenStreetMap XML packed as .osm.bz2, from Debian's source package
+# (its seven library files, as its own makefile builds libbz2.a).
+if [ ! -f "$install/lib/libbz2.a" ]; then
+  need_sources
+  rm -rf "$deps/bzip2-src" && mkdir -p "$deps/bzip2-src"
+  (cd "$deps/bzip2-src" && apt-get source -q bzip2 >/dev/null)
+  src=$(find "$deps/bzip2-src" -mindepth 1 -maxdepth 1 -type d | head -1)
+  (cd "$src" &&
+    for f in blocksort huffman crctable randtable compress decompress bzlib; do
+      $host-gcc-posix -O2 -D_FILE_OFFSET_BITS=64 -c "$f.c" -o "$f.o"
+    done &&
+    $host-ar rcs "$install/lib/libbz2.a" blocksort.o huffman.o crctable.o randtable.o \
+      compress.o decompress.o bzlib.o &&
+    cp bzlib.h "$install/include/")
+  rm -rf "$deps/bzip2-src"
+fi
 echo "Windows dependencies in $install"

@@ -26,8 +26,13 @@ for option in "$@"; do
     --ci)
       PACKAGES="$PACKAGES clang libclang-rt-14-dev llvm"
       ;;
+    --windows)
+      # The cross compiler, Windows's zlib, wine64 to run the tests, and
+      # dpkg-dev for the source packages of scripts/build-windows-deps.sh.
+      PACKAGES="$PACKAGES g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 dpkg-dev"
+      ;;
     *)
-      echo "usage: scripts/install-deps.sh [--bench] [--package] [--ci]" >&2
+      echo "usage: scripts/install-deps.sh [--bench] [--package] [--ci] [--windows]" >&2
       exit 2
       ;;
   esac

@@ -1,7 +1,9 @@
-// Table benchmark: N generated place records are appended to a working
-// table, indexed on NAME and copied in name order into a second table, the
-// way a Create run does it; beside it, in the same run, LC_ALL=C sort -s
-// sorts the same keys written as a text file, as the yardstick.
+// Table benchmark: N generated places are stored into the working name
+// index as a Create run reads them (sorted into runs beside the storing),
+// the index is finished (its runs merged down to the fan-in) and walked in
+// name order into a name database, the way a Create run does it; beside
+// it, in the same run, LC_ALL=C sort -s sorts the same keys written as a
+// text file, as the yardstick.
 //
 //   toponyx_dbf_bench [records] [--repeat R] [--seed S] [--no-verify]
 //
@@ -20,15 +22,17 @@
 #include <string>
 
 #include "NameGenerator.h"
+#include "dbf/IndexKey.h"
+#include "dbf/RecordFile.h"
 #include "frontend/BuildUi.h"
-#include "dbf/DbfTable.h"
-#include "dbf/NameIndex.h"
+#include "pipeline/BuildContext.h"
+#include "pipeline/Output.h"
 #include "platform/File.h"
 #include "platform/System.h"
 #include "text/CodePage.h"
 
-// Heap allocations made while `counting` is set: the table calls of the
-// append and copy loops, so that allocations per record can be reported.
+// Heap allocations made while `counting` is set: the calls of the storing
+// and copy loops, so that allocations per record can be reported.
 namespace {
 thread_local bool counting = false;
 uint64_t allocations = 0;
@@ -55,7 +59,6 @@ struct Counted {
 
 using toponyx::bench::NameGenerator;
 using toponyx::bench::PlaceText;
-using toponyx::dbf::DbfTable;
 using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::time_point since) {
@@ -103,15 +106,6 @@ bool ResetPeak() {
 double FileMiB(const std::string& path) {
   auto file = toponyx::platform::DefaultFileSystem().Open(path, toponyx::platform::OpenMode::kRead);
   return file ? static_cast<double>(file->Size()) / (1 << 20) : 0;
-}
-
-void DefineFields(DbfTable& t) {
-  t.ClearFields();
-  t.AddField("NAME", 'C', 45);
-  t.AddField("FULL_CODE", 'C', 40);
-  t.AddField("MAJOR_CODE", 'C', 40);
-  t.AddField("LATITUDE", 'C', 10);
-  t.AddField("LONGITUDE", 'C', 10);
 }
 
 // The key as the table stores it: OEM, cut to 45, blank-filled.
@@ -182,19 +176,19 @@ struct PipelineRound {
   uint64_t copied = 0;
 };
 
-// The pipeline of a Create run: append, index, ordered copy, close.
+// The pipeline of a Create run: the places stored into the index, the
+// index finished, the ordered copy into the name database.
 PipelineRound RunPipeline(const std::string& folder, uint64_t records, uint64_t seed) {
+  namespace pipeline = toponyx::pipeline;
+  auto& fs = toponyx::platform::DefaultFileSystem();
   PipelineRound r;
   toponyx::NullBuildUi ui;
   r.peaks = ResetPeak();
   Cpu cpu = CpuNow();
   const auto start = Clock::now();
-  DbfTable working(&ui);
-  working.SetFilePath(folder);
-  working.SetTableName("temp.names");
-  DefineFields(working);
-  working.CreateTable();
-  working.Open();
+  const auto building = pipeline::StartWorkingIndex(fs, folder, true);
+  pipeline::WorkingTableSink sink;
+  sink.Attach(building.get());
   allocations = 0;
   {
     NameGenerator gen(seed);
@@ -202,30 +196,26 @@ PipelineRound RunPipeline(const std::string& folder, uint64_t records, uint64_t 
     for (uint64_t i = 0; i < records; ++i) {
       gen.Next(place);
       Counted counted;
-      working.Append();
-      working.SetField(0, place.name);
-      working.SetField(1, place.full_code);
-      working.SetField(2, place.major_code);
-      working.SetField(3, place.latitude);
-      working.SetField(4, place.longitude);
-      working.Post();
+      sink.Add(toponyx::readers::Place{.name = place.name,
+                                       .full_code = place.full_code,
+                                       .major_code = place.major_code,
+                                       .latitude_text = place.latitude,
+                                       .longitude_text = place.longitude});
     }
   }
   r.append_allocations = allocations;
   r.append = Seconds(start);
   r.append_peak = PeakMiB();
   r.append_cpu = CpuSince(cpu);
-  r.table_mib = FileMiB(folder + "/temp.names");
 
   if (r.peaks) ResetPeak();
   cpu = CpuNow();
   auto phase = Clock::now();
   allocations = 0;
+  std::unique_ptr<toponyx::dbf::NameIndex> index;
   {
     Counted counted;
-    working.AddIndex("temp.ndx", "name");
-    working.OpenIndexFile("temp.ndx");
-    working.SetIndexName("temp.ndx");
+    index = building->Finish({});
   }
   r.index_allocations = allocations;
   r.index = Seconds(phase);
@@ -236,55 +226,45 @@ PipelineRound RunPipeline(const std::string& folder, uint64_t records, uint64_t 
   if (r.peaks) ResetPeak();
   cpu = CpuNow();
   phase = Clock::now();
-  DbfTable output(&ui);
-  output.SetTableName(folder + "/bench.names");
-  DefineFields(output);
-  output.CreateTable();
-  output.Open();
-  std::string value;
-  value.reserve(64);
+  toponyx::dbf::DbfTable output(&ui);
+  pipeline::NameDatabaseWriter writer(output, fs, pipeline::DatabaseFilesIn(folder, "final"),
+                                      pipeline::DatabaseFilesIn(folder, "bench"), true);
   allocations = 0;
   {
     Counted counted;
-    for (working.First(); !working.Eof(); working.Next()) {
-      output.Append();
-      for (int f = 0; f < 5; ++f) {
-        working.GetField(f, value);
-        output.SetField(f, value);
-      }
-      output.Post();
-      ++r.copied;
-    }
-    working.Close();
-    output.Close();
+    r.copied = pipeline::WalkInNameOrder(*index, writer, ui);
+    index->Close();
   }
   r.copy_allocations = allocations;
   r.copy = Seconds(phase);
   r.copy_peak = PeakMiB();
   r.copy_cpu = CpuSince(cpu);
   r.total = Seconds(start);
+  r.table_mib = FileMiB(folder + "/bench.names");
   return r;
 }
 
 // The output really is in name order and complete.
 bool Verify(const std::string& path, uint64_t records) {
-  toponyx::NullBuildUi ui;
-  DbfTable check(&ui);
-  check.SetTableName(path);
-  check.Open();
-  std::string value;
+  toponyx::dbf::RecordFile check;
+  check.Open(path);
+  const size_t length = check.RecordLength();
+  std::vector<char> block(length * 4096);
   char previous[45];
-  char key[45];
   uint64_t seen = 0;
-  for (check.First(); !check.Eof(); check.Next()) {
-    check.GetField(0, value);
-    StoredKey(value, key);
-    if (seen > 0 && toponyx::dbf::CompareKeys(previous, key, 45) > 0) {
-      std::fprintf(stderr, "record %u is out of order\n", check.RecNo());
-      return false;
+  for (uint32_t first = 1; first <= check.RecordCount(); first += 4096) {
+    const uint32_t n = check.Read(first, 4096, block.data());
+    if (n == 0) break;
+    for (uint32_t i = 0; i < n; ++i) {
+      const char* key = block.data() + size_t{i} * length + 1;
+      if (seen > 0 && toponyx::dbf::CompareKeys(previous, key, 45) > 0) {
+        std::fprintf(stderr, "record %llu is out of order\n",
+                     static_cast<unsigned long long>(seen + 1));
+        return false;
+      }
+      std::memcpy(previous, key, 45);
+      ++seen;
     }
-    std::memcpy(previous, key, 45);
-    ++seen;
   }
   check.Close();
   if (seen != records) {
@@ -339,20 +319,19 @@ int Run(uint64_t records, uint64_t seed, bool verify, int repeat) {
     std::printf("\nround %d\n", round);
     std::printf("  %-32s %8.2f s                     (%.0f MiB of keys, peak %.0f MiB)\n",
                 "LC_ALL=C sort -s", sort.seconds, keys_mib, sort.peak_mib);
-    std::printf("  %-32s %8.2f s %11.0f rec/s   peak %.1f MiB (table %.0f MiB)\n",
-                "append (generator included)", r.append, rate(r.append), r.append_peak,
-                r.table_mib);
+    std::printf("  %-32s %8.2f s %11.0f rec/s   peak %.1f MiB\n",
+                "store and sort (generator incl.)", r.append, rate(r.append), r.append_peak);
     std::printf("  %-32s %8.2f s %11.0f rec/s   peak %.1f MiB (index file %.0f MiB)\n",
-                "create index", r.index, rate(r.index), r.index_peak, r.ndx_mib);
-    std::printf("  %-32s %8.2f s %11.0f rec/s   peak %.1f MiB\n", "ordered copy", r.copy,
-                rate(r.copy), r.copy_peak);
-    std::printf("  %-32s %8.2f s %11.0f rec/s   peak %.1f MiB%s\n", "append + index + copy",
-                r.total, rate(r.total), peak, r.peaks ? "" : " (whole process)");
+                "finish index", r.index, rate(r.index), r.index_peak, r.ndx_mib);
+    std::printf("  %-32s %8.2f s %11.0f rec/s   peak %.1f MiB (table %.0f MiB)\n", "ordered copy",
+                r.copy, rate(r.copy), r.copy_peak, r.table_mib);
+    std::printf("  %-32s %8.2f s %11.0f rec/s   peak %.1f MiB%s\n", "store + index + copy", r.total,
+                rate(r.total), peak, r.peaks ? "" : " (whole process)");
     std::printf("  %-32s %8.2f (%.2f without the generator)\n", "ratio to sort",
                 r.total / sort.seconds, (r.total - generator_seconds) / sort.seconds);
-    std::printf("  cpu: append %s; index %s; copy %s\n", r.append_cpu.c_str(), r.index_cpu.c_str(),
+    std::printf("  cpu: store %s; index %s; copy %s\n", r.append_cpu.c_str(), r.index_cpu.c_str(),
                 r.copy_cpu.c_str());
-    std::printf("  heap allocations: append loop %llu, index %llu, copy loop %llu\n",
+    std::printf("  heap allocations: store loop %llu, index %llu, copy loop %llu\n",
                 static_cast<unsigned long long>(r.append_allocations),
                 static_cast<unsigned long long>(r.index_allocations),
                 static_cast<unsigned long long>(r.copy_allocations));
@@ -368,11 +347,10 @@ int Run(uint64_t records, uint64_t seed, bool verify, int repeat) {
                   static_cast<unsigned long long>(records));
     }
     std::remove(output.c_str());
-    std::remove((folder.path + "/temp.names").c_str());
     std::remove((folder.path + "/temp.ndx").c_str());
   }
   std::printf(
-      "\nbest of %d: sort %.2f s, append + index + copy %.2f s (%.2f s without the "
+      "\nbest of %d: sort %.2f s, store + index + copy %.2f s (%.2f s without the "
       "generator, which alone takes %.2f s)\n",
       repeat, best_sort, best_total, best_sans_generator, generator_seconds);
   std::printf("ratio of the best times: %.2f (%.2f without the generator); peak memory %.1f MiB\n",

@@ -29,7 +29,9 @@
 #include <vector>
 
 #include "../common/Random.h"
+#include "dbf/DbfFile.h"
 #include "dbf/DbfTable.h"
+#include "dbf/FieldText.h"
 #include "view/MapPane.h"
 #include "view/Viewfm.h"
 
@@ -69,15 +71,20 @@ struct Cluster {
   double lon, lat, spread;
 };
 
-void Generate(dbf::DbfTable& t, uint32_t n) {
-  t.ClearFields();
-  t.AddField("NAME", 'C', 45);
-  t.AddField("FULL_CODE", 'C', 40);
-  t.AddField("MAJOR_CODE", 'C', 40);
-  t.AddField("LATITUDE", 'C', 10);
-  t.AddField("LONGITUDE", 'C', 10);
-  t.CreateTable();
-  t.Open();
+// The table the View window opens, written as the program writes its
+// databases: the fields stored by StoreFieldText, the records appended in
+// blocks.
+void Generate(const std::string& path, uint32_t n) {
+  std::vector<dbf::FieldDef> fields;
+  for (auto [name, length] :
+       {std::pair{"NAME", 45}, std::pair{"FULL_CODE", 40}, std::pair{"MAJOR_CODE", 40},
+        std::pair{"LATITUDE", 10}, std::pair{"LONGITUDE", 10}}) {
+    fields.push_back({name, 'C', length});
+  }
+  auto& fs = platform::DefaultFileSystem();
+  dbf::DbfFile::Create(fs, path, fields);
+  dbf::DbfFile table(fs);
+  table.Open(path, platform::OpenMode::kReadWrite, nullptr);
   bench::Random random(20260101);
   std::vector<Cluster> clusters(600);
   for (Cluster& c : clusters) {
@@ -85,12 +92,19 @@ void Generate(dbf::DbfTable& t, uint32_t n) {
     c.lat = -50 + 120 * random.Uniform();
     c.spread = 0.2 + 8 * random.Uniform() * random.Uniform();
   }
+  const size_t length = table.RecordLength();
+  std::vector<char> block;
+  auto set = [&](size_t record, size_t field, const char* text) {
+    dbf::StoreFieldText(text, block.data() + record + static_cast<size_t>(fields[field].offset),
+                        static_cast<size_t>(fields[field].length));
+  };
   char name[32], lat[32], lon[32];
   for (uint32_t i = 0; i < n; ++i) {
-    t.Append();
+    const size_t record = block.size();
+    block.resize(record + length, ' ');
     NameOf(i, n, name);
-    t.SetField(0, name);
-    t.SetField(1, "Populated Place");
+    set(record, 0, name);
+    set(record, 1, "Populated Place");
     if (random.Pick(100) != 0) {
       // Near a cluster, the bigger ones more often.
       const Cluster& c = clusters[std::min(random.Pick(600), random.Pick(600))];
@@ -98,12 +112,15 @@ void Generate(dbf::DbfTable& t, uint32_t n) {
       const double a = 2 * std::numbers::pi * random.Uniform();
       std::snprintf(lat, sizeof lat, "%.5f", std::clamp(c.lat + r * std::sin(a), -90.0, 90.0));
       std::snprintf(lon, sizeof lon, "%.5f", std::clamp(c.lon + r * std::cos(a), -180.0, 180.0));
-      t.SetField(3, lat);
-      t.SetField(4, lon);
+      set(record, 3, lat);
+      set(record, 4, lon);
     }
-    t.Post();
+    if (block.size() >= (size_t{4} << 20) || i + 1 == n) {
+      table.AppendRecords(block.data(), static_cast<uint32_t>(block.size() / length));
+      block.clear();
+    }
   }
-  t.Close();
+  table.Close();
 }
 
 class PrintingPrompter final : public desktop::Prompter {
@@ -202,7 +219,7 @@ int main(int argc, char** argv) {
   if (!ready) {
     QElapsedTimer gen;
     gen.start();
-    Generate(table, n);
+    Generate(table.FullPath(), n);
     std::printf("wrote %u places in %.1f s\n", n, gen.elapsed() / 1000.0);
   }
 

@@ -1,5 +1,5 @@
-// The table file: header and descriptors, the queue of appended records,
-// the read cache (see DbfFile.h).
+// The table file: header and descriptors, appended blocks of records, the
+// read cache (see DbfFile.h).
 #include "dbf/DbfFile.h"
 
 #include <algorithm>
@@ -20,7 +20,6 @@ constexpr size_t kDescriptorSize = 32;
 constexpr size_t kNameBytes = 11;
 constexpr uint32_t kMaxFieldCount = 4095;
 constexpr size_t kMaxHeaderValue = 0xFFFF;  // header and record length are 16-bit
-constexpr size_t kWriteBufferBytes = size_t{256} << 10;
 constexpr size_t kReadCacheBytes = size_t{128} << 10;
 
 void StoreDate(uint8_t* header) {
@@ -109,8 +108,7 @@ void DbfFile::Open(const std::string& path, platform::OpenMode mode, BuildUi* ui
     Release();
     throw;
   }
-  // Both buffers are allocated when first needed.
-  queue_capacity_ = static_cast<uint32_t>(std::max<size_t>(1, kWriteBufferBytes / record_length_));
+  // The cache is allocated when first needed.
   cache_capacity_ = static_cast<uint32_t>(std::max<size_t>(1, kReadCacheBytes / record_length_));
 }
 
@@ -193,22 +191,13 @@ void DbfFile::ReadHeader(BuildUi* ui) {
 void DbfFile::Close(bool sync) {
   if (!file_) return;
   std::string error;
-  try {
-    WriteQueued();
-  } catch (const TableError& e) {
-    error = e.what();
-    // Keep the header true to what is on disk.
-    record_count_ -= queued_count_;
-    queued_count_ = 0;
-    file_->Truncate(Offset(record_count_ + 1));
-  }
   StoreDate(header_.data());
   platform::StoreLe32(&header_[4], record_count_);
   platform::StoreLe16(&header_[10], static_cast<uint16_t>(record_length_));
   const char marker = kEndMarker;
   if (!file_->WriteAt(0, header_.data(), header_.size()) ||
       !file_->WriteAt(Offset(record_count_ + 1), &marker, 1)) {
-    if (error.empty()) error = "Cannot write file " + path_ + ": " + fs_.LastError();
+    error = "Cannot write file " + path_ + ": " + fs_.LastError();
   }
   if (sync && error.empty() && !file_->Sync()) {
     error = "Cannot write file " + path_ + ": " + fs_.LastError();
@@ -227,28 +216,13 @@ void DbfFile::Release() {
   header_.clear();
   fields_.clear();
   record_count_ = record_length_ = header_length_ = 0;
-  queued_count_ = 0;
   cache_count_ = 0;
-  queued_ = {};
   cache_ = {};
 }
 
 // ------------------------------------------------------------- writing
 
-void DbfFile::AppendRecord(const char* record) {
-  if (record_count_ == std::numeric_limits<uint32_t>::max()) {
-    throw TableError("Cannot write file " + path_ + ": the table holds the most records it can");
-  }
-  if (queued_.empty()) queued_.resize(size_t{queue_capacity_} * record_length_);
-  if (queued_count_ == queue_capacity_) WriteQueued();
-  if (queued_count_ == 0) queued_first_ = record_count_ + 1;
-  std::memcpy(queued_.data() + size_t{queued_count_} * record_length_, record, record_length_);
-  ++queued_count_;
-  ++record_count_;
-}
-
 void DbfFile::AppendRecords(const char* records, uint32_t n) {
-  WriteQueued();
   if (n > std::numeric_limits<uint32_t>::max() - record_count_) {
     throw TableError("Cannot write file " + path_ + ": the table holds the most records it can");
   }
@@ -258,17 +232,7 @@ void DbfFile::AppendRecords(const char* records, uint32_t n) {
   record_count_ += n;
 }
 
-void DbfFile::WriteQueued() {
-  if (queued_count_ == 0) return;
-  if (!file_->WriteAt(Offset(queued_first_), queued_.data(),
-                      size_t{queued_count_} * record_length_)) {
-    ThrowWrite();
-  }
-  queued_count_ = 0;
-}
-
 void DbfFile::MarkDeleted(uint32_t recno) {
-  WriteQueued();
   const char flag = kDeleted;
   if (!file_->WriteAt(Offset(recno), &flag, 1)) ThrowWrite();
   if (recno >= cache_first_ && recno < cache_first_ + cache_count_) {
@@ -279,22 +243,17 @@ void DbfFile::MarkDeleted(uint32_t recno) {
 // ------------------------------------------------------------- reading
 
 void DbfFile::ReadRecords(uint32_t first, uint32_t n, char* out) {
-  WriteQueued();
   const size_t bytes = size_t{n} * record_length_;
   const int64_t got = file_->ReadAt(Offset(first), out, bytes);
   if (got != static_cast<int64_t>(bytes)) ThrowRead(got);
 }
 
-const char* DbfFile::CachedRecord(uint32_t n, ReadAhead ahead) {
+// The records around n come with it: a viewer scrolls both ways.
+const char* DbfFile::CachedRecord(uint32_t n) {
   if (n >= cache_first_ && n < cache_first_ + cache_count_) {
     return cache_.data() + size_t{n - cache_first_} * record_length_;
   }
-  uint32_t start = n;
-  if (ahead == ReadAhead::kBackward) {
-    start = n > cache_capacity_ ? n - cache_capacity_ + 1 : 1;
-  } else if (ahead == ReadAhead::kAround) {
-    start = n > cache_capacity_ / 2 ? n - cache_capacity_ / 2 : 1;
-  }
+  const uint32_t start = n > cache_capacity_ / 2 ? n - cache_capacity_ / 2 : 1;
   const uint32_t count = std::min(cache_capacity_, record_count_ - start + 1);
   if (cache_.empty()) cache_.resize(size_t{cache_capacity_} * record_length_);
   cache_count_ = 0;

@@ -14,8 +14,6 @@ constexpr char kMagic[8] = {'T', 'P', 'X', 'N', 'D', 'X', '0', '2'};
 constexpr size_t kFileHeaderSize = 64;
 constexpr size_t kNameBytes = 12;
 constexpr size_t kDirectoryEntry = 24;
-constexpr uint64_t kMaxRuns = uint64_t{1} << 20;
-constexpr uint64_t kMaxBlockBytes = uint64_t{64} << 20;
 
 // The length of a field without its trailing blanks, eight bytes a step.
 inline size_t TrimmedLength(const char* p, size_t n) {
@@ -67,18 +65,6 @@ size_t EntryFormat::Encode(const char* record, uint32_t recno, char* out) const 
   return p;
 }
 
-void EntryFormat::Decode(const char* entry, char* record) const {
-  record[0] = ' ';
-  size_t p = 4;
-  for (uint32_t f : entry_fields_) {
-    const size_t length = static_cast<unsigned char>(entry[p++]);
-    char* field = record + field_offsets_[f];
-    std::memcpy(field, entry + p, length);
-    std::memset(field + length, ' ', layout_.field_lengths[f] - length);
-    p += length;
-  }
-}
-
 const char* EntryFormat::FieldInEntry(const char* entry, uint32_t field, size_t& length) const {
   size_t p = 4;
   for (uint32_t i = entry_place_[field]; i > 0; --i) p += 1 + static_cast<unsigned char>(entry[p]);
@@ -91,7 +77,6 @@ const char* EntryFormat::FieldInEntry(const char* entry, uint32_t field, size_t&
 IndexFile::IndexFile(platform::FileSystem& fs, std::string path, const IndexLayout& layout)
     : fs_(fs), path_(std::move(path)), format_(layout) {
   data_start_ = kFileHeaderSize + layout.field_lengths.size();
-  probe_.resize(kBlockHeader + format_.max_entry());
 }
 
 IndexFile::~IndexFile() {
@@ -155,89 +140,13 @@ void IndexFile::WriteDirectory() {
   if (!table.empty() && !file_->WriteAt(directory, table.data(), table.size())) ThrowWrite();
   end_ += table.size();
   WriteHeader(directory);
-  dirty_ = false;
 }
 
-// Every length and offset is checked against the file and the table before
-// it is used.
-IndexFile IndexFile::Open(platform::FileSystem& fs, const std::string& path,
-                          const std::vector<uint32_t>& field_lengths) {
-  auto file = fs.Open(path, platform::OpenMode::kReadWrite);
-  if (!file) throw TableError("Cannot open file " + path);
-  const TableError invalid("Cannot open file " + path + ": not a valid index file");
-  const TableError foreign("Cannot open file " + path +
-                           ": the index does not belong to this table");
-  const int64_t size = file->Size();
-  char header[kFileHeaderSize];
-  if (size < static_cast<int64_t>(kFileHeaderSize) ||
-      file->ReadAt(0, header, sizeof header) != static_cast<int64_t>(sizeof header) ||
-      std::memcmp(header, kMagic, 8) != 0 || platform::LoadLe32(header + 32) != 1) {
-    throw invalid;
-  }
-  const uint64_t file_size = static_cast<uint64_t>(size);
-  const uint32_t field_count = platform::LoadLe32(header + 52);
-  if (field_count != field_lengths.size()) throw foreign;
-  std::vector<char> lengths(field_count);
-  if (file->ReadAt(kFileHeaderSize, lengths.data(), lengths.size()) !=
-      static_cast<int64_t>(lengths.size())) {
-    throw invalid;
-  }
-  uint64_t record_length = 1;
-  for (uint32_t f = 0; f < field_count; ++f) {
-    if (static_cast<unsigned char>(lengths[f]) != field_lengths[f]) throw foreign;
-    record_length += field_lengths[f];
-  }
-  IndexLayout layout;
-  layout.record_length = platform::LoadLe32(header + 8);
-  layout.field_lengths = field_lengths;
-  layout.key_field = platform::LoadLe32(header + 56);
-  const char* name = header + 36;
-  layout.key_name.assign(name, strnlen(name, kNameBytes));
-  if (layout.record_length != record_length || layout.key_field >= field_count) throw foreign;
-
-  IndexFile index(fs, path, layout);
-  const IndexLayout& derived = index.format_.layout();
-  const uint64_t run_count = platform::LoadLe32(header + 20);
-  const uint64_t directory = platform::LoadLe64(header + 24);
-  const uint64_t block_bytes = platform::LoadLe32(header + 48);
-  if (platform::LoadLe32(header + 12) != derived.key_offset ||
-      platform::LoadLe32(header + 16) != derived.key_length) {
-    throw foreign;
-  }
-  if (block_bytes < kBlockHeader + index.format_.max_entry() || block_bytes > kMaxBlockBytes ||
-      run_count > kMaxRuns || directory < index.data_start_ || directory > file_size ||
-      run_count > (file_size - directory) / kDirectoryEntry) {
-    throw invalid;
-  }
-  index.block_bytes_ = static_cast<size_t>(block_bytes);
-  index.file_ = std::move(file);
-  index.end_ = file_size;
-  std::vector<char> table(run_count * kDirectoryEntry);
-  if (run_count > 0 && index.file_->ReadAt(directory, table.data(), table.size()) !=
-                           static_cast<int64_t>(table.size())) {
-    throw invalid;
-  }
-  const uint64_t smallest_entry = 4 + field_count;
-  for (uint64_t i = 0; i < run_count; ++i) {
-    const char* d = &table[i * kDirectoryEntry];
-    const IndexRun r{platform::LoadLe64(d), platform::LoadLe64(d + 8), platform::LoadLe64(d + 16)};
-    if (r.offset < index.data_start_ || r.offset > directory || r.bytes > directory - r.offset ||
-        r.entries == 0 || r.entries > r.bytes / smallest_entry ||
-        (r.bytes + block_bytes - 1) / block_bytes > RunReader::kEnd) {
-      throw invalid;
-    }
-    index.runs_.push_back(r);
-  }
-  return index;
-}
-
-std::string IndexFile::Release() {
-  if (!file_) return {};
+void IndexFile::Close() {
+  if (!file_) return;
   const bool closed = file_->Close();
-  std::string error =
-      closed ? std::string() : "Cannot write file " + path_ + ": " + fs_.LastError();
   file_.reset();
-  return error;
+  if (!closed) ThrowWrite();
 }
 
 // --------------------------------------------------------------- writing runs
@@ -287,13 +196,6 @@ RunReader IndexFile::Reader(const IndexRun& run) const {
 }
 
 void IndexFile::LoadBlock(RunReader& s, uint32_t block) {
-  if (s.memory) {
-    s.base = s.memory;
-    s.offs = s.memory_offsets;
-    s.n = s.memory_count;
-    s.loaded = 0;
-    return;
-  }
   const uint64_t start = uint64_t{block} * block_bytes_;
   const size_t bytes = static_cast<size_t>(std::min<uint64_t>(block_bytes_, s.bytes - start));
   if (s.data.size() < block_bytes_) s.data.resize(block_bytes_);
@@ -339,65 +241,6 @@ void IndexFile::ParseBlock(RunReader& s, size_t bytes) {
   s.base = data;
   s.offs = s.offsets.data();
   s.n = count;
-}
-
-const char* IndexFile::Tail(RunReader& s) {
-  for (;;) {
-    if (s.loaded != static_cast<int64_t>(s.block)) LoadBlock(s, s.block);
-    if (s.index == RunReader::kEnd) s.index = s.n;
-    if (s.index > 0) return s.base + s.offs[s.index - 1];
-    if (s.block == 0) return nullptr;
-    --s.block;
-    s.index = RunReader::kEnd;
-  }
-}
-
-void IndexFile::SeekAfter(RunReader& s, const IndexItem& target) {
-  uint32_t block = 0;
-  if (!s.memory) {
-    // The blocks whose first entry is at or before the target.
-    uint32_t lo = 0;
-    uint32_t hi = s.blocks;
-    while (lo < hi) {
-      const uint32_t mid = lo + (hi - lo) / 2;
-      const uint64_t start = uint64_t{mid} * block_bytes_;
-      const size_t want = static_cast<size_t>(std::min<uint64_t>(probe_.size(), s.bytes - start));
-      const int64_t got = file_->ReadAt(s.offset + start, probe_.data(), want);
-      if (got < 0) ThrowRead(nullptr);
-      if (static_cast<size_t>(got) != want) ThrowRead("unexpected end of file");
-      // The first entry must lie within what was read.
-      size_t p = kBlockHeader + 4;
-      for (size_t f = 0; f < format_.field_count(); ++f) {
-        if (p >= want) ThrowDamaged();
-        p += 1 + static_cast<unsigned char>(probe_[p]);
-      }
-      if (p > want) ThrowDamaged();
-      if (format_.Less(target, format_.MakeItem(probe_.data() + kBlockHeader, 0))) {
-        hi = mid;
-      } else {
-        lo = mid + 1;
-      }
-    }
-    if (lo == 0) {
-      s.block = 0;
-      s.index = 0;
-      return;
-    }
-    block = lo - 1;
-  }
-  LoadBlock(s, block);
-  uint32_t lo = 0;
-  uint32_t hi = s.n;
-  while (lo < hi) {
-    const uint32_t mid = lo + (hi - lo) / 2;
-    if (format_.Less(target, format_.MakeItem(s.base + s.offs[mid], 0))) {
-      hi = mid;
-    } else {
-      lo = mid + 1;
-    }
-  }
-  s.block = block;
-  s.index = lo;
 }
 
 }  // namespace toponyx::dbf

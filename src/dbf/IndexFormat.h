@@ -83,8 +83,6 @@ class EntryFormat {
   // The entry of a record, written to out; its length. The record may be
   // read, and out written, up to kChunk bytes past their ends.
   size_t Encode(const char* record, uint32_t recno, char* out) const;
-  // The record of an entry (record length bytes, flag byte blank).
-  void Decode(const char* entry, char* record) const;
   // Where a field lies in an entry, without its trailing blanks.
   const char* FieldInEntry(const char* entry, uint32_t field, size_t& length) const;
   size_t EntryLength(const char* entry) const {
@@ -116,9 +114,6 @@ class EntryFormat {
     }
     return a.recno < b.recno;
   }
-  bool SameEntry(const IndexItem& a, const IndexItem& b) const {
-    return a.recno == b.recno && !Less(a, b) && !Less(b, a);
-  }
 
  private:
   IndexLayout layout_;
@@ -129,13 +124,8 @@ class EntryFormat {
 };
 
 // One sorted run as a merge or the cursor reads it: blocks of the index
-// file, one loaded at a time, or entries in memory (the late insertions).
+// file, one loaded at a time.
 struct RunReader {
-  static constexpr uint32_t kEnd = std::numeric_limits<uint32_t>::max();  // a block's end
-
-  const char* memory = nullptr;
-  const uint32_t* memory_offsets = nullptr;
-  uint32_t memory_count = 0;
   uint64_t offset = 0;
   uint64_t bytes = 0;
   uint32_t blocks = 0;
@@ -147,7 +137,7 @@ struct RunReader {
   const uint32_t* offs = nullptr;
   uint32_t n = 0;
 
-  // The entries before (block, index) are at or before the reader's place.
+  // The entries before (block, index) are behind the reader.
   uint32_t block = 0;
   uint32_t index = 0;
 };
@@ -161,11 +151,6 @@ class IndexFile {
   // empty index; block_bytes is raised to hold the longest entry.
   static IndexFile Create(platform::FileSystem& fs, const std::string& path,
                           const IndexLayout& layout, size_t block_bytes);
-  // Opens an index file written earlier for a table whose fields have these
-  // lengths; "Cannot open file <path>: not a valid index file" or "...: the
-  // index does not belong to this table" when it is not one.
-  static IndexFile Open(platform::FileSystem& fs, const std::string& path,
-                        const std::vector<uint32_t>& field_lengths);
 
   IndexFile(IndexFile&&) = default;
   ~IndexFile();
@@ -179,13 +164,11 @@ class IndexFile {
   // of date until WriteDirectory.
   std::vector<IndexRun>& runs() { return runs_; }
   const std::vector<IndexRun>& runs() const { return runs_; }
-  bool directory_outdated() const { return dirty_; }
-  void MarkDirectoryOutdated() { dirty_ = true; }
   // Writes the directory after the last run, then the header pointing to it.
   void WriteDirectory();
-  // Releases the file; the text of the failure when the system reported
-  // one, else "".
-  std::string Release();
+  // Releases the file; throws a TableError ("Cannot write file <path>:
+  // <reason>") when the system reports a failure.
+  void Close();
 
   // For a single walk forward through the whole index (the ordered copy):
   // every block a run reader leaves behind is given back to the system,
@@ -225,21 +208,16 @@ class IndexFile {
   };
 
   RunReader Reader(const IndexRun& run) const;
-  // The entry at a reader's place and the one before it; nullptr at the
-  // run's end and start.
+  // The entry at a reader's place; nullptr at the run's end.
   const char* Head(RunReader& s) {
     for (;;) {
       if (s.loaded != static_cast<int64_t>(s.block)) LoadBlock(s, s.block);
-      if (s.index == RunReader::kEnd) s.index = s.n;
       if (s.index < s.n) return s.base + s.offs[s.index];
       if (s.block + 1 >= s.blocks) return nullptr;
       ++s.block;
       s.index = 0;
     }
   }
-  const char* Tail(RunReader& s);
-  // Places s just after the target: on the first entry greater than it.
-  void SeekAfter(RunReader& s, const IndexItem& target);
 
   [[noreturn]] void ThrowWrite() const;
 
@@ -260,8 +238,6 @@ class IndexFile {
   uint64_t data_start_ = 0;
   std::vector<IndexRun> runs_;
   uint64_t end_ = 0;             // where the next run goes
-  bool dirty_ = false;           // directory on disk out of date
-  std::vector<char> probe_;      // the start of a block, read by SeekAfter
   bool discard_passed_ = false;  // see DiscardPassedBlocks
 };
 

@@ -1,5 +1,5 @@
-// Building a name index: radix-sorted runs from the table, and merges of
-// the shortest runs down to the fan-in (see IndexRunBuilder.h).
+// Building a name index: radix-sorted runs of blocks of records, and merges
+// of the shortest runs down to the fan-in (see IndexRunBuilder.h).
 #include "dbf/IndexRunBuilder.h"
 
 #include <algorithm>
@@ -182,21 +182,6 @@ void RunSorter::SortAndWrite(const char* base, uint32_t n, uint32_t first) {
   file_.runs().push_back(out.Finish());
 }
 
-void WriteSortedRuns(IndexFile& file, RecordSource& source, uint32_t record_count,
-                     const IndexOptions& options, const IndexProgress& progress) {
-  if (record_count == 0) return;
-  const size_t length = file.format().layout().record_length;
-  const size_t per_run = std::min<size_t>(RecordsPerRun(file, options), record_count);
-  std::vector<char> block(per_run * length + EntryFormat::kChunk);
-  RunSorter sorter(file, per_run);
-  for (uint64_t first = 1; first <= record_count; first += per_run) {
-    const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(per_run, record_count - first + 1));
-    source.ReadRecords(static_cast<uint32_t>(first), n, block.data());
-    sorter.SortAndWrite(block.data(), n, static_cast<uint32_t>(first));
-    if (progress) progress(first + n - 1, record_count);
-  }
-}
-
 void MergeDownToFanIn(IndexFile& file, size_t fan_in, const IndexProgress& progress) {
   std::vector<IndexRun>& runs = file.runs();
   while (runs.size() > fan_in) {
@@ -207,7 +192,6 @@ void MergeDownToFanIn(IndexFile& file, size_t fan_in, const IndexProgress& progr
     runs.erase(runs.begin(), runs.begin() + static_cast<ptrdiff_t>(take));
     const IndexRun merged = MergeRuns(file, group, progress);
     runs.push_back(merged);
-    file.MarkDirectoryOutdated();
   }
 }
 

@@ -1,4 +1,4 @@
-// Building a name index: the table is read once in large blocks, each block
+// Building a name index: the records come in large blocks, each block
 // sorted in memory (a radix sort on the key bytes) and written as a sorted
 // run; when there are more runs than can be merged at once, the shortest
 // runs are merged into longer ones first. Memory stays below the budget
@@ -17,7 +17,7 @@ namespace toponyx::dbf {
 struct IndexOptions {
   // Records per sorted run while building; 0 derives it from memory_budget.
   size_t run_records = 0;
-  // Bytes the index may hold at once for runs, buffers and late insertions.
+  // Bytes the index may hold at once for runs and buffers.
   size_t memory_budget = size_t{48} << 20;
   // Most runs merged at once (at least 2).
   size_t merge_fan_in = 64;
@@ -34,15 +34,6 @@ IndexOptions EffectiveOptions(const IndexOptions& options);
 // merged. It may throw to stop the build (the index file is then left
 // incomplete).
 using IndexProgress = std::function<void(uint64_t done, uint64_t total)>;
-
-// Where the index gets the table's records from.
-class RecordSource {
- public:
-  virtual ~RecordSource() = default;
-  // Reads n records from record number first (1-based) into out, which holds
-  // n times the record length. Throws a TableError when it cannot.
-  virtual void ReadRecords(uint32_t first, uint32_t n, char* out) = 0;
-};
 
 // How many records a sorted run takes under the options' memory budget.
 size_t RecordsPerRun(const IndexFile& file, const IndexOptions& options);
@@ -63,12 +54,6 @@ class RunSorter {
   IndexFile& file_;
   std::unique_ptr<Items> items_;
 };
-
-// Appends to file one sorted run per block of the live records 1 to
-// record_count of source (deleted records are left out); options as given
-// by EffectiveOptions.
-void WriteSortedRuns(IndexFile& file, RecordSource& source, uint32_t record_count,
-                     const IndexOptions& options, const IndexProgress& progress);
 
 // Merges the shortest runs of file until at most fan_in are left, so that a
 // cursor never needs more blocks in memory than that.

@@ -41,7 +41,7 @@ std::unique_ptr<NameIndex> StreamingIndex::Finish(const IndexProgress& progress)
   std::vector<char>().swap(work_);
   MergeDownToFanIn(file_, options_.merge_fan_in, progress);
   file_.WriteDirectory();
-  return NameIndex::FromFile(std::move(file_), options_);
+  return NameIndex::FromFile(std::move(file_));
 }
 
 }  // namespace toponyx::dbf

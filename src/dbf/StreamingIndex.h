@@ -14,6 +14,7 @@
 #include "dbf/IndexFormat.h"
 #include "dbf/IndexRunBuilder.h"
 #include "dbf/NameIndex.h"
+#include "platform/Check.h"
 #include "platform/File.h"
 #include "platform/Worker.h"
 
@@ -32,7 +33,10 @@ class StreamingIndex {
   // Room for the next record (the layout's record length, flag byte
   // first); Commit appends it as record number count() + 1. A failure to
   // write a run (of the thread) is thrown by the Commit or Finish after it.
-  char* Room() { return fill_.data() + size_t{filled_} * record_length_; }
+  char* Room() {
+    TOPONYX_ASSERT(filled_ < per_run_ && filled_ <= count_);
+    return fill_.data() + size_t{filled_} * record_length_;
+  }
   void Commit() {
     ++count_;
     if (++filled_ == per_run_) Hand();

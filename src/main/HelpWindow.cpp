@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QHelpEngineCore>
 #include <QPushButton>
@@ -9,7 +10,14 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "platform/System.h"
+
 namespace toponyx::desktop {
+
+namespace {
+// "<prefix><process id>-XXXXXX" in the temporary folder.
+constexpr const char* kFolderPrefix = "toponyx-creator-help-";
+}  // namespace
 
 HelpBrowser::HelpBrowser(QWidget* parent) : QTextBrowser(parent) {
   // Left to itself the browser hands every link with a scheme of its own
@@ -65,6 +73,19 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 
 HelpWindow::~HelpWindow() = default;
 
+int HelpWindow::RemoveAbandonedFolders() {
+  QDir temp(QDir::tempPath());
+  int removed = 0;
+  const QString prefix = QLatin1String(kFolderPrefix);
+  for (const QString& name : temp.entryList({prefix + QLatin1Char('*')}, QDir::Dirs)) {
+    bool number = false;
+    const int pid = name.mid(prefix.size()).section(QLatin1Char('-'), 0, 0).toInt(&number);
+    if (!number || platform::ProcessIsRunning(pid)) continue;
+    if (QDir(temp.filePath(name)).removeRecursively()) ++removed;
+  }
+  return removed;
+}
+
 bool HelpWindow::Open(const QString& help_file) {
   if (engine_ && opened_file_ == help_file) return true;
   engine_.reset();
@@ -72,7 +93,11 @@ bool HelpWindow::Open(const QString& help_file) {
   if (!QFileInfo(help_file).isFile()) return false;
   // The engine keeps its list of help files in a collection of its own; one
   // private collection per program run.
-  collection_dir_ = std::make_unique<QTemporaryDir>();
+  collection_dir_ =
+      std::make_unique<QTemporaryDir>(QDir(QDir::tempPath())
+                                          .filePath(QStringLiteral("%1%2-XXXXXX")
+                                                        .arg(QLatin1String(kFolderPrefix))
+                                                        .arg(platform::CurrentProcessId())));
   if (!collection_dir_->isValid()) return false;
   auto engine =
       std::make_unique<QHelpEngineCore>(collection_dir_->filePath(QStringLiteral("help.qhc")));

@@ -46,6 +46,11 @@ class HelpWindow : public QWidget {
   bool ShowTopic(const QString& help_file, const QString& topic);
   HelpBrowser* Browser() const { return browser_; }
 
+  // The help engine's working folders in the temporary folder are named
+  // after the program's process; this removes those of processes that no
+  // longer run (ended by a kill, a crash or a power cut). The number removed.
+  static int RemoveAbandonedFolders();
+
  private:
   bool Open(const QString& help_file);
 

@@ -488,6 +488,11 @@ void TMainfm::bCreateClick() {
   clock.start();
   last_outcome_ = CreateOnWorkerThread(*builder_, request);
   running_ = false;
+  if (quit_after_run_) {
+    // The user chose to stop and quit while the run lasted.
+    QTimer::singleShot(0, this, &QWidget::close);
+    return;
+  }
   const std::string name = pipeline::DatabaseName(request.database_name);
   ShowResult(last_outcome_, Q(pipeline::DatabaseFilesIn(request.save_folder, name).names),
              static_cast<double>(clock.elapsed()) / 1000.0);
@@ -543,9 +548,25 @@ FolderSettings TMainfm::CurrentSettings() const {
   return s;
 }
 
+void TMainfm::StopAndQuit() {
+  if (running_) {
+    quit_after_run_ = true;
+    builder_->Cancel();
+  } else {
+    close();
+  }
+}
+
 void TMainfm::closeEvent(QCloseEvent* event) {
   if (running_) {
+    // Asked once; the window closes when the cancelled run has cleaned up
+    // (bCreateClick closes it then).
     event->ignore();
+    if (!quit_after_run_ &&
+        prompter_.Confirm(this, QStringLiteral("A database is being created. Stop it and quit?"))) {
+      quit_after_run_ = true;
+      builder_->Cancel();
+    }
     return;
   }
   std::string error = SaveSettings(settings_place_, env_, CurrentSettings());

@@ -91,6 +91,10 @@ class TMainfm : public QWidget {
   const SettingsPlace& Place() const { return settings_place_; }
   const StartupEnvironment& Environment() const { return env_; }
   pipeline::Builder& Builder() { return *builder_; }
+  // Asked to stop from outside (SIGTERM, SIGHUP, Ctrl+C in the terminal):
+  // a run is cancelled and the program quits once it has cleaned up, as
+  // after a close.
+  void StopAndQuit();
   pipeline::BuildRequest Request() const;
   pipeline::BuildOutcome LastOutcome() const { return last_outcome_; }
   bool Running() const { return running_; }
@@ -149,8 +153,9 @@ class TMainfm : public QWidget {
   SettingsPlace settings_place_;
   int32_t default_filetype_ = 0;
   bool running_ = false;
-  bool ticking_many_ = false;  // LB1 changes item by item; CB1 follows at the end
-  bool shown_before_ = false;  // the first show puts the focus on the downloads
+  bool quit_after_run_ = false;  // closed during a run: quit once it has ended
+  bool ticking_many_ = false;    // LB1 changes item by item; CB1 follows at the end
+  bool shown_before_ = false;    // the first show puts the focus on the downloads
   pipeline::BuildOutcome last_outcome_;
   pipeline::Choices choices_;
   std::unique_ptr<HelpWindow> help_;

@@ -97,4 +97,9 @@ std::string UserConfigFolder();
 // files.
 bool IsWritableFolder(const std::string& path);
 
+// This process's id, and whether a process of that id is running (one that
+// exists but is not ours counts).
+int CurrentProcessId();
+bool ProcessIsRunning(int pid);
+
 }  // namespace toponyx::platform

@@ -1,5 +1,7 @@
 #include "readers/OsmGeometry.h"
 
+#include "readers/RingMath.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -127,43 +129,25 @@ void LabelPoint::CloseRing(size_t begin, bool inner) {
   ring.end = end;
   ring.inner = inner;
   const MapPoint p0 = ring_points_[begin];
-  ring.min_lat = ring.max_lat = p0.lat;
-  double twice_area = 0, cx = 0, cy = 0;
-  for (size_t i = begin; i < end; ++i) {
-    const MapPoint a = ring_points_[i];
-    const MapPoint b = ring_points_[i + 1 < end ? i + 1 : begin];
-    ring.min_lat = std::min(ring.min_lat, a.lat);
-    ring.max_lat = std::max(ring.max_lat, a.lat);
-    const double ax = a.lon - p0.lon, ay = a.lat - p0.lat;
-    const double bx = b.lon - p0.lon, by = b.lat - p0.lat;
-    const double cross = ax * by - bx * ay;
-    twice_area += cross;
-    cx += (ax + bx) * cross;
-    cy += (ay + by) * cross;
-  }
-  ring.area = twice_area / 2;
-  if (twice_area != 0) {
-    ring.centroid = {p0.lon + cx / (3 * twice_area), p0.lat + cy / (3 * twice_area)};
+  const ring_math::RingSums sums =
+      ring_math::Sums(ring_points_.data() + begin, ring_points_.data() + end);
+  ring.min_lat = sums.south;
+  ring.max_lat = sums.north;
+  ring.area = sums.twice_area / 2;
+  if (sums.twice_area != 0) {
+    ring.centroid = {p0.lon + sums.cx / (3 * sums.twice_area),
+                     p0.lat + sums.cy / (3 * sums.twice_area)};
   } else {
     ring.centroid = p0;
   }
   rings_.push_back(ring);
 }
 
-// Crossings of the ray from p towards east with the ring's edges; an edge
-// counts where it spans p's latitude, lower end included, upper excluded,
-// so that a vertex on the ray counts once.
+// Crossings of the ray from p towards east with the ring's edges.
 size_t LabelPoint::Crossings(const Ring& ring, MapPoint p) const {
   if (p.lat < ring.min_lat || p.lat > ring.max_lat) return 0;
-  size_t n = 0;
-  for (size_t i = ring.begin; i < ring.end; ++i) {
-    const MapPoint a = ring_points_[i];
-    const MapPoint b = ring_points_[i + 1 < ring.end ? i + 1 : ring.begin];
-    if ((a.lat > p.lat) == (b.lat > p.lat)) continue;
-    const double x = a.lon + (p.lat - a.lat) * (b.lon - a.lon) / (b.lat - a.lat);
-    if (x > p.lon) ++n;
-  }
-  return n;
+  return ring_math::CrossingsEast(ring_points_.data() + ring.begin, ring_points_.data() + ring.end,
+                                  p.lon, p.lat);
 }
 
 bool LabelPoint::Inside(MapPoint p) const {
@@ -176,23 +160,13 @@ bool LabelPoint::WidestStretch(double lat, MapPoint& out) {
   crossings_.clear();
   for (const Ring& ring : rings_) {
     if (lat < ring.min_lat || lat > ring.max_lat) continue;
-    for (size_t i = ring.begin; i < ring.end; ++i) {
-      const MapPoint a = ring_points_[i];
-      const MapPoint b = ring_points_[i + 1 < ring.end ? i + 1 : ring.begin];
-      if ((a.lat > lat) == (b.lat > lat)) continue;
-      crossings_.push_back(a.lon + (lat - a.lat) * (b.lon - a.lon) / (b.lat - a.lat));
-    }
+    ring_math::AddCrossings(ring_points_.data() + ring.begin, ring_points_.data() + ring.end, lat,
+                            crossings_);
   }
-  std::sort(crossings_.begin(), crossings_.end());
-  double widest = -1;
-  for (size_t i = 0; i + 1 < crossings_.size(); i += 2) {
-    const double width = crossings_[i + 1] - crossings_[i];
-    if (width > widest) {
-      widest = width;
-      out = {(crossings_[i] + crossings_[i + 1]) / 2, lat};
-    }
-  }
-  return widest >= 0;
+  double lon = 0;
+  if (!ring_math::WidestStretch(crossings_, lon)) return false;
+  out = {lon, lat};
+  return true;
 }
 
 // The centroid of the area: each ring's centroid weighted by its area, the

@@ -1,5 +1,7 @@
 #include "readers/Shapes.h"
 
+#include "readers/RingMath.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -107,19 +109,9 @@ bool ShapePoints::Halfway(size_t first, size_t end, double& lat, double& lon) co
 bool ShapePoints::Inside(double& lat, double& lon) const {
   const size_t end = RingEnd(0);
   const Vertex origin = points_[0];
-  double twice_area = 0, cx = 0, cy = 0, south = origin.lat, north = origin.lat;
-  for (size_t i = 0; i < end; ++i) {
-    const Vertex& a = points_[i];
-    const Vertex& b = points_[i + 1 < end ? i + 1 : 0];
-    const double ax = a.lon - origin.lon, ay = a.lat - origin.lat;
-    const double bx = b.lon - origin.lon, by = b.lat - origin.lat;
-    const double cross = ax * by - bx * ay;
-    twice_area += cross;
-    cx += (ax + bx) * cross;
-    cy += (ay + by) * cross;
-    south = std::min(south, a.lat);
-    north = std::max(north, a.lat);
-  }
+  const ring_math::RingSums sums = ring_math::Sums(points_.data(), points_.data() + end);
+  const double twice_area = sums.twice_area, cx = sums.cx, cy = sums.cy;
+  const double south = sums.south, north = sums.north;
   double x, y;
   if (std::fabs(twice_area) > 1e-18) {
     x = origin.lon + cx / (3 * twice_area);
@@ -141,25 +133,13 @@ bool ShapePoints::Inside(double& lat, double& lon) const {
   for (const double parallel : {y, (south + north) / 2}) {
     crossings_.clear();
     for (size_t r = 0; r < rings_.size(); ++r) {
-      const size_t first = rings_[r], last = RingEnd(r);
-      for (size_t i = first; i < last; ++i) {
-        const Vertex& a = points_[i];
-        const Vertex& b = points_[i + 1 < last ? i + 1 : first];
-        if ((a.lat > parallel) != (b.lat > parallel)) {
-          crossings_.push_back(a.lon + (parallel - a.lat) * (b.lon - a.lon) / (b.lat - a.lat));
-        }
-      }
+      ring_math::AddCrossings(points_.data() + rings_[r], points_.data() + RingEnd(r), parallel,
+                              crossings_);
     }
-    std::sort(crossings_.begin(), crossings_.end());
-    double widest = -1;
-    for (size_t i = 0; i + 1 < crossings_.size(); i += 2) {
-      if (crossings_[i + 1] - crossings_[i] > widest) {
-        widest = crossings_[i + 1] - crossings_[i];
-        lon = (crossings_[i] + crossings_[i + 1]) / 2;
-        lat = parallel;
-      }
+    if (ring_math::WidestStretch(crossings_, lon)) {
+      lat = parallel;
+      return true;
     }
-    if (widest >= 0) return true;
   }
   lat = origin.lat;
   lon = origin.lon;
@@ -167,19 +147,11 @@ bool ShapePoints::Inside(double& lat, double& lon) const {
 }
 
 bool ShapePoints::Covers(double x, double y) const {
-  bool inside = false;
+  size_t n = 0;
   for (size_t r = 0; r < rings_.size(); ++r) {
-    const size_t first = rings_[r], last = RingEnd(r);
-    for (size_t i = first; i < last; ++i) {
-      const Vertex& a = points_[i];
-      const Vertex& b = points_[i + 1 < last ? i + 1 : first];
-      if ((a.lat > y) != (b.lat > y) &&
-          x < a.lon + (y - a.lat) * (b.lon - a.lon) / (b.lat - a.lat)) {
-        inside = !inside;
-      }
-    }
+    n += ring_math::CrossingsEast(points_.data() + rings_[r], points_.data() + RingEnd(r), x, y);
   }
-  return inside;
+  return n % 2 == 1;
 }
 
 }  // namespace toponyx::readers

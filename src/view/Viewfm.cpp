@@ -27,6 +27,11 @@ TViewfm::TViewfm(dbf::DbfTable& table, Prompter& prompter, QWidget* parent)
       prompter_(prompter) {
   ui_->setupUi(this);
   model_ = new DbfRecordModel(table_, this);
+  // The count follows the rows: the model finds deleted records as it
+  // reads the table, and a delete takes a row away.
+  connect(model_, &QAbstractItemModel::rowsRemoved, this, &TViewfm::ShowFileStatus);
+  connect(model_, &QAbstractItemModel::rowsInserted, this, &TViewfm::ShowFileStatus);
+  connect(model_, &QAbstractItemModel::modelReset, this, &TViewfm::ShowFileStatus);
   loader_ = new PlaceMapLoader(platform::DefaultFileSystem(), this);
   // One simple panel, and the file's name and size on the right.
   status_ = new QLabel(QStringLiteral("Record No."), this);
@@ -159,13 +164,21 @@ void TViewfm::TableOpened() {
     names_.Close();  // the grid shows the table all the same; Find finds nothing
   }
   StartMap();
+  ShowFileStatus();
+  file_->setToolTip(QString::fromStdString(path));
+  setWindowTitle(QStringLiteral("View Database - ") + QString::fromStdString(table_.TableName()));
+}
+
+// The table's name and how many records it shows (a deleted record is gone
+// from the count as from the grid and the map).
+void TViewfm::ShowFileStatus() {
+  if (!table_.Active()) return;
   QLocale locale;
   locale.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
-  const uint32_t count = table_.RecordCount();
+  const int count = model_->rowCount();
   file_->setText(QString::fromStdString(table_.TableName()) + QStringLiteral(": ") +
                  (count == 1 ? QStringLiteral("1 record")
                              : QStringLiteral("%1 records").arg(locale.toString(count))));
-  file_->setToolTip(QString::fromStdString(path));
 }
 
 void TViewfm::StartMap() {
@@ -380,6 +393,7 @@ void TViewfm::CloseTable() {
   status_->setText(QStringLiteral("Record No."));
   file_->clear();
   file_->setToolTip({});
+  setWindowTitle(QStringLiteral("View Database"));
   ui_->eFind->clear();
   ShowFindResult(true);
   ui_->DBNav1->UpdateState(false, -1, 0);

@@ -95,6 +95,7 @@ class TViewfm : public QWidget {
   DbfRecordModel* model_;
   QLabel* status_;
   QLabel* file_;
+  void ShowFileStatus();
   // The Find box reads the table through a handle of its own.
   dbf::RecordFile names_;
   int name_field_ = 0;

@@ -59,7 +59,9 @@ class UnZipTest : public ::testing::Test {
       return -1;
     }
   }
-  std::string Out(const std::string& name) { return testing::ReadFileBytes(out + testing::kSep + name); }
+  std::string Out(const std::string& name) {
+    return testing::ReadFileBytes(out + testing::kSep + name);
+  }
 
   testing::TempDir dir;
   std::string zip_path = dir.File("a.zip");
@@ -269,7 +271,9 @@ TEST_F(UnZipTest, UnreadableArchivesEndTheExtraction) {
 TEST_F(UnZipTest, FileSystemFailuresEndTheExtractionWithoutLeftovers) {
   const std::string bytes = BuildZip({{"a.txt", Lines(30000)}});
   testing::FaultFileSystem create;
-  create.FailOpen([](const std::string& p) { return p.find("/out/") != std::string::npos; });
+  create.FailOpen([](const std::string& p) {
+    return p.find(std::string(testing::kSep) + "out" + testing::kSep) != std::string::npos;
+  });
   EXPECT_EQ(Run(bytes, &create), -1);
   EXPECT_EQ(error, "Cannot create file " + out + testing::kSep + "a.txt");
   testing::FaultFileSystem write;

@@ -98,7 +98,12 @@ TEST_F(CliTest, FailedRunExitsWithOneAndShowsTheError) {
   Result r =
       RunProgram(Cmd({"--name", "x", "--save", dir.File("afile"), "--quiet", "--all", download}));
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "Cannot create file " + dir.File("afile") + kSep + "x.names: Not a directory\n");
+#if defined(_WIN32)
+  const char* reason = "Path not found";  // as Windows says it
+#else
+  const char* reason = "Not a directory";
+#endif
+  EXPECT_EQ(r.err, "Cannot create file " + dir.File("afile") + kSep + "x.names: " + reason + "\n");
   EXPECT_EQ(r.out, "");
 }
 
@@ -111,7 +116,8 @@ TEST_F(CliTest, RelativePathsAreTakenFromTheCurrentFolder) {
                              "../download/A.txt", "../download/b.txt"}),
                         in_work);
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, work + kSep + "out/db.names\n" + work + kSep + "out/db.types\n");
+  EXPECT_EQ(r.out,
+            work + kSep + "out" + kSep + "db.names\n" + work + kSep + "out" + kSep + "db.types\n");
   EXPECT_EQ(NamesOf(ReadNamesFile(work + kSep + "out/db.names")),
             (std::vector<std::string>{"Abbey", "Z\x81rich"}));
   EXPECT_TRUE(std::filesystem::is_empty(work + kSep + "stage"));  // nothing of the run left there
@@ -119,7 +125,9 @@ TEST_F(CliTest, RelativePathsAreTakenFromTheCurrentFolder) {
   r = RunProcess(Cmd({"--name", "all", "--save", "../save/./x", "--quiet", "--all", "../download"}),
                  in_work);
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, save + kSep + "./x/all.names\n" + save + kSep + "./x/all.types\n");
+  // The folder as typed below the current one; the file's name joined with
+  // the system's separator.
+  EXPECT_EQ(r.out, save + "/./x" + kSep + "all.names\n" + save + "/./x" + kSep + "all.types\n");
   EXPECT_EQ(ReadNamesFile(save + kSep + "x/all.names").size(), 2u);
 
   // An empty folder given on purpose fails like an empty folder edit.
@@ -209,6 +217,9 @@ TEST_F(CliTest, EveryOptionOfTheHelpIsInTheManualAndTheCompletion) {
 TEST_F(CliTest, OtherDbfReadersOpenTheDatabase) {
   Result r = RunProgram(Cmd({"--name", "usa", "--save", save, "--quiet", "--all", download}));
   ASSERT_EQ(r.status, 0) << r.err;
+#if defined(_WIN32)
+  GTEST_SKIP() << "the DBF reader of the check is Python's, on the build machine";
+#endif
   if (::access(TOPONYX_PYTHON, X_OK) != 0) GTEST_SKIP() << "no system python";
   const std::string script = dir.File("read.py");
   WriteFileBytes(script,

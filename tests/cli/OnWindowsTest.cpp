@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include <filesystem>
 
 #include "platform/AppPaths.h"
@@ -93,7 +95,11 @@ TEST_F(OnWindowsTest, RunFoldersAreLockedByTheSystem) {
   EXPECT_TRUE(platform::RunFolder::Open(dir.path(), "db", result, error));
 }
 
-TEST_F(OnWindowsTest, CtrlCEndsARunCleanly) {
+TEST_F(OnWindowsTest, CtrlBreakEndsARunCleanly) {
+  // Wine started without a console delivers no console events.
+  if (::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr) {
+    GTEST_SKIP() << "Wine delivers no console events to processes without a console";
+  }
   std::string lines;
   for (int i = 0; i < 400000; ++i) lines += "Place " + std::to_string(i) + ",Peak,,46.5,9.5\n";
   WriteFileBytes(dir.File("big.tpx"), lines);
@@ -109,7 +115,7 @@ TEST_F(OnWindowsTest, CtrlCEndsARunCleanly) {
   ::Sleep(100);
   run.Signal(0);
   const ProcessResult r = run.Wait();
-  EXPECT_EQ(r.status, 130) << r.err;
+  EXPECT_EQ(r.status, 128 + SIGBREAK) << r.err;
   EXPECT_NE(r.err.find("Cancelled"), std::string::npos) << r.err;
   EXPECT_EQ(ReadFileBytes(dir.File("save\\db.names")), before);
   EXPECT_TRUE(fs::is_empty(U8(dir.File("work"))));

@@ -1,3 +1,6 @@
+// The name index as a run builds and walks it: records handed to a
+// streaming index as they are made, sorted into runs, merged down to the
+// fan-in, and walked in key order.
 #include "dbf/NameIndex.h"
 
 #include <gtest/gtest.h>
@@ -6,7 +9,7 @@
 #include <random>
 
 #include "TableTestUtil.h"
-#include "dbf/DbfTable.h"
+#include "dbf/StreamingIndex.h"
 #include "support/FaultFileSystem.h"
 #include "support/TempDir.h"
 #include "text/CodePage.h"
@@ -15,9 +18,11 @@
 namespace toponyx::testing {
 namespace {
 
-using dbf::DbfTable;
+using dbf::IndexLayout;
 using dbf::IndexOptions;
+using dbf::NameIndex;
 using dbf::TableError;
+using Records = std::vector<std::vector<std::string>>;
 
 // The key as the table stores it: cut to the field, OEM, blank-filled.
 std::string StoredKey(const std::string& ansi, size_t length = 45) {
@@ -71,37 +76,73 @@ std::string RandomName(std::mt19937& rng, std::vector<std::string>& pool) {
   return name;
 }
 
-// Appends n random places; returns their stored keys.
-std::vector<std::string> AppendRandom(DbfTable& t, std::mt19937& rng, int n) {
-  std::vector<std::string> pool;
-  std::vector<std::string> keys;
-  for (int i = 0; i < n; ++i) {
-    const std::string name = RandomName(rng, pool);
-    AppendPlace(t, name, "code " + std::to_string(i % 13), i % 3 ? "" : name, std::to_string(i),
-                " x");
-    keys.push_back(StoredKey(name));
-  }
-  return keys;
+IndexLayout Layout(const std::vector<uint32_t>& lengths, uint32_t key_field, std::string key_name) {
+  IndexLayout layout;
+  layout.record_length = 1;
+  for (uint32_t n : lengths) layout.record_length += n;
+  layout.field_lengths = lengths;
+  layout.key_field = key_field;
+  layout.key_name = std::move(key_name);
+  return layout;
 }
 
-std::vector<uint32_t> WalkBackward(DbfTable& t) {
+IndexLayout PlaceLayout() {
+  return Layout({45, 40, 40, 10, 10}, 0, "NAME");
+}
+
+// The index of these records as a run builds it: each record made in the
+// streaming index's room (its fields stored by StoreFieldText; a deleted
+// one flagged so), the runs sorted (on a thread of their own when
+// threaded) and merged down to the fan-in.
+std::unique_ptr<NameIndex> BuildIndex(platform::FileSystem& fs, const std::string& path,
+                                      const IndexLayout& layout, const IndexOptions& options,
+                                      const Records& records, const std::vector<bool>& deleted = {},
+                                      bool threaded = false) {
+  dbf::StreamingIndex building(fs, path, layout, options, threaded);
+  for (size_t i = 0; i < records.size(); ++i) {
+    char* r = building.Room();
+    r[0] = i < deleted.size() && deleted[i] ? dbf::DbfFile::kDeleted : dbf::DbfFile::kLive;
+    size_t at = 1;
+    for (size_t f = 0; f < layout.field_lengths.size(); ++f) {
+      dbf::StoreFieldText(f < records[i].size() ? records[i][f] : "", r + at,
+                          layout.field_lengths[f]);
+      at += layout.field_lengths[f];
+    }
+    building.Commit();
+  }
+  return building.Finish({});
+}
+
+std::vector<uint32_t> WalkRecNos(NameIndex& index) {
   std::vector<uint32_t> out;
-  for (t.Last(); !t.Bof(); t.Prior()) out.push_back(t.RecNo());
-  std::reverse(out.begin(), out.end());
+  for (bool more = index.First(); more; more = index.Next()) out.push_back(index.RecNo());
   return out;
 }
 
-void UseIndex(DbfTable& t, const IndexOptions& options) {
-  t.SetIndexOptions(options);
-  t.AddIndex("temp.ndx", "name");
-  t.OpenIndexFile("temp.ndx");
-  t.SetIndexName("temp.ndx");
+// A field of the current entry, as the table would read it back.
+std::string EntryField(const NameIndex& index, uint32_t field) {
+  size_t length = 0;
+  const char* p = index.FieldInEntry(index.Entry(), field, length);
+  std::string out;
+  dbf::ReadFieldText(p, length, out);
+  return out;
+}
+
+// Random place records; their stored keys go to keys.
+Records RandomPlaces(std::mt19937& rng, int n, std::vector<std::string>& keys) {
+  std::vector<std::string> pool;
+  Records records;
+  for (int i = 0; i < n; ++i) {
+    const std::string name = RandomName(rng, pool);
+    records.push_back(
+        {name, "code " + std::to_string(i % 13), i % 3 ? "" : name, std::to_string(i), " x"});
+    keys.push_back(StoredKey(name));
+  }
+  return records;
 }
 
 TEST(NameIndexOrderTest, KeyRulesOnChosenNames) {
   TempDir dir;
-  DbfTable t;
-  CreatePlaceTable(t, dir.path(), "temp.names");
   const std::vector<std::string> names = {"abc",
                                           "ABC",
                                           "Abc Def",
@@ -116,23 +157,25 @@ TEST(NameIndexOrderTest, KeyRulesOnChosenNames) {
                                           "Zz",
                                           "zZ",
                                           ""};
-  for (const std::string& n : names) AppendPlace(t, n);
-  UseIndex(t, {});
-  EXPECT_EQ(t.IndexName(), "temp.ndx");
+  Records records;
+  for (const std::string& n : names) records.push_back({n, "CODE", "MAJOR", "1.5", "-2.5"});
+  auto index =
+      BuildIndex(platform::DefaultFileSystem(), dir.File("temp.ndx"), PlaceLayout(), {}, records);
   // Blank first, then the leading blank, digits, case-folded letters with
   // equal keys in record order, blank before hyphen, OEM bytes above 127
   // after every ASCII letter (0x81 u-umlaut, 0x84 a-umlaut, 0x8E A-umlaut).
-  EXPECT_EQ(WalkRecNos(t), (std::vector<uint32_t>{14, 8, 5, 1, 2, 3, 4, 10, 11, 12, 13, 6, 9, 7}));
+  EXPECT_EQ(WalkRecNos(*index),
+            (std::vector<uint32_t>{14, 8, 5, 1, 2, 3, 4, 10, 11, 12, 13, 6, 9, 7}));
   std::vector<std::string> keys;
   for (const std::string& n : names) keys.push_back(StoredKey(n));
-  EXPECT_EQ(WalkRecNos(t), ReferenceOrder(keys, std::vector<bool>(names.size(), false)));
-  t.First();
-  t.Next();
-  EXPECT_EQ(t.GetField(0), "Lead");  // the leading blank sorts, but does not read back
-  EXPECT_TRUE(platform::DefaultFileSystem().Exists(dir.File("temp.ndx")));
-  t.SetIndexName("");
-  EXPECT_EQ(WalkRecNos(t).front(), 1u);
-  t.Close();
+  EXPECT_EQ(WalkRecNos(*index), ReferenceOrder(keys, std::vector<bool>(names.size(), false)));
+  index->First();
+  index->Next();
+  EXPECT_EQ(EntryField(*index, 0), "Lead");  // the leading blank sorts, but does not read back
+  EXPECT_EQ(EntryField(*index, 4), "-2.5");
+  EXPECT_EQ(index->size(), names.size());
+  index->Close();
+  EXPECT_FALSE(index->First());
 }
 
 TEST(NameIndexOrderTest, RandomTablesMatchTheReferenceSort) {
@@ -150,262 +193,85 @@ TEST(NameIndexOrderTest, RandomTablesMatchTheReferenceSort) {
       {300, 1, 2, 1 << 18},     // a run per record
       {1, 1, 2, 1 << 18},
   };
+  int round = 0;
   for (const Config& c : configs) {
     SCOPED_TRACE(::testing::Message() << c.records << " records, runs of " << c.run_records
                                       << ", fan-in " << c.fan_in << ", blocks " << c.block_bytes);
     TempDir dir;
-    DbfTable t;
-    CreatePlaceTable(t, dir.path(), "temp.names");
     std::mt19937 rng(static_cast<uint32_t>(c.records * 31 + c.run_records));
-    const std::vector<std::string> keys = AppendRandom(t, rng, c.records);
-    // Every field as the file order reads it, to compare with the walk.
-    std::vector<std::string> fields(keys.size() + 1);
-    for (t.First(); !t.Eof(); t.Next()) {
-      for (int f = 0; f < 5; ++f) fields[t.RecNo()] += t.GetField(f) + "|";
-    }
+    std::vector<std::string> keys;
+    const Records records = RandomPlaces(rng, c.records, keys);
+    // Deleted records are left out of the index.
     std::vector<bool> deleted(keys.size(), false);
-    for (int i = 0; i < c.records / 10; ++i) {
-      const uint32_t r = 1 + rng() % keys.size();
-      t.GoToRecord(r);
-      t.Delete();
-      deleted[r - 1] = true;
-    }
-    UseIndex(t, {c.run_records, size_t{48} << 20, c.fan_in, c.block_bytes});
-    const std::vector<uint32_t> expected = ReferenceOrder(keys, deleted);
-    EXPECT_EQ(WalkRecNos(t), expected);
-    EXPECT_EQ(WalkBackward(t), expected);
+    for (int i = 0; i < c.records / 10; ++i) deleted[rng() % keys.size()] = true;
+    auto index = BuildIndex(platform::DefaultFileSystem(), dir.File("temp.ndx"), PlaceLayout(),
+                            {c.run_records, size_t{48} << 20, c.fan_in, c.block_bytes}, records,
+                            deleted, ++round % 2 == 0);
+    EXPECT_EQ(WalkRecNos(*index), ReferenceOrder(keys, deleted));
+    // Every field as the table would read it back from the record.
     size_t mismatched = 0;
-    for (t.First(); !t.Eof(); t.Next()) {
-      std::string record;
-      for (int f = 0; f < 5; ++f) record += t.GetField(f) + "|";
-      mismatched += record != fields[t.RecNo()];
+    for (bool more = index->First(); more; more = index->Next()) {
+      const std::vector<std::string>& r = records[index->RecNo() - 1];
+      for (uint32_t f = 0; f < 5; ++f) {
+        const uint32_t length = PlaceLayout().field_lengths[f];
+        std::string stored(length, ' '), expected;
+        dbf::StoreFieldText(r[f], stored.data(), length);
+        dbf::ReadFieldText(stored.data(), length, expected);
+        mismatched += EntryField(*index, f) != expected;
+      }
     }
     EXPECT_EQ(mismatched, 0u);
-    t.Close();
   }
 }
 
 TEST(NameIndexOrderTest, ShortKeyFieldsAndAKeyThatIsNotFirst) {
-  for (size_t key_length : {5, 12, 16, 17}) {
+  for (uint32_t key_length : {5, 12, 16, 17}) {
     SCOPED_TRACE(key_length);
     TempDir dir;
-    DbfTable t;
-    t.SetTableName(dir.File("short.dbf"));
-    t.AddField("ID", 'C', 3);
-    t.AddField("KEY", 'C', static_cast<int>(key_length));
-    t.CreateTable();
-    t.Open();
-    std::mt19937 rng(static_cast<uint32_t>(key_length));
+    std::mt19937 rng(key_length);
     std::vector<std::string> keys;
+    Records records;
     for (int i = 0; i < 600; ++i) {
       std::string k;
       for (size_t j = rng() % (key_length + 3); j > 0; --j) k.push_back("aAbB -\xE4~"[rng() % 8]);
-      t.Append();
-      t.SetField(0, std::to_string(i));
-      t.SetField(1, k);
-      t.Post();
+      records.push_back({std::to_string(i), k});
       keys.push_back(StoredKey(k, key_length));
     }
-    t.SetIndexOptions({70, size_t{48} << 20, 64, 1 << 18});
-    t.AddIndex("short.ndx", "key");
-    t.SetIndexName("short.ndx");
-    const std::vector<uint32_t> expected = ReferenceOrder(keys, std::vector<bool>(600, false));
-    EXPECT_EQ(WalkRecNos(t), expected);
-    EXPECT_EQ(WalkBackward(t), expected);
-    t.Close();
+    auto index =
+        BuildIndex(platform::DefaultFileSystem(), dir.File("short.ndx"),
+                   Layout({3, key_length}, 1, "KEY"), {70, size_t{48} << 20, 64, 1 << 18}, records);
+    EXPECT_EQ(WalkRecNos(*index), ReferenceOrder(keys, std::vector<bool>(600, false)));
   }
 }
 
-TEST(NameIndexOrderTest, DeletionsAndPostsAfterTheBuild) {
-  TempDir dir;
-  DbfTable t;
-  CreatePlaceTable(t, dir.path(), "temp.names");
-  std::mt19937 rng(7);
-  std::vector<std::string> keys = AppendRandom(t, rng, 400);
-  std::vector<bool> deleted(keys.size(), false);
-  UseIndex(t, {5, size_t{48} << 20, 3, 250});  // late records spill into runs of five
-
-  int seen = 0;  // delete every third record met during a walk
-  for (t.First(); !t.Eof(); t.Next()) {
-    if (++seen % 3 == 0) {
-      deleted[t.RecNo() - 1] = true;
-      t.Delete();
-    }
-  }
-  EXPECT_EQ(WalkRecNos(t), ReferenceOrder(keys, deleted));
-
-  // Post into the open index, in the middle of a walk.
-  t.First();
-  std::vector<std::string> pool;
-  for (int i = 0; i < 40; ++i) {
-    const std::string name = RandomName(rng, pool);
-    keys.push_back(StoredKey(name));
-    deleted.push_back(false);
-    AppendPlace(t, name);
-    ASSERT_EQ(t.RecNo(), keys.size());
-    const std::vector<uint32_t> order = ReferenceOrder(keys, deleted);
-    const auto at = std::find(order.begin(), order.end(), t.RecNo());
-    t.Next();  // continues in key order from the new record
-    if (at + 1 == order.end()) {
-      EXPECT_TRUE(t.Eof());
-      t.First();
-    } else {
-      EXPECT_EQ(t.RecNo(), *(at + 1));
-    }
-  }
-  const std::vector<uint32_t> expected = ReferenceOrder(keys, deleted);
-  EXPECT_EQ(WalkRecNos(t), expected);
-  EXPECT_EQ(WalkBackward(t), expected);
-
-  t.Close();  // the index file keeps the late records for a later session
-  t.Open();
-  t.OpenIndexFile("temp.ndx");
-  t.SetIndexName("temp.ndx");
-  EXPECT_EQ(WalkRecNos(t), expected);
-  t.Close();
-}
-
-TEST(NameIndexOrderTest, RandomAccessFollowsTheKeyOrder) {
-  TempDir dir;
-  DbfTable t;
-  CreatePlaceTable(t, dir.path(), "temp.names");
-  std::mt19937 rng(99);
-  const std::vector<std::string> keys = AppendRandom(t, rng, 500);
-  std::vector<bool> deleted(keys.size(), false);
-  for (uint32_t r : {17u, 250u, 499u}) {
-    t.GoToRecord(r);
-    t.Delete();
-    deleted[r - 1] = true;
-  }
-  UseIndex(t, {64, size_t{48} << 20, 64, 400});  // a seek crosses blocks
-  const std::vector<uint32_t> order = ReferenceOrder(keys, deleted);
-  for (int trial = 0; trial < 60; ++trial) {
-    const size_t i = rng() % order.size();
-    ASSERT_TRUE(t.GoToRecord(order[i]));
-    t.Next();
-    EXPECT_TRUE(i + 1 < order.size() ? t.RecNo() == order[i + 1] : t.Eof());
-    ASSERT_TRUE(t.GoToRecord(order[i]));
-    t.Prior();
-    EXPECT_TRUE(i > 0 ? t.RecNo() == order[i - 1] : t.Bof());
-  }
-  // From a deleted record, the walk goes on beside where its key would be.
-  deleted[249] = false;
-  const std::vector<uint32_t> around = ReferenceOrder(keys, deleted);
-  const auto at = std::find(around.begin(), around.end(), 250u);
-  ASSERT_TRUE(at != around.begin() && at + 1 != around.end());
-  EXPECT_FALSE(t.GoToRecord(250));
-  t.Next();
-  EXPECT_EQ(t.RecNo(), *(at + 1));
-  EXPECT_FALSE(t.GoToRecord(250));
-  t.Prior();
-  EXPECT_EQ(t.RecNo(), *(at - 1));
-  t.Last();
-  EXPECT_EQ(t.RecNo(), order.back());
-  t.Next();
-  EXPECT_TRUE(t.Eof());
-  t.Prior();  // Eof stays on the last record
-  EXPECT_EQ(t.RecNo(), order[order.size() - 2]);
-  t.Close();
-}
-
-TEST(NameIndexCopyTest, OrderedCopyIntoASecondTable) {
-  auto copy = [](const std::string& folder, const std::vector<std::vector<std::string>>& places) {
-    DbfTable working;
-    CreatePlaceTable(working, folder, "temp.names");
-    for (const auto& p : places) AppendPlace(working, p[0], p[1], p[2], p[3], p[4]);
-    UseIndex(working, {});
-    DbfTable output;
-    output.SetTableName(folder + kSep + "out.names");
-    DefinePlaceFields(output);
-    output.CreateTable();
-    output.Open();
-    std::string value;
-    for (working.First(); !working.Eof(); working.Next()) {
-      output.Append();
-      for (int f = 0; f < 5; ++f) {
-        working.GetField(f, value);
-        output.SetField(f, value);
-      }
-      output.Post();
-    }
-    working.Close();
-    output.Close();
-    return ReadFileBytes(folder + kSep + "out.names");
-  };
-  TempDir dir;
-  EXPECT_EQ(copy(dir.path(), {}).size(), 194u);  // an empty table gives an empty output
-
-  const std::string bytes = copy(dir.path(), {{"zeta", "Z code", "Z major", "1", "2"},
-                                              {" Alpha ", " A code", "A major ", "3", "4"},
-                                              {"MIDDLE", "M", "M", "5", "6"},
-                                              {"alpha", "second alpha", "", "7", "8"}});
-  ASSERT_EQ(bytes.size(), 193u + 4 * 146 + 1);
-  EXPECT_EQ(U32At(bytes, 4), 4u);
-  auto field = [&](int record, size_t offset, size_t length) {
-    return bytes.substr(193 + 146 * static_cast<size_t>(record) + offset, length);
-  };
-  // " Alpha " sorts first because of its blank, and loses it in the copy.
-  EXPECT_EQ(field(0, 1, 45), "Alpha" + std::string(40, ' '));
-  EXPECT_EQ(field(0, 46, 40), "A code" + std::string(34, ' '));
-  EXPECT_EQ(field(1, 1, 45), "alpha" + std::string(40, ' '));
-  EXPECT_EQ(field(1, 86, 40), std::string(40, ' '));
-  EXPECT_EQ(field(2, 1, 6), "MIDDLE");
-  EXPECT_EQ(field(3, 1, 4), "zeta");
-  EXPECT_EQ(field(3, 136, 10), "2" + std::string(9, ' '));
-}
-
-TEST(NameIndexFileTest, ReplacingReopeningAndBadFiles) {
+TEST(NameIndexFileTest, ReplacedAndDamagedFiles) {
   TempDir dir;
   const std::string ndx = dir.File("temp.ndx");
   WriteFileBytes(ndx, "left over from an earlier run");
-  DbfTable t;
-  CreatePlaceTable(t, dir.path(), "temp.names");
-  for (const char* n : {"c", "B", "a", "b", "A"}) AppendPlace(t, n);
-  t.AddIndex("temp.ndx", "Name");  // replaces the old file
-  t.OpenIndexFile(ndx);            // the same file under its full name: already open
-  t.SetIndexName(ndx);
-  EXPECT_EQ(WalkRecNos(t), (std::vector<uint32_t>{3, 5, 2, 4, 1}));
-  EXPECT_EQ(ErrorText([&] { t.SetIndexName("other.ndx"); }), "Index other.ndx is not open");
-  t.Close();
-  EXPECT_EQ(t.IndexName(), "");
+  Records records;
+  for (const char* n : {"c", "B", "a", "b", "A"}) records.push_back({n});
+  auto index = BuildIndex(platform::DefaultFileSystem(), ndx, PlaceLayout(),
+                          {2, size_t{48} << 20, 64, 1 << 18}, records);  // replaces the old file
+  EXPECT_EQ(WalkRecNos(*index), (std::vector<uint32_t>{3, 5, 2, 4, 1}));
 
-  // Reopened, the index file is read back; a record deleted meanwhile is
-  // still passed over.
-  t.Open();
-  ASSERT_TRUE(t.GoToRecord(4));
-  t.Delete();
-  t.Close();
-  t.Open();
-  t.OpenIndexFile("temp.ndx");
-  t.SetIndexName("temp.ndx");
-  EXPECT_EQ(WalkRecNos(t), (std::vector<uint32_t>{3, 5, 2, 1}));
-  EXPECT_EQ(ErrorText([&] { t.OpenIndexFile("missing.ndx"); }),
-            "Cannot open file " + dir.File("missing.ndx"));
-  WriteFileBytes(dir.File("junk.ndx"), std::string(200, 'j'));
-  EXPECT_EQ(ErrorText([&] { t.OpenIndexFile("junk.ndx"); }),
-            "Cannot open file " + dir.File("junk.ndx") + ": not a valid index file");
-  t.Close();
-
-  // Damaged index files are refused or read within bounds: changes in the
-  // header and field lengths, in the directory, in the entries.
+  // Damaged blocks under the walk are refused or read within bounds.
   const std::string good = ReadFileBytes(ndx);
   std::mt19937 rng(5);
   for (int round = 0; round < 300; ++round) {
     std::string b = good;
-    const size_t at = round % 3 == 0   ? 8 + rng() % 61
-                      : round % 3 == 1 ? b.size() - 1 - rng() % 24
-                                       : 69 + rng() % (b.size() - 69 - 24);
-    b[at] = static_cast<char>(rng());
-    const std::string name = "fuzz" + std::to_string(round) + ".ndx";
-    WriteFileBytes(dir.File(name), b);
-    t.Open();
-    try {
-      t.OpenIndexFile(name);
-      t.SetIndexName(name);
-      for (t.First(); !t.Eof(); t.Next()) ASSERT_LE(t.RecNo(), 5u);
-    } catch (const TableError&) {
+    for (int i = 1 + static_cast<int>(rng() % 3); i > 0; --i) {
+      b[69 + rng() % (b.size() - 69)] = static_cast<char>(rng());
     }
-    t.Close();
+    WriteFileBytes(ndx, b);  // in place: the open index reads it
+    try {
+      size_t visited = 0;  // no more entries than the blocks can hold
+      for (bool more = index->First(); more; more = index->Next(), ++visited) {
+        ASSERT_LT(visited, good.size() / 9);
+        for (uint32_t f = 0; f < 5; ++f) EntryField(*index, f);
+      }
+    } catch (const TableError& e) {
+      EXPECT_EQ(std::string(e.what()).rfind("Cannot read file " + ndx + ": ", 0), 0u);
+    }
   }
 }
 
@@ -415,12 +281,8 @@ TEST(NameIndexFileTest, ReplacingReopeningAndBadFiles) {
 TEST(NameIndexFileTest, EntryFieldLongerThanItsFieldIsDamage) {
   TempDir dir;
   const std::string ndx = dir.File("temp.ndx");
-  DbfTable t;
-  CreatePlaceTable(t, dir.path(), "temp.names");
-  AppendPlace(t, "Alpha", "CODE", "MAJOR", "1234567890", "123456789");
-  AppendPlace(t, "Beta");
-  t.AddIndex("temp.ndx", "NAME");
-  t.Close();
+  auto index = BuildIndex(platform::DefaultFileSystem(), ndx, PlaceLayout(), {},
+                          {{"Alpha", "CODE", "MAJOR", "1234567890", "123456789"}, {"Beta"}});
   std::string bytes = ReadFileBytes(ndx);
   // Alpha's entry: NAME, FULL_CODE, MAJOR_CODE, LATITUDE, LONGITUDE, each a
   // length byte and the field's bytes. LATITUDE is made to take 11 bytes
@@ -436,27 +298,30 @@ TEST(NameIndexFileTest, EntryFieldLongerThanItsFieldIsDamage) {
   bytes[lat] = 11;
   bytes[lat + 12] = 8;
   WriteFileBytes(ndx, bytes);
-  t.Open();
-  t.OpenIndexFile("temp.ndx");
-  t.SetIndexName("temp.ndx");
-  EXPECT_EQ(ErrorText([&] { WalkRecNos(t); }),
+  EXPECT_EQ(ErrorText([&] { WalkRecNos(*index); }),
             "Cannot read file " + ndx + ": the index file is damaged");
-  t.Close();
 }
 
 TEST(NameIndexFileTest, IndexFileFailures) {
   TempDir dir;
   FaultFileSystem fs;
-  DbfTable t(nullptr, fs);
-  CreatePlaceTable(t, dir.path(), "temp.names");
-  for (int i = 0; i < 50; ++i) AppendPlace(t, "N" + std::to_string(i % 7));
+  Records records;
+  for (int i = 0; i < 50; ++i) records.push_back({"N" + std::to_string(i % 7)});
   fs.FailOpen([](const std::string& p) { return p.ends_with(".ndx"); });
-  EXPECT_EQ(ErrorText([&] { t.AddIndex("temp.ndx", "NAME"); }),
+  EXPECT_EQ(ErrorText([&] { BuildIndex(fs, dir.File("temp.ndx"), PlaceLayout(), {}, records); }),
             "Cannot create file " + dir.File("temp.ndx"));
   fs.FailOpen(nullptr);
-  UseIndex(t, {4, size_t{48} << 20, 64, 1 << 18});
+  auto index = BuildIndex(fs, dir.File("temp.ndx"), PlaceLayout(),
+                          {4, size_t{48} << 20, 64, 1 << 18}, records, {}, true);
   fs.FailReadAfter(1);
-  EXPECT_THROW(t.First(), TableError);
+  EXPECT_EQ(ErrorText([&] { index->First(); }),
+            "Cannot read file " + dir.File("temp.ndx") + ": No space left on device (injected)");
+  fs.FailWriteAfter(1);
+  EXPECT_EQ(ErrorText([&] {
+              BuildIndex(fs, dir.File("other.ndx"), PlaceLayout(), {4, size_t{48} << 20, 64, 300},
+                         records, {}, true);
+            }),
+            "Cannot write file " + dir.File("other.ndx") + ": No space left on device (injected)");
 }
 
 }  // namespace

@@ -3,12 +3,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "frontend/BuildUi.h"
+#include "dbf/DbfFile.h"
 #include "dbf/DbfTable.h"
+#include "dbf/FieldText.h"
+#include "frontend/BuildUi.h"
 
 namespace toponyx::testing {
 
@@ -44,37 +47,88 @@ inline void DefinePlaceFields(dbf::DbfTable& t) {
   t.AddField("LONGITUDE", 'C', 10);
 }
 
-// Creates and opens an empty place table folder/name.
-inline void CreatePlaceTable(dbf::DbfTable& t, const std::string& folder, const std::string& name) {
-  t.SetFilePath(folder);
-  t.SetTableName(name);
-  DefinePlaceFields(t);
-  t.CreateTable();
-  t.Open();
+inline std::vector<dbf::FieldDef> PlaceFields() {
+  std::vector<dbf::FieldDef> fields;
+  for (auto [name, length] :
+       {std::pair{"NAME", 45}, std::pair{"FULL_CODE", 40}, std::pair{"MAJOR_CODE", 40},
+        std::pair{"LATITUDE", 10}, std::pair{"LONGITUDE", 10}}) {
+    fields.push_back(dbf::FieldDef{.name = name, .length = length});
+  }
+  return fields;
 }
 
-inline void AppendPlace(dbf::DbfTable& t, std::string_view name, std::string_view code = "CODE",
-                        std::string_view major = "MAJOR", std::string_view lat = "1.5",
-                        std::string_view lon = "-2.5") {
-  t.Append();
-  t.SetField(0, name);
-  t.SetField(1, code);
-  t.SetField(2, major);
-  t.SetField(3, lat);
-  t.SetField(4, lon);
-  t.Post();
-}
+// A table file written the way the program's writers write theirs: each
+// field's ANSI text stored by StoreFieldText (OEM, cut to the field,
+// blank-filled), the records appended in blocks through the table file,
+// the header written at Close.
+class TableWriter {
+ public:
+  TableWriter(platform::FileSystem& fs, const std::string& path,
+              std::vector<dbf::FieldDef> fields = PlaceFields())
+      : file_(fs) {
+    dbf::DbfFile::Create(fs, path, fields);
+    file_.Open(path, platform::OpenMode::kReadWrite, nullptr);
+  }
+  explicit TableWriter(const std::string& path, std::vector<dbf::FieldDef> fields = PlaceFields())
+      : TableWriter(platform::DefaultFileSystem(), path, std::move(fields)) {}
 
-// Record numbers visited by First/Next.
-inline std::vector<uint32_t> WalkRecNos(dbf::DbfTable& t) {
-  std::vector<uint32_t> out;
-  for (t.First(); !t.Eof(); t.Next()) out.push_back(t.RecNo());
+  // A record of these texts, field by field (the fields after them blank);
+  // flagged deleted when asked.
+  void Add(std::initializer_list<std::string_view> texts, bool deleted = false) {
+    const size_t at = records_.size();
+    records_.resize(at + file_.RecordLength(), ' ');
+    records_[at] = deleted ? dbf::DbfFile::kDeleted : dbf::DbfFile::kLive;
+    size_t f = 0;
+    for (std::string_view text : texts) {
+      const dbf::FieldDef& field = file_.Fields().at(f++);
+      dbf::StoreFieldText(text, records_.data() + at + static_cast<size_t>(field.offset),
+                          static_cast<size_t>(field.length));
+    }
+    if (records_.size() >= (size_t{1} << 20)) Flush();
+  }
+  void AddPlace(std::string_view name, std::string_view code = "CODE",
+                std::string_view major = "MAJOR", std::string_view lat = "1.5",
+                std::string_view lon = "-2.5") {
+    Add({name, code, major, lat, lon});
+  }
+  void Close() {
+    Flush();
+    file_.Close();
+  }
+
+ private:
+  void Flush() {
+    if (records_.empty()) return;
+    file_.AppendRecords(records_.data(),
+                        static_cast<uint32_t>(records_.size() / file_.RecordLength()));
+    records_.clear();
+  }
+
+  dbf::DbfFile file_;
+  std::vector<char> records_;
+};
+
+// The fields of every live record, in file order, read through the
+// table's cursor ("|" after each field).
+inline std::vector<std::string> LiveRecords(dbf::DbfTable& t) {
+  std::vector<std::string> out;
+  std::string field;
+  for (uint32_t r = 1; r <= t.RecordCount(); ++r) {
+    if (!t.GoToRecord(r)) continue;
+    std::string record;
+    for (size_t f = 0; f < t.FieldDefs().size(); ++f) {
+      t.GetField(static_cast<int>(f), field);
+      record += field + "|";
+    }
+    out.push_back(record);
+  }
   return out;
 }
 
-inline std::vector<std::string> WalkNames(dbf::DbfTable& t) {
-  std::vector<std::string> out;
-  for (t.First(); !t.Eof(); t.Next()) out.push_back(t.GetField(0));
+// The current record's field.
+inline std::string Field(const dbf::DbfTable& t, int position) {
+  std::string out;
+  t.GetField(position, out);
   return out;
 }
 

@@ -21,10 +21,13 @@ TEST(TrigTest, AgreesWithTheLibraryAcrossQuadrants) {
       EXPECT_NEAR(static_cast<double>(trig::Cos(a) - std::cos(a)), 0.0,
                   4 * static_cast<double>(ulp))
           << static_cast<double>(a);
+#if !defined(_WIN32)  // mingw-w64's tanl is good to a double's precision only
       const long double t = std::tan(a);
+      constexpr int kTanUlps = 8;
       EXPECT_NEAR(static_cast<double>((trig::Tan(a) - t) / (1.0L + std::fabs(t))), 0.0,
-                  8 * static_cast<double>(ulp))
+                  kTanUlps * static_cast<double>(ulp))
           << static_cast<double>(a);
+#endif
     }
   }
   // Quadrant signs at the multiples of pi/2 themselves.

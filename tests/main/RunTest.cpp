@@ -142,6 +142,34 @@ class RunTest : public QObject {
       QCOMPARE(Entries(r.staging), QStringList{});
       QCOMPARE(Entries(f.download), (QStringList{"home.tpx", "many.zip"}));
     }
+
+    // Closing the main window during a run asks; "no" goes on, "yes"
+    // cancels and the window closes once the run has cleaned up.
+    TickOnly(r.main()->FileList(), "many.zip");
+    r.s->prompter.questions.clear();
+    r.s->prompter.answers = {true, false, true};  // replace; do not stop; stop
+    TDlgfm2* progress = r.progress();
+    int closes = 0;
+    QTimer sampler;
+    sampler.setInterval(0);
+    connect(&sampler, &QTimer::timeout, [&] {
+      if (closes == 2 || !progress->isVisible() || progress->RunBar()->value() <= 30) return;
+      r.main()->close();
+      QVERIFY(r.main()->isVisible());  // not while the run lasts
+      ++closes;
+    });
+    r.main()->show();
+    sampler.start();
+    r.main()->bCreateClick();
+    sampler.stop();
+    const QString stop = "A database is being created. Stop it and quit?";
+    QCOMPARE(r.s->prompter.questions,
+             (QStringList{"Replace the existing database world.names?", stop, stop}));
+    QCOMPARE(static_cast<int>(r.main()->LastOutcome().status),
+             static_cast<int>(pipeline::BuildStatus::kCancelled));
+    QTRY_VERIFY(!r.main()->isVisible());
+    QVERIFY(ReadFileBytes(r.save + "/world.names") == names);
+    QCOMPARE(Entries(r.staging), QStringList{});
   }
 
   void BarFollowsTheWholeRun() {

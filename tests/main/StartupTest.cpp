@@ -15,9 +15,11 @@
 #include "main/Dlgfm.h"
 #include "main/FileControls.h"
 #include "main/FolderEdit.h"
+#include "main/HelpWindow.h"
 #include "main/Mainfm.h"
 #include "pipeline/FileList.h"
 #include "platform/Ini.h"
+#include "platform/System.h"
 #include "readers/Resources.h"
 
 using namespace toponyx;
@@ -266,6 +268,35 @@ class StartupTest : public QObject {
     forms.Mainfm()->close();
     QCOMPARE(prompter.Texts(), QStringList{Q("Unable to write to " + f.program + "/TOPONYX.INI")});
     QCOMPARE(closed.count(), 1);  // the program ends all the same
+  }
+
+  // A stop signal ends the program as a close does (settings written); the
+  // help's working folders of instances that no longer run are swept at
+  // the next start, those of running ones stay.
+  void StopSignalsAndWhatKilledInstancesLeft() {
+    DesktopFolders f;
+    RecordingPrompter prompter;
+    {
+      Forms forms(f.Env(), prompter);
+      QSignalSpy closed(forms.Mainfm(), &TMainfm::Closed);
+      forms.Mainfm()->SaveFolder()->setText("/from/the/signal");
+      forms.Mainfm()->StopAndQuit();
+      QCOMPARE(closed.count(), 1);
+    }
+    QVERIFY(Ini(f.program).find("Last Save Directory=/from/the/signal") != std::string::npos);
+
+    const QDir temp(QDir::tempPath());
+    const QString gone = "toponyx-creator-help-2147483000-aB3dEf";  // past any pid_max
+    const QString alive =
+        QString("toponyx-creator-help-%1-xY9zQw").arg(platform::CurrentProcessId());
+    for (const QString& name : {gone, alive}) {
+      QVERIFY(temp.mkpath(name));
+      WriteFileBytes((temp.filePath(name) + "/help.qhc").toStdString(), "x");
+    }
+    QVERIFY(HelpWindow::RemoveAbandonedFolders() >= 1);
+    QVERIFY(!temp.exists(gone));
+    QVERIFY(temp.exists(alive));
+    QVERIFY(QDir(temp.filePath(alive)).removeRecursively());
   }
 };
 

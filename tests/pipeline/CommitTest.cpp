@@ -44,7 +44,8 @@ class CommitTest : public BuildFixture {
 
   std::vector<std::string> SaveFolderNames() {
     std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(save)) names.push_back(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(save))
+      names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }

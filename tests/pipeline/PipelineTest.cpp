@@ -3,7 +3,7 @@
 
 #include <cstring>
 #include "pipeline/BuildFixture.h"
-
+#include "pipeline/Output.h"
 #include "support/FaultFileSystem.h"
 
 namespace toponyx::testing {
@@ -252,6 +252,51 @@ TEST_F(PipelineTest, SortThreadAndRunSizesGiveTheSameBytes) {
                 std::stoi(records[i - 1].fields[4].substr(1)));
     }
   }
+}
+
+// The ordered copy as a run makes it: the places stored into the working
+// index as they are read, the index walked into the name database.
+TEST(OrderedCopyTest, TheWalkWritesTheTableInNameOrderWithoutBlanksAround) {
+  auto copy = [](const std::string& folder, const std::vector<std::vector<std::string>>& places) {
+    platform::FileSystem& fs = platform::DefaultFileSystem();
+    const auto building = pipeline::StartWorkingIndex(fs, folder, false);
+    pipeline::WorkingTableSink sink;
+    sink.Attach(building.get());
+    for (const auto& p : places) {
+      sink.Add(readers::Place{.name = p[0],
+                              .full_code = p[1],
+                              .major_code = p[2],
+                              .latitude_text = p[3],
+                              .longitude_text = p[4]});
+    }
+    const auto index = building->Finish({});
+    dbf::DbfTable output;
+    pipeline::NameDatabaseWriter writer(output, fs, pipeline::DatabaseFilesIn(folder, "out"),
+                                        pipeline::DatabaseFilesIn(folder, "work"), false);
+    NullBuildUi ui;
+    EXPECT_EQ(pipeline::WalkInNameOrder(*index, writer, ui), places.size());
+    return ReadFileBytes(folder + "/work.names");
+  };
+  TempDir dir;
+  EXPECT_EQ(copy(dir.path(), {}).size(), 194u);  // no place gives an empty table
+
+  const std::string bytes = copy(dir.path(), {{"zeta", "Z code", "Z major", "1", "2"},
+                                              {" Alpha ", " A code", "A major ", "3", "4"},
+                                              {"MIDDLE", "M", "M", "5", "6"},
+                                              {"alpha", "second alpha", "", "7", "8"}});
+  ASSERT_EQ(bytes.size(), 193u + 4 * 146 + 1);
+  EXPECT_EQ(bytes[4], 4);  // the record count
+  auto field = [&](int record, size_t offset, size_t length) {
+    return bytes.substr(193 + 146 * static_cast<size_t>(record) + offset, length);
+  };
+  // " Alpha " sorts first because of its blank, and loses it in the copy.
+  EXPECT_EQ(field(0, 1, 45), "Alpha" + std::string(40, ' '));
+  EXPECT_EQ(field(0, 46, 40), "A code" + std::string(34, ' '));
+  EXPECT_EQ(field(1, 1, 45), "alpha" + std::string(40, ' '));
+  EXPECT_EQ(field(1, 86, 40), std::string(40, ' '));
+  EXPECT_EQ(field(2, 1, 6), "MIDDLE");
+  EXPECT_EQ(field(3, 1, 4), "zeta");
+  EXPECT_EQ(field(3, 136, 10), "2" + std::string(9, ' '));
 }
 
 }  // namespace

@@ -100,7 +100,8 @@ TEST_F(StagingTest, FilesThatAreNoArchiveArePassedOver) {
     Write("real.zip", BuildZip({{"a.txt", "x"}}));
     return download + kSep + "real.zip";
   }()));
-  EXPECT_FALSE(pipeline::HasZipSignature(platform::DefaultFileSystem(), download + kSep + "missing.zip"));
+  EXPECT_FALSE(
+      pipeline::HasZipSignature(platform::DefaultFileSystem(), download + kSep + "missing.zip"));
 }
 
 TEST_F(StagingTest, DamagedZipFailsTheRunWithItsMessage) {
@@ -195,8 +196,8 @@ TEST_F(StagingTest, ArchivesThatWouldFillTheDiskAreRefused) {
     std::string file, message;
   } cases[] = {
       {"overlap.zip", "Damaged Zip File " + download + kSep + "overlap.zip: its entries overlap"},
-      {"ratio.zip", "Zip File " + download +
-                        "/ratio.zip: big.txt would expand to 209715200 bytes from " +
+      {"ratio.zip", "Zip File " + download + kSep +
+                        "ratio.zip: big.txt would expand to 209715200 bytes from " +
                         std::to_string(Deflate(DeciLine("Big")).size()) +
                         ", more than 1,000 times its size; the archive is refused"},
       {"zeros.gz",
@@ -237,8 +238,8 @@ TEST_F(StagingTest, ArchiveBoundsHoldAtTheirEdgeAndOverTheWholeArchive) {
   WriteZip("edge.zip", {edge});
   pipeline::BuildOutcome out = Run({"edge.zip"});
   EXPECT_EQ(out.status, pipeline::BuildStatus::kFailed);
-  EXPECT_EQ(out.error, "Zip File " + download +
-                           "/edge.zip: edge.txt would expand to 110000000 bytes from 110000, more "
+  EXPECT_EQ(out.error, "Zip File " + download + kSep +
+                           "edge.zip: edge.txt would expand to 110000000 bytes from 110000, more "
                            "than 1,000 times its size; the archive is refused");
 
   std::vector<ZipItem> many;
@@ -261,7 +262,7 @@ TEST_F(StagingTest, ArchiveBoundsHoldAtTheirEdgeAndOverTheWholeArchive) {
     out = b.Create(Request({"many.zip"}));
   }
   EXPECT_EQ(out.status, pipeline::BuildStatus::kFailed);
-  EXPECT_NE(out.error.find("/many.zip (5190451200 bytes needed, 597688320 free)"),
+  EXPECT_NE(out.error.find(kSep + "many.zip (5190451200 bytes needed, 597688320 free)"),
             std::string::npos)
       << out.error;
   EXPECT_EQ(small.LimitedWrites(), std::vector<size_t>{});  // not a byte written
@@ -291,8 +292,8 @@ TEST_F(StagingTest, AMemberNameLongerThanAFileNameIsPassedOver) {
   WriteZip("long.zip", {{long_name, DeciLine("Lost")}, {"OK_DECI.txt", DeciLine("Kept")}});
   ASSERT_EQ(Run({"long.zip"}).status, pipeline::BuildStatus::kSucceeded);
   EXPECT_EQ(ui.texts(),
-            Texts{"The member " + long_name + " of " + download +
-                  "/long.zip is passed over: its name is longer than a file name may be"});
+            Texts{"The member " + long_name + " of " + download + kSep +
+                  "long.zip is passed over: its name is longer than a file name may be"});
   EXPECT_EQ(NamesOf(Output()), Texts{"Kept"});
 }
 

@@ -15,8 +15,8 @@ namespace {
 
 std::wstring Wide(const std::string& utf8) {
   if (utf8.empty()) return {};
-  const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                      nullptr, 0);
+  const int n =
+      ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   std::wstring out(static_cast<size_t>(n), L'\0');
   ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
   return out;
@@ -58,7 +58,7 @@ std::string Slurp(const std::wstring& path) {
 
 // Starts the program with its output going to base + ".out" and ".err".
 HANDLE Start(const std::vector<std::string>& args, const std::wstring& base,
-             const ProcessOptions& options) {
+             const ProcessOptions& options, DWORD flags = 0) {
   std::wstring command;
   for (const std::string& a : args) command += (command.empty() ? L"" : L" ") + Quoted(Wide(a));
   STARTUPINFOW startup{};
@@ -70,7 +70,7 @@ HANDLE Start(const std::vector<std::string>& args, const std::wstring& base,
   PROCESS_INFORMATION process{};
   const std::wstring cwd = Wide(options.cwd);
   const BOOL started =
-      ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+      ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, flags, nullptr,
                        cwd.empty() ? nullptr : cwd.c_str(), &startup, &process);
   ::CloseHandle(startup.hStdOutput);
   ::CloseHandle(startup.hStdError);
@@ -115,7 +115,8 @@ ProcessResult RunProcess(std::vector<std::string> args, const ProcessOptions& op
 BackgroundProcess::BackgroundProcess(std::vector<std::string> args, const std::string& output_base,
                                      const ProcessOptions& options)
     : base_(output_base) {
-  const HANDLE process = Start(args, Wide(output_base), options);
+  // A process group of its own, which Ctrl+Break can be sent to alone.
+  const HANDLE process = Start(args, Wide(output_base), options, CREATE_NEW_PROCESS_GROUP);
   if (process != nullptr) {
     pid_ = static_cast<int>(::GetProcessId(process));
     ::CloseHandle(process);
@@ -124,25 +125,24 @@ BackgroundProcess::BackgroundProcess(std::vector<std::string> args, const std::s
 
 BackgroundProcess::~BackgroundProcess() {
   if (pid_ <= 0) return;
-  if (const HANDLE process = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE,
-                                           static_cast<DWORD>(pid_))) {
+  if (const HANDLE process =
+          ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, static_cast<DWORD>(pid_))) {
     ::TerminateProcess(process, 137);
     ::WaitForSingleObject(process, INFINITE);
     ::CloseHandle(process);
   }
 }
 
-// Every console program of the test's console hears the event: the test
-// itself ignores it.
+// Ctrl+Break to the process's own group (Ctrl+C cannot be sent to one
+// group alone); the program takes both alike.
 void BackgroundProcess::Signal(int) {
-  ::SetConsoleCtrlHandler(nullptr, TRUE);
-  ::GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+  ::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, static_cast<DWORD>(pid_));
 }
 
 ProcessResult BackgroundProcess::Wait() {
   if (pid_ <= 0) return ProcessResult{};
-  const HANDLE process = ::OpenProcess(PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE,
-                                       static_cast<DWORD>(pid_));
+  const HANDLE process =
+      ::OpenProcess(PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE, static_cast<DWORD>(pid_));
   pid_ = -1;
   if (process == nullptr) return ProcessResult{};
   ProcessResult r;

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "dbf/DbfTable.h"
+#include "dbf/TableTestUtil.h"
 #include "support/TempDir.h"
 #include "view/DbfRecordModel.h"
 #include "view/RecordingPrompter.h"
@@ -20,32 +21,18 @@ using testing::TempDir;
 namespace {
 
 // A name table of n places "Place <i>" (1-based), with the given records
-// flagged deleted.
+// flagged deleted; the table object names it.
 void WriteTable(dbf::DbfTable& t, const std::string& folder, uint32_t n,
                 const std::set<uint32_t>& deleted = {}) {
   t.SetFilePath(folder);
   t.SetTableName("places.names");
-  t.ClearFields();
-  t.AddField("NAME", 'C', 45);
-  t.AddField("FULL_CODE", 'C', 40);
-  t.AddField("MAJOR_CODE", 'C', 40);
-  t.AddField("LATITUDE", 'C', 10);
-  t.AddField("LONGITUDE", 'C', 10);
-  t.CreateTable();
-  t.Open();
+  testing::TableWriter w(t.FullPath());
   for (uint32_t i = 1; i <= n; ++i) {
-    t.Append();
-    t.SetField(0, "Place " + std::to_string(i));
-    t.SetField(1, i == 1 ? "Caf\xE9" : "Summit");  // Windows-1252 text
-    t.SetField(3, "-36.84850");
-    t.SetField(4, "174.76333");
-    t.Post();
+    w.Add({"Place " + std::to_string(i), i == 1 ? "Caf\xE9" : "Summit",  // Windows-1252 text
+           "", "-36.84850", "174.76333"},
+          deleted.count(i) > 0);
   }
-  for (uint32_t d : deleted) {
-    t.GoToRecord(d);
-    t.Delete();
-  }
-  t.Close();
+  w.Close();
 }
 
 QString Cell(const QAbstractItemModel& m, int row, int column) {
@@ -195,11 +182,17 @@ class ViewTest : public QObject {
     view.NavigatorClick(TDBNavigator::nbDelete);
     QCOMPARE(prompter.questions, QStringList{"Delete record?"});
     QCOMPARE(view.Model().rowCount(), 3);
-    // "Yes" deletes it in the file; the next record becomes current.
+    const QString name = QString::fromStdString(t.TableName());
+    QCOMPARE(view.FileText(), name + ": 3 records");  // the deleted record is not counted
+    QCOMPARE(view.windowTitle(), "View Database - " + name);
+    // "Yes" deletes it in the file; the next record becomes current, and
+    // the count goes down with it.
     view.NavigatorClick(TDBNavigator::nbDelete);
     QCOMPARE(view.Model().rowCount(), 2);
     QCOMPARE(view.StatusText(), QString("Record No. 4"));
+    QCOMPARE(view.FileText(), name + ": 2 records");
     view.close();
+    QCOMPARE(view.windowTitle(), QString("View Database"));
     t.Open();
     QVERIFY(t.IsDeleted(3));
     QVERIFY(!t.IsDeleted(4));

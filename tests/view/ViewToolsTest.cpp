@@ -35,26 +35,16 @@ struct Place {
 };
 
 // A place table at path with the records in this order and the given
-// records (1-based) flagged deleted; the table is left closed.
+// records (1-based) flagged deleted; the table object (closed) names it.
 void WritePlaces(dbf::DbfTable& t, const std::string& path, const std::vector<Place>& places,
                  const std::set<uint32_t>& deleted = {}) {
   t.SetTableName(path);
-  testing::DefinePlaceFields(t);
-  t.CreateTable();
-  t.Open();
-  for (const Place& p : places) {
-    t.Append();
-    t.SetField(0, p.name);
-    t.SetField(1, "Populated Place");
-    t.SetField(3, p.latitude);
-    t.SetField(4, p.longitude);
-    t.Post();
+  testing::TableWriter w(path);
+  for (uint32_t i = 0; i < places.size(); ++i) {
+    const Place& p = places[i];
+    w.Add({p.name, "Populated Place", "", p.latitude, p.longitude}, deleted.count(i + 1) > 0);
   }
-  for (uint32_t d : deleted) {
-    t.GoToRecord(d);
-    t.Delete();
-  }
-  t.Close();
+  w.Close();
 }
 
 QString CurrentName(TViewfm& view) {

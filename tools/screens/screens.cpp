@@ -28,7 +28,8 @@
 #include <string>
 #include <vector>
 
-#include "dbf/DbfTable.h"
+#include "dbf/DbfFile.h"
+#include "dbf/FieldText.h"
 #include "geodesy/Datum.h"
 #include "main/AboutBox.h"
 #include "main/Application.h"
@@ -113,15 +114,18 @@ void WaitForMap(TViewfm* view) {
 }
 
 // A name table of n places "Place <number>" in name order, in clusters
-// of different sizes around the world.
+// of different sizes around the world, written as the program writes its
+// databases: the fields stored by StoreFieldText, the records appended in
+// blocks.
 void WriteGeneratedTable(const std::string& path, uint32_t n) {
-  toponyx::dbf::DbfTable t;
-  t.SetTableName(path);
-  for (const char* field : {"NAME", "FULL_CODE", "MAJOR_CODE"}) t.AddField(field, 'C', 45);
-  t.AddField("LATITUDE", 'C', 10);
-  t.AddField("LONGITUDE", 'C', 10);
-  t.CreateTable();
-  t.Open();
+  using toponyx::dbf::DbfFile;
+  std::vector<toponyx::dbf::FieldDef> fields;
+  for (const char* name : {"NAME", "FULL_CODE", "MAJOR_CODE"}) fields.push_back({name, 'C', 45});
+  for (const char* name : {"LATITUDE", "LONGITUDE"}) fields.push_back({name, 'C', 10});
+  auto& fs = toponyx::platform::DefaultFileSystem();
+  DbfFile::Create(fs, path, fields);
+  DbfFile table(fs);
+  table.Open(path, toponyx::platform::OpenMode::kReadWrite, nullptr);
   uint64_t seed = 42;
   auto uniform = [&seed] {
     seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
@@ -133,22 +137,33 @@ void WriteGeneratedTable(const std::string& path, uint32_t n) {
   std::vector<Cluster> clusters(300);
   for (Cluster& c : clusters)
     c = {-170 + 340 * uniform(), -50 + 120 * uniform(), 0.3 + 6 * uniform() * uniform()};
+  const size_t length = table.RecordLength();
+  std::vector<char> block;
+  auto set = [&](size_t record, int field, const char* text) {
+    const toponyx::dbf::FieldDef& f = fields[static_cast<size_t>(field)];
+    toponyx::dbf::StoreFieldText(text, block.data() + record + static_cast<size_t>(f.offset),
+                                 static_cast<size_t>(f.length));
+  };
   char text[32];
   for (uint32_t i = 0; i < n; ++i) {
-    t.Append();
+    const size_t record = block.size();
+    block.resize(record + length, ' ');
     std::snprintf(text, sizeof text, "Place %06u", i);
-    t.SetField(0, text);
-    t.SetField(1, "Populated Place");
+    set(record, 0, text);
+    set(record, 1, "Populated Place");
     const Cluster& c = clusters[static_cast<size_t>(uniform() * uniform() * clusters.size())];
     const double r = c.spread * std::sqrt(-2 * std::log(1 - uniform()));
     const double a = 2 * std::numbers::pi * uniform();
     std::snprintf(text, sizeof text, "%.5f", std::clamp(c.lat + r * std::sin(a), -90.0, 90.0));
-    t.SetField(3, text);
+    set(record, 3, text);
     std::snprintf(text, sizeof text, "%.5f", std::clamp(c.lon + r * std::cos(a), -180.0, 180.0));
-    t.SetField(4, text);
-    t.Post();
+    set(record, 4, text);
+    if (block.size() >= (size_t{4} << 20) || i + 1 == n) {
+      table.AppendRecords(block.data(), static_cast<uint32_t>(block.size() / length));
+      block.clear();
+    }
   }
-  t.Close();
+  table.Close();
 }
 
 // A Toponyx text file of n places, as a big download.
@@ -230,6 +245,11 @@ int main(int argc, char** argv) {
   view->NavigatorClick(TDBNavigator::nbLast);
   Settle();
   Shoot(view, "view-window-last");
+  // After a delete: the count in the status bar and the map's agree.
+  view->NavigatorClick(TDBNavigator::nbDelete);
+  WaitForMap(view);
+  Settle();
+  Shoot(view, "view-window-deleted");
   // A bigger table through "Open database…": the map of 400 000 places
   // as it is drawn from the counts, a name typed into the Find box, and
   // the map zoomed in on the place found.

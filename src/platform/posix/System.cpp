@@ -3,6 +3,7 @@
 
 #include <langinfo.h>
 #include <locale.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -147,6 +148,15 @@ bool IsWritableFolder(const std::string& path) {
   struct stat st {};
   if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
   return ::access(path.c_str(), W_OK | X_OK) == 0;
+}
+
+int CurrentProcessId() {
+  return static_cast<int>(::getpid());
+}
+
+bool ProcessIsRunning(int pid) {
+  if (pid <= 0) return false;
+  return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
 
 }  // namespace toponyx::platform

@@ -191,4 +191,19 @@ bool IsWritableFolder(const std::string& path) {
   return true;
 }
 
+int CurrentProcessId() {
+  return static_cast<int>(::GetCurrentProcessId());
+}
+
+bool ProcessIsRunning(int pid) {
+  if (pid <= 0) return false;
+  const HANDLE process =
+      ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+  if (process == nullptr) return ::GetLastError() == ERROR_ACCESS_DENIED;
+  DWORD code = 0;
+  const bool running = ::GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
+  ::CloseHandle(process);
+  return running;
+}
+
 }  // namespace toponyx::platform

@@ -1,0 +1,10 @@
+# Copies each library's licence (Debian's /usr/share/doc/<package>/copyright)
+# into OUT_DIR as <package>.txt with CR LF line ends.
+foreach(file IN LISTS FILES)
+  get_filename_component(dir ${file} DIRECTORY)
+  get_filename_component(package ${dir} NAME)
+  file(READ ${file} text)
+  string(REPLACE "\r\n" "\n" text "${text}")
+  string(REPLACE "\n" "\r\n" text "${text}")
+  file(WRITE ${OUT_DIR}/${package}.txt "${text}")
+endforeach()
