@@ -3,8 +3,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <functional>
-#include <unordered_map>
 #include <unordered_set>
 
 #include "platform/Ascii.h"
@@ -82,16 +80,18 @@ class TypesStage final : public PlaceStage {
     }
   }
   void Take(const readers::Place& place, readers::PlaceSink& next) override {
-    // A run has few codes: each one's answer is remembered as it stands.
-    const auto seen = seen_.find(place.full_code);
-    bool keep;
-    if (seen != seen_.end()) {
-      keep = seen->second;
-    } else {
-      keep = kept_.find(text::TrimBlanks(place.full_code)) != kept_.end();
-      if (seen_.size() < kRemembered) seen_.emplace(place.full_code, keep);
+    // A run has few codes, most readers hand each one on from one place
+    // in memory: the answers are remembered by where the code lies (and
+    // checked against its bytes, since a line buffer holds other codes at
+    // the same place later).
+    const std::string_view code = place.full_code;
+    Memo& memo = memo_[(reinterpret_cast<uintptr_t>(code.data()) >> 3 ^ code.size()) % kMemos];
+    if (!(memo.valid && memo.code == code)) {
+      memo.code.assign(code);
+      memo.keep = kept_.find(text::TrimBlanks(code)) != kept_.end();
+      memo.valid = true;
     }
-    if (keep) return next.Add(place);
+    if (memo.keep) return next.Add(place);
     ++left_out_;
   }
   std::string Report() const override {
@@ -99,13 +99,14 @@ class TypesStage final : public PlaceStage {
   }
 
  private:
-  struct ExactHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view code) const { return std::hash<std::string_view>{}(code); }
+  struct Memo {
+    std::string code;
+    bool keep = false;
+    bool valid = false;
   };
-  static constexpr size_t kRemembered = 1 << 16;
+  static constexpr size_t kMemos = 64;
   std::unordered_set<std::string, FoldedHash, FoldedEqual> kept_;
-  std::unordered_map<std::string, bool, ExactHash, std::equal_to<>> seen_;
+  Memo memo_[kMemos];
   uint64_t left_out_ = 0;
 };
 

@@ -28,21 +28,18 @@ double Degrees(int32_t units) {
 }  // namespace
 
 void StorePlaceNumbers(const PlaceNumbers& numbers, char* out) {
-  platform::StoreLe32(out, static_cast<uint32_t>(Units(numbers.latitude)));
-  platform::StoreLe32(out + 4, static_cast<uint32_t>(Units(numbers.longitude)));
-  out[8] = numbers.feature_class;
+  out[0] = numbers.feature_class;
+  platform::StoreLe32(out + 1, static_cast<uint32_t>(Units(numbers.latitude)));
+  platform::StoreLe32(out + 5, static_cast<uint32_t>(Units(numbers.longitude)));
 }
 
 PlaceNumbers LoadPlaceNumbers(const char* field, size_t length) {
   // The index keeps fields without their trailing blanks: they come back.
   char bytes[kPlaceNumbersLength];
-  if (length < sizeof bytes) std::memset(bytes + length, ' ', sizeof bytes - length);
+  std::memset(bytes, ' ', sizeof bytes);
   std::memcpy(bytes, field, std::min(length, sizeof bytes));
-  PlaceNumbers numbers;
-  numbers.latitude = Degrees(static_cast<int32_t>(platform::LoadLe32(bytes)));
-  numbers.longitude = Degrees(static_cast<int32_t>(platform::LoadLe32(bytes + 4)));
-  numbers.feature_class = bytes[8];
-  return numbers;
+  return {Degrees(static_cast<int32_t>(platform::LoadLe32(bytes + 1))),
+          Degrees(static_cast<int32_t>(platform::LoadLe32(bytes + 5))), bytes[0]};
 }
 
 namespace {
@@ -111,19 +108,8 @@ struct DuplicateMerger::Run {
   bool Near(const Kept& k, const Point& p, char feature_class) const {
     return k.feature_class == feature_class && Chord(k.point, p) <= chord;
   }
-  // Whether the place matches a kept one; if not, it is kept. Most names
-  // stand once: the first place of a run waits for a second before its
-  // point is reckoned.
+  // Whether the place matches a kept one; if not, it is kept.
   bool Merged(double latitude, double longitude, char feature_class) {
-    if (kept.empty() && !waiting) {
-      first = {latitude, longitude, feature_class};
-      waiting = true;
-      return false;
-    }
-    if (waiting) {
-      kept.push_back(Kept{OnSphere(first.latitude, first.longitude), first.feature_class});
-      waiting = false;
-    }
     const Point p = OnSphere(latitude, longitude);
     if (kept.size() < kCompareOneByOne) {
       for (const Kept& k : kept) {
@@ -196,8 +182,11 @@ struct DuplicateMerger::Run {
 
   double cell;
   double chord;
-  PlaceNumbers first{};  // the run's first place, while it waits
+  // Most names stand once: the run's first place waits, as stored, for a
+  // second before its point is reckoned.
   bool waiting = false;
+  char first[kPlaceNumbersLength];
+  size_t first_length = 0;
   std::vector<Kept> kept;
   std::vector<Slot> slots;
   std::vector<uint32_t> used;  // the slots in use
@@ -223,6 +212,19 @@ void DuplicateMerger::Write(const StoredPlace& place) {
     run.Clear();
     run.name.assign(name, length);
     run.any = true;
+  }
+  if (run.kept.empty() && !run.waiting) {
+    run.first_length = std::min(place.numbers_length, kPlaceNumbersLength);
+    std::memcpy(run.first, place.numbers, run.first_length);
+    run.waiting = true;
+    return next_.Write(place);
+  }
+  if (run.waiting) {
+    run.waiting = false;
+    const PlaceNumbers n = LoadPlaceNumbers(run.first, run.first_length);
+    if (!std::isnan(n.latitude) && !std::isnan(n.longitude)) {
+      run.Merged(n.latitude, n.longitude, n.feature_class);  // kept: the run was empty
+    }
   }
   const PlaceNumbers numbers = LoadPlaceNumbers(place.numbers, place.numbers_length);
   // A place without numbers is no one's duplicate.

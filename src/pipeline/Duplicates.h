@@ -12,14 +12,14 @@
 namespace toponyx::pipeline {
 
 // What the working index carries of each place beside its five fields
-// when duplicates are merged: its numbers and class letter.
+// when duplicates are merged: its class letter and its numbers.
 struct PlaceNumbers {
   double latitude;
   double longitude;
   char feature_class;
 };
-// Stored as whole ten-millionths of a degree (about a centimetre), with
-// the class letter: nine bytes.
+// The class letter, then the numbers in whole ten-millionths of a degree
+// (about a centimetre): nine bytes.
 inline constexpr size_t kPlaceNumbersLength = 9;
 void StorePlaceNumbers(const PlaceNumbers& numbers, char* out);
 // From the field as an index entry holds it (trailing blanks removed).
