@@ -256,6 +256,8 @@ int main(int argc, char** argv) {
     std::vector<std::string> codes;
     std::string error;
     if (!pipeline::ReadTypesFile(fs, absolute(types_file), codes, error)) return Usage(error);
+    // A file of no type would leave every place out.
+    if (codes.empty()) return Usage("--types: " + types_file + " lists no full code");
     choices.types = std::move(codes);
   }
   pipeline::BuildRequest request;

@@ -178,11 +178,12 @@ TEST_F(CliTest, ChoicesOfWhatGoesIn) {
                            "\n0 places of other classes left out\n", "\n0 duplicates merged\n"}) {
     EXPECT_NE(r.err.find(line), std::string::npos) << line << r.err;
   }
-  const std::vector<std::vector<std::string>> bad_choices = {{"--area", "48,5,45,11"},
-                                                             {"--classes", "PX"},
-                                                             {"--merge-duplicates=0"},
-                                                             {"--types", dir.File("none.types")},
-                                                             {"--languages", "en,,de"}};
+  // A .types file without its codes, a missing one.
+  WriteFileBytes(dir.File("no.types"), ";DATUM\r\nDATUM,WGS 84\r\n;Full Codes\r\n##########\r\n");
+  const std::vector<std::vector<std::string>> bad_choices = {
+      {"--area", "48,5,45,11"},          {"--classes", "PX"},
+      {"--merge-duplicates=0"},          {"--types", dir.File("none.types")},
+      {"--types", dir.File("no.types")}, {"--languages", "en,,de"}};
   for (const std::vector<std::string>& bad : bad_choices) {
     std::vector<std::string> args = Cmd({"--name", "x", "--save", save, "--all", download});
     args.insert(args.end() - 2, bad.begin(), bad.end());
