@@ -38,7 +38,7 @@ compare() {  # label, then the arguments after --name/--save
 
 compare samples --all "$here/samples"
 if [ -d "$realdata" ]; then
-  find "$realdata" -type f ! -name '*.md' | sort | while read -r f; do echo "$f"; done > "$work/list"
+  find "$realdata" -type f ! -name '*.md' | sort > "$work/list"
   while read -r f; do compare "${f#"$realdata"/}" "$f"; done < "$work/list"
 fi
 echo "$same the same"

@@ -564,8 +564,7 @@ void TMainfm::closeEvent(QCloseEvent* event) {
     event->ignore();
     if (!quit_after_run_ &&
         prompter_.Confirm(this, QStringLiteral("A database is being created. Stop it and quit?"))) {
-      quit_after_run_ = true;
-      builder_->Cancel();
+      StopAndQuit();
     }
     return;
   }
