@@ -52,6 +52,8 @@
 namespace toponyx::desktop {
 
 namespace {
+// The result line under the database name: two lines across the group.
+constexpr int kResultLines = 2;
 constexpr char kColumnsMessage[] =
     "Table columns are given as name, latitude and longitude columns (and a type column), "
     "separated by commas: header names or column numbers from 1, for example "
@@ -102,14 +104,6 @@ TMainfm::TMainfm(const StartupEnvironment& env, Prompter& prompter, QByteArray h
   }
   open_url = [](const QString& url) { return QDesktopServices::openUrl(QUrl(url)); };
   web_browser_found = WebBrowserFound;
-  // The result line stands right of the database name's label, to the
-  // group's right edge.
-  {
-    const QLabel* label = ui_->eDBName->EditLabel();
-    const QRect line = ui_->ResultLine->geometry();
-    const int left = label->x() + label->sizeHint().width() + 8;
-    ui_->ResultLine->setGeometry(left, line.y(), line.right() + 1 - left, line.height());
-  }
   setAcceptDrops(true);
 
   builder_ = std::make_unique<pipeline::Builder>(build_ui_, env_.program_folder);
@@ -509,9 +503,10 @@ void TMainfm::ShowResult(const pipeline::BuildOutcome& outcome, const QString& n
   RunResult result;
   for (const QString& shown : ShorterPaths(names_path)) {
     result = DescribeRun(outcome, names_path, shown, seconds);
-    if (FitsInto(result.line, line->font(), line->width(), 2)) break;
+    if (FitsInto(result.line, line->font(), line->width(), kResultLines)) break;
   }
-  line->setText(result.line);
+  // What does not fit ends in an ellipsis; the tip holds it all.
+  line->setText(ElidedToLines(result.line, line->font(), line->width(), kResultLines));
   line->setToolTip(result.details);
   QPalette colours = palette();
   if (result.kind != RunResult::kWritten) {

@@ -34,14 +34,19 @@ RunResult DescribeRun(const pipeline::BuildOutcome& outcome, const QString& name
       for (const std::string& w : outcome.warnings) warnings << QString::fromStdString(w);
       r.line = WrittenLine(outcome, shown_path, seconds);
       r.details = WrittenLine(outcome, QDir::toNativeSeparators(names_path), seconds);
-      // What the choices left out, merged and added.
-      if (!outcome.reports.empty()) {
-        QStringList reports;
-        for (const std::string& report : outcome.reports) reports << QString::fromStdString(report);
-        const QString said = QStringLiteral(" (") + reports.join(QStringLiteral(", ")) + u')';
-        r.line += said;
-        r.details += said;
+      // What the choices left out, merged and added; the line leaves out
+      // the choices that changed nothing, the tip names them too.
+      QStringList all, some;
+      for (const std::string& report : outcome.reports) {
+        all << QString::fromStdString(report);
+        if (!report.starts_with("0 ")) some << all.back();
       }
+      const auto said = [](const QStringList& reports) {
+        return reports.isEmpty() ? QString()
+                                 : QStringLiteral(" (") + reports.join(QStringLiteral(", ")) + u')';
+      };
+      r.line += said(some);
+      r.details += said(all);
       r.kind = RunResult::kWritten;
       if (!warnings.isEmpty()) {
         r.kind = RunResult::kWrittenWithWarnings;
@@ -88,6 +93,16 @@ bool FitsInto(const QString& text, const QFont& font, int width, int lines) {
   const QFontMetrics metrics(font);
   const QRect needed = metrics.boundingRect(QRect(0, 0, width, 10000), Qt::TextWordWrap, text);
   return needed.width() <= width && needed.height() <= lines * metrics.lineSpacing();
+}
+
+QString ElidedToLines(const QString& text, const QFont& font, int width, int lines) {
+  if (FitsInto(text, font, width, lines)) return text;
+  qsizetype fits = 0, fails = text.size();
+  while (fails - fits > 1) {
+    const qsizetype middle = (fits + fails) / 2;
+    (FitsInto(text.left(middle) + QChar(0x2026), font, width, lines) ? fits : fails) = middle;
+  }
+  return text.left(fits) + QChar(0x2026);
 }
 
 QString ReplaceDatabaseQuestion(const QString& names_file) {

@@ -27,6 +27,9 @@ QStringList ShorterPaths(const QString& path);
 
 // Whether text, wrapped at word breaks, fits into width and that many lines.
 bool FitsInto(const QString& text, const QFont& font, int width, int lines);
+// The text as it is where it fits, else its longest beginning that fits
+// with an ellipsis after it.
+QString ElidedToLines(const QString& text, const QFont& font, int width, int lines);
 
 // "Replace the existing database world.names?"
 QString ReplaceDatabaseQuestion(const QString& names_file);

@@ -45,7 +45,7 @@ class AreaStage final : public PlaceStage {
     ++left_out_;
   }
   std::string Report() const override {
-    return GroupedCount(left_out_) + " places outside the area left out";
+    return CountOf(left_out_, "place", "places") + " outside the area left out";
   }
 
  private:
@@ -95,7 +95,7 @@ class TypesStage final : public PlaceStage {
     ++left_out_;
   }
   std::string Report() const override {
-    return GroupedCount(left_out_) + " places of other types left out";
+    return CountOf(left_out_, "place", "places") + " of other types left out";
   }
 
  private:
@@ -122,7 +122,7 @@ class ClassesStage final : public PlaceStage {
     ++left_out_;
   }
   std::string Report() const override {
-    return GroupedCount(left_out_) + " places of other classes left out";
+    return CountOf(left_out_, "place", "places") + " of other classes left out";
   }
 
  private:
@@ -153,7 +153,9 @@ class AlternateNamesStage final : public PlaceStage {
       ++added_;
     }
   }
-  std::string Report() const override { return GroupedCount(added_) + " alternate names added"; }
+  std::string Report() const override {
+    return CountOf(added_, "alternate name", "alternate names") + " added";
+  }
 
  private:
   uint64_t added_ = 0;
@@ -286,7 +288,7 @@ std::string ChoicesSummary(const Choices& choices) {
   if (choices.area) parts.push_back("area " + AreaText(*choices.area));
   if (choices.types) {
     const size_t n = choices.types->size();
-    parts.push_back(GroupedCount(n) + (n == 1 ? " type" : " types"));
+    parts.push_back(CountOf(n, "type", "types"));
   }
   if (!choices.classes.empty()) parts.push_back("classes " + choices.classes);
   if (choices.alternate_names) {
@@ -307,6 +309,10 @@ std::string GroupedCount(uint64_t n) {
   std::string digits = std::to_string(n);
   for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, 1, ',');
   return digits;
+}
+
+std::string CountOf(uint64_t n, std::string_view one, std::string_view many) {
+  return GroupedCount(n) + ' ' + std::string(n == 1 ? one : many);
 }
 
 }  // namespace toponyx::pipeline

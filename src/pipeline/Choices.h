@@ -82,5 +82,7 @@ std::string ChoicesSummary(const Choices& choices);
 
 // A count with its thousands grouped: 1,204,331.
 std::string GroupedCount(uint64_t n);
+// The grouped count and the noun, singular for 1: "1 place", "2,000 places".
+std::string CountOf(uint64_t n, std::string_view one, std::string_view many);
 
 }  // namespace toponyx::pipeline

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <numbers>
+#include <optional>
 #include <vector>
 
 #include "dbf/IndexKey.h"
@@ -80,11 +81,14 @@ struct DuplicateMerger::Run {
         // more keeps a place at the very distance in.
         chord(2 * kEarthRadiusMetres *
               std::sin(std::min(metres / (2 * kEarthRadiusMetres), std::numbers::pi / 2)) *
-              (1 + 1e-12)) {}
+              (1 + 1e-12)),
+        degrees(metres / kEarthRadiusMetres / kRadians * (1 + 1e-9)) {}
 
   struct Kept {
-    Point point;
+    Point point;  // reckoned when first needed
+    double latitude, longitude;
     char feature_class;
+    bool has_point;
   };
   struct Cube {
     int32_t x, y, z;
@@ -105,18 +109,37 @@ struct DuplicateMerger::Run {
             static_cast<int32_t>(std::floor(p.y / cell)),
             static_cast<int32_t>(std::floor(p.z / cell))};
   }
+  // A place without a class (a USA GNIS place, a waypoint) may be any
+  // class's duplicate: the same village from GNIS and from GeoNames is one.
+  static bool SameClass(char a, char b) { return a == b || a == 0 || b == 0; }
   bool Near(const Kept& k, const Point& p, char feature_class) const {
-    return k.feature_class == feature_class && Chord(k.point, p) <= chord;
+    return SameClass(k.feature_class, feature_class) && Chord(k.point, p) <= chord;
   }
   // Whether the place matches a kept one; if not, it is kept.
   bool Merged(double latitude, double longitude, char feature_class) {
-    const Point p = OnSphere(latitude, longitude);
     if (kept.size() < kCompareOneByOne) {
-      for (const Kept& k : kept) {
-        if (Near(k, p, feature_class)) return true;
+      // Places further apart in latitude than the distance are further
+      // apart on the sphere too: most pairs are told apart without a
+      // point in space.
+      std::optional<Point> p;
+      for (Kept& k : kept) {
+        if (!SameClass(k.feature_class, feature_class) ||
+            std::fabs(k.latitude - latitude) > degrees) {
+          continue;
+        }
+        if (!p) p = OnSphere(latitude, longitude);
+        if (!k.has_point) k.point = OnSphere(k.latitude, k.longitude), k.has_point = true;
+        if (Chord(k.point, *p) <= chord) return true;
       }
-    } else {
+      kept.push_back(Kept{{}, latitude, longitude, feature_class, false});
+      return false;
+    }
+    const Point p = OnSphere(latitude, longitude);
+    {
       if (used.empty()) {
+        for (Kept& k : kept) {
+          if (!k.has_point) k.point = OnSphere(k.latitude, k.longitude), k.has_point = true;
+        }
         for (uint32_t i = 0; i < kept.size(); ++i) Grid(i);
       }
       const Cube c = CubeOf(p);
@@ -131,8 +154,8 @@ struct DuplicateMerger::Run {
         }
       }
     }
-    kept.push_back(Kept{p, feature_class});
-    if (!used.empty()) Grid(static_cast<uint32_t>(kept.size() - 1));
+    kept.push_back(Kept{p, latitude, longitude, feature_class, true});
+    Grid(static_cast<uint32_t>(kept.size() - 1));
     return false;
   }
   void Clear() {
@@ -182,6 +205,7 @@ struct DuplicateMerger::Run {
 
   double cell;
   double chord;
+  double degrees;  // of latitude along the distance
   // Most names stand once: the run's first place waits, as stored, for a
   // second before its point is reckoned.
   bool waiting = false;
@@ -242,7 +266,7 @@ void DuplicateMerger::End() {
 }
 
 std::string DuplicateMerger::Report() const {
-  return GroupedCount(merged_) + " duplicates merged";
+  return CountOf(merged_, "duplicate", "duplicates") + " merged";
 }
 
 uint64_t NamesTableBytes(uint64_t places) {

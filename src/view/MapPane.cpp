@@ -7,6 +7,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 
 namespace toponyx::desktop {
 
@@ -59,6 +60,7 @@ void TMapPane::SetMap(std::shared_ptr<PlaceMap> map) {
   } else if (map_->HasPlaces()) {
     for (const Removal& r : removals_) map_->Remove(r.recno, r.lon, r.lat);
     removals_.clear();
+    if (!moved_) FirstView();
   }
   Changed();
 }
@@ -88,8 +90,45 @@ void TMapPane::RemovePlace(uint32_t recno, double lon, double lat) {
   }
 }
 
+// At zoom 1 the world fills the pane's width; zooming out shows it whole.
 double TMapPane::FitPixelsPerDegree() const {
-  return std::max(1e-3, std::min(width() / 360.0, height() / 180.0));
+  return std::max(1e-3, width() / 360.0);
+}
+
+double TMapPane::SmallestZoom() const {
+  return std::min(1.0, std::max(1e-3, height() / 180.0) / FitPixelsPerDegree());
+}
+
+double TMapPane::PlacesLatitude() const {
+  const double span = height() / FitPixelsPerDegree();
+  if (!map_ || !map_->HasPlaces() || span >= 180) return 0;
+  std::vector<uint64_t> rows(PlaceMap::kRows);
+  for (int r = 0; r < PlaceMap::kRows; ++r) {
+    const uint32_t* cell = &map_->counts[static_cast<size_t>(r) * PlaceMap::kColumns];
+    rows[static_cast<size_t>(r)] = std::accumulate(cell, cell + PlaceMap::kColumns, uint64_t{0});
+  }
+  // The band of rows as high as the pane that holds the most places; where
+  // several do, the middle one, which centres the places in it.
+  const int band = std::clamp(static_cast<int>(span / PlaceMap::kCellDegrees), 1, PlaceMap::kRows);
+  uint64_t in = std::accumulate(rows.begin(), rows.begin() + band, uint64_t{0}), most = in;
+  int first = 0, last = 0;
+  for (int top = 1; top + band <= PlaceMap::kRows; ++top) {
+    in += rows[static_cast<size_t>(top + band - 1)] - rows[static_cast<size_t>(top - 1)];
+    if (in > most) {
+      most = in;
+      first = last = top;
+    } else if (in == most) {
+      last = top;
+    }
+  }
+  return 90 - ((first + last) / 2.0 + band / 2.0) * PlaceMap::kCellDegrees;
+}
+
+void TMapPane::FirstView() {
+  zoom_ = 1;
+  centre_lon_ = 0;
+  centre_lat_ = PlacesLatitude();
+  Clamp();
 }
 
 MapView TMapPane::View() const {
@@ -111,7 +150,7 @@ QPointF TMapPane::PixelOf(double lon, double lat) const {
 // the view does not show whole.
 void TMapPane::Clamp() {
   const double fit = FitPixelsPerDegree();
-  zoom_ = std::clamp(zoom_, 1.0, std::max(1.0, kMaxPixelsPerDegree / fit));
+  zoom_ = std::clamp(zoom_, SmallestZoom(), std::max(1.0, kMaxPixelsPerDegree / fit));
   const double ppd = fit * zoom_;
   const double half_w = width() / 2.0 / ppd, half_h = height() / 2.0 / ppd;
   centre_lon_ = half_w >= 180 ? 0 : std::clamp(centre_lon_, -180 + half_w, 180 - half_w);
@@ -119,14 +158,15 @@ void TMapPane::Clamp() {
 }
 
 void TMapPane::ShowWorld() {
-  zoom_ = 1;
-  centre_lon_ = centre_lat_ = 0;
+  moved_ = false;
+  FirstView();
   Changed();
 }
 
 void TMapPane::ZoomAt(QPointF pixel, double factor) {
   const MapView before = View();
   const double lon = before.Lon(pixel.x()), lat = before.Lat(pixel.y());
+  moved_ = true;
   zoom_ *= factor;
   Clamp();
   // The position under the pointer stays under it.
@@ -139,6 +179,7 @@ void TMapPane::ZoomAt(QPointF pixel, double factor) {
 
 void TMapPane::PanBy(QPointF pixels) {
   const double ppd = View().ppd;
+  moved_ = true;
   centre_lon_ -= pixels.x() / ppd;
   centre_lat_ += pixels.y() / ppd;
   Clamp();
@@ -167,7 +208,11 @@ QString TMapPane::Note() const {
 
 void TMapPane::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  Clamp();
+  if (moved_) {
+    Clamp();
+  } else {
+    FirstView();
+  }
   dirty_ = true;
 }
 

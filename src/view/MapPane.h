@@ -1,7 +1,9 @@
 // TMapPane: the places of the table as points on a plate carrée world with
 // a graticule. The wheel zooms about the pointer, dragging moves the map,
 // a click on a place selects its row; +, -, the arrow keys and Home do the
-// same from the keyboard. The current row's place is ringed.
+// same from the keyboard. The current row's place is ringed. The first view
+// (and Home) fills the pane's width, centred on the latitudes that hold the
+// most places; zooming out shows the whole world.
 //
 // What is drawn comes from a PlaceMap (built in the background); a paint
 // after a change of view counts the visible cells' places into one value
@@ -66,6 +68,15 @@ class TMapPane : public QWidget {
 
  private:
   double FitPixelsPerDegree() const;
+  // The zoom that shows the whole world (1 where the pane is no wider than
+  // the world at its height).
+  double SmallestZoom() const;
+  // The latitude the first view centres on: the band the pane's height
+  // shows that holds the most places (0 without places).
+  double PlacesLatitude() const;
+  // Zoom 1, centred on the places; until the user moves the map, a resize
+  // or a finished map makes it anew.
+  void FirstView();
   void Clamp();
   void Changed();
   void Render();
@@ -80,7 +91,8 @@ class TMapPane : public QWidget {
   };
   std::vector<Removal> removals_;  // waiting for the places of a map being built
   double centre_lon_ = 0, centre_lat_ = 0;
-  double zoom_ = 1;  // 1: the whole world fits
+  double zoom_ = 1;     // 1: the world fills the pane's width
+  bool moved_ = false;  // zoomed or dragged since the first view
   bool current_valid_ = false;
   double current_lon_ = 0, current_lat_ = 0;
   QImage image_;

@@ -174,7 +174,7 @@ TEST_F(CliTest, ChoicesOfWhatGoesIn) {
   EXPECT_EQ(NamesOf(ReadNamesFile(save + kSep + "alps.names")),
             std::vector<std::string>{"Z\x81rich"});
   // The summary says what each choice did.
-  for (const char* line : {"\n1 places outside the area left out\n",
+  for (const char* line : {"\n1 place outside the area left out\n",
                            "\n0 places of other classes left out\n", "\n0 duplicates merged\n"}) {
     EXPECT_NE(r.err.find(line), std::string::npos) << line << r.err;
   }

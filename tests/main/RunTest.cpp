@@ -305,6 +305,49 @@ class RunTest : public QObject {
     QCOMPARE(r.main()->ResultText(), "No database written: " + r.s->prompter.boxes[0].text);
   }
 
+  // The result line has its group's width under the database name, beside
+  // no other control; a deep folder's path is shortened, never broken inside
+  // a name, and what does not fit in two lines ends in an ellipsis.
+  void ResultLineAcrossItsGroup() {
+    DesktopFolders f;
+    WriteFileBytes(f.download + "/home.tpx", kLookout);
+    std::string notes = f.download + "/";
+    for (int i = 0; i < 8; ++i) notes += "notes of a survey ";
+    notes += ".csv";
+    WriteFileBytes(notes, "just,some,columns\n");
+    RunSession r(f);
+    const std::string deep = r.save + "/" + std::string(50, 'f') + "/" + std::string(50, 'g');
+    std::filesystem::create_directories(deep);
+    qobject_cast<QLineEdit*>(r.main()->Control("deSaveFilesPath"))->setText(Q(deep));
+    TickOnly(r.main()->FileList(), "home.tpx");
+    r.main()->TakeDroppedPaths({Q(notes)});
+    r.main()->DatabaseName()->setText("home");
+    r.main()->bCreateClick();
+
+    auto* line = qobject_cast<QLabel*>(r.main()->Control("ResultLine"));
+    const QRect box = line->geometry();
+    QVERIFY2(box.width() >= line->parentWidget()->width() - 30,
+             qPrintable(QString::number(box.width())));
+    for (QWidget* other :
+         line->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      if (other != line && other->isVisible()) {
+        QVERIFY2(!other->geometry().intersects(box), qPrintable(other->objectName()));
+      }
+    }
+    const QString shown = line->text();
+    QVERIFY2(r.s->prompter.boxes.empty() && r.s->prompter.questions.empty(),
+             qPrintable((r.s->prompter.questions + r.s->prompter.Texts()).join(u'|')));
+    QVERIFY2(shown.startsWith("1 place written to home.names in ") && shown.endsWith(QChar(0x2026)),
+             qPrintable(shown));
+    const QFontMetrics metrics(line->font());
+    QVERIFY(box.height() >= 2 * metrics.lineSpacing());
+    QVERIFY(FitsInto(shown, line->font(), box.width(), 2));
+    for (const QString& word : shown.split(u' '))
+      QVERIFY(metrics.horizontalAdvance(word) <= box.width());
+    QVERIFY(line->toolTip().contains(Q(deep + "/home.names")));
+    QVERIFY(line->toolTip().contains("no name, latitude and longitude columns"));
+  }
+
   void MeterAndTexts() {
     RunMeter m;
     m.Start(100);

@@ -72,7 +72,7 @@ TEST_F(ChoicesTest, AnEditedTypesFileKeepsItsCodesWhateverTheirLetterCase) {
   const pipeline::BuildOutcome out = RunWith({"a.tpx"}, choices, "kept");
   ASSERT_EQ(out.status, pipeline::BuildStatus::kSucceeded) << out.error;
   EXPECT_EQ(NamesOf(Output("kept")), (std::vector<std::string>{"Ben", "Loch"}));
-  EXPECT_EQ(out.reports, std::vector<std::string>{"1 places of other types left out"});
+  EXPECT_EQ(out.reports, std::vector<std::string>{"1 place of other types left out"});
 }
 
 TEST_F(ChoicesTest, ClassesKeepTheirLettersAndPassPlacesWithoutOne) {
@@ -85,7 +85,7 @@ TEST_F(ChoicesTest, ClassesKeepTheirLettersAndPassPlacesWithoutOne) {
   const pipeline::BuildOutcome out = RunWith({"a.txt", "b.tpx"}, choices);
   ASSERT_EQ(out.status, pipeline::BuildStatus::kSucceeded) << out.error;
   EXPECT_EQ(NamesOf(Output()), (std::vector<std::string>{"Cairn", "Summit", "Village"}));
-  EXPECT_EQ(out.reports, std::vector<std::string>{"1 places of other classes left out"});
+  EXPECT_EQ(out.reports, std::vector<std::string>{"1 place of other classes left out"});
   EXPECT_FALSE(pipeline::ParseClasses("PX", choices.classes));
 }
 
@@ -140,6 +140,12 @@ TEST_F(ChoicesTest, DuplicatesOfOneNameAndClassNearEachOtherBecomeTheFirstRead) 
   EXPECT_EQ(records[3].fields[0], "MILL");
   EXPECT_EQ(out.reports, std::vector<std::string>{"2 duplicates merged"});
   EXPECT_EQ(out.places, 4u);
+
+  // A place whose source has no class is the duplicate of any class's.
+  Write("c.tpx", "Brook,stream,,1.01,1\nMill,mill,,0.0005,0\n");
+  const pipeline::BuildOutcome with_classless = RunWith({"a.txt", "c.tpx"}, choices, "classless");
+  EXPECT_EQ(with_classless.reports, std::vector<std::string>{"1 duplicate merged"});
+  EXPECT_EQ(with_classless.places, 3u);
 
   // Where nothing is merged, the table is the one a build without the
   // choice writes.

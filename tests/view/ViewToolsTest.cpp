@@ -273,6 +273,24 @@ class ViewToolsTest : public QObject {
     QCOMPARE(map->Map()->place_count, uint64_t{3});
     QCOMPARE(map->Note(), QString("3 places with a position"));
 
+    // The first view of the wide pane fills its width and holds the places
+    // of the north; zooming out shows the whole world; Home comes back.
+    const auto first_view = [map] {
+      const MapView v = map->View();
+      QVERIFY2(map->width() > 2 * map->height(), "the pane is wider than the world");
+      QVERIFY(v.X(-180) <= 0.5 && v.X(180) >= map->width() - 0.5);
+      for (const auto& [lon, lat] :
+           {std::pair{7.44744, 46.94809}, std::pair{-21.89541, 64.13548}}) {
+        QVERIFY(map->rect().contains(map->PixelOf(lon, lat).toPoint()));
+      }
+    };
+    first_view();
+    map->ZoomAt(QPointF(map->width() / 2.0, map->height() / 2.0), 1e-3);
+    QVERIFY(map->View().Y(90) >= -0.5 && map->View().Y(-90) <= map->height() + 0.5);
+    QVERIFY(map->rect().contains(map->PixelOf(174.76333, -36.84850).toPoint()));
+    map->ShowWorld();
+    first_view();
+
     // The world view holds the three places, a view of the North Atlantic
     // only Reykjavik.
     std::vector<uint32_t> pixels;
