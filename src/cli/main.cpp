@@ -244,6 +244,9 @@ int main(int argc, char** argv) {
   }
   if (!have_name) return Usage("--name is required");
   if (all_folder.empty() == files.empty()) return Usage("give either FILE... or --all DIR");
+  if (!choices.languages.empty() && !choices.alternate_names) {
+    return Usage("--languages chooses among alternate names: give --alternate-names too");
+  }
 
   // Every path is taken relative to the current folder, as with every
   // command-line program; the core gets absolute ones. An empty folder

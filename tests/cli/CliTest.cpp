@@ -183,7 +183,8 @@ TEST_F(CliTest, ChoicesOfWhatGoesIn) {
   const std::vector<std::vector<std::string>> bad_choices = {
       {"--area", "48,5,45,11"},          {"--classes", "PX"},
       {"--merge-duplicates=0"},          {"--types", dir.File("none.types")},
-      {"--types", dir.File("no.types")}, {"--languages", "en,,de"}};
+      {"--types", dir.File("no.types")}, {"--languages", "en,,de"},
+      {"--languages", "de"}};  // without --alternate-names
   for (const std::vector<std::string>& bad : bad_choices) {
     std::vector<std::string> args = Cmd({"--name", "x", "--save", save, "--all", download});
     args.insert(args.end() - 2, bad.begin(), bad.end());
