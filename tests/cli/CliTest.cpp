@@ -181,9 +181,12 @@ TEST_F(CliTest, ChoicesOfWhatGoesIn) {
   // A .types file without its codes, a missing one.
   WriteFileBytes(dir.File("no.types"), ";DATUM\r\nDATUM,WGS 84\r\n;Full Codes\r\n##########\r\n");
   const std::vector<std::vector<std::string>> bad_choices = {
-      {"--area", "48,5,45,11"},          {"--classes", "PX"},
-      {"--merge-duplicates=0"},          {"--types", dir.File("none.types")},
-      {"--types", dir.File("no.types")}, {"--languages", "en,,de"},
+      {"--area", "48,5,45,11"},
+      {"--classes", "PX"},
+      {"--merge-duplicates=0"},
+      {"--types", dir.File("none.types")},
+      {"--types", dir.File("no.types")},
+      {"--languages", "en,,de"},
       {"--languages", "de"}};  // without --alternate-names
   for (const std::vector<std::string>& bad : bad_choices) {
     std::vector<std::string> args = Cmd({"--name", "x", "--save", save, "--all", download});

@@ -9,9 +9,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTimer>
 #include <QtTest>
+#include <cmath>
 #include <filesystem>
 #include <functional>
 
@@ -21,6 +23,8 @@
 #include "platform/Ini.h"
 #include "platform/System.h"
 #include "support/NamesFile.h"
+#include "view/MapPane.h"
+#include "view/Viewfm.h"
 
 using namespace toponyx;
 using namespace toponyx::desktop;
@@ -90,6 +94,32 @@ class OptionsTest : public QObject {
       });
       s.main()->bOptionsClick();
       QCOMPARE(s.main()->Choices(), pipeline::Choices{});
+
+      // "From the map" takes the part of the map View shows.
+      s.main()->bViewClick();
+      TViewfm* view = nullptr;
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* v = qobject_cast<TViewfm*>(w); v && v->isVisible()) view = v;
+      }
+      QVERIFY(view != nullptr);
+      TMapPane* map = view->MapPane();
+      QTRY_VERIFY(map->Map() && map->Map()->HasPlaces());
+      map->ZoomAt(map->PixelOf(9.8, 46.5), 40);
+      const MapView shown = map->View();
+      WhenOptionsOpen([](TOptionsfm& d) {
+        Child<QGroupBox>(d, "gbArea")->setChecked(true);
+        QVERIFY(Child<QPushButton>(d, "bMapArea")->isEnabled());
+        Child<QPushButton>(d, "bMapArea")->click();
+      });
+      s.main()->bOptionsClick();
+      const std::optional<pipeline::Area> area = s.main()->Choices().area;
+      QVERIFY(area.has_value());
+      QVERIFY(std::fabs(area->south - shown.Lat(shown.height)) < 1e-5 &&
+              std::fabs(area->north - shown.north) < 1e-5 &&
+              std::fabs(area->west - shown.west) < 1e-5 &&
+              std::fabs(area->east - shown.Lon(shown.width)) < 1e-5);
+      QVERIFY(area->south < 46.5 && 46.5 < area->north && area->west < 9.8 && 9.8 < area->east);
+      view->close();
 
       WhenOptionsOpen([](TOptionsfm& d) {
         Child<QGroupBox>(d, "gbArea")->setChecked(true);
