@@ -30,17 +30,85 @@ double Degrees(int32_t units) {
 
 void StorePlaceNumbers(const PlaceNumbers& numbers, char* out) {
   out[0] = numbers.feature_class;
-  platform::StoreLe32(out + 1, static_cast<uint32_t>(Units(numbers.latitude)));
-  platform::StoreLe32(out + 5, static_cast<uint32_t>(Units(numbers.longitude)));
+  out[1] = 'N';
+  platform::StoreLe32(out + 2, static_cast<uint32_t>(Units(numbers.latitude)));
+  platform::StoreLe32(out + 6, static_cast<uint32_t>(Units(numbers.longitude)));
 }
 
-PlaceNumbers LoadPlaceNumbers(const char* field, size_t length) {
+void StorePlaceClass(char feature_class, char* out) {
+  out[0] = feature_class;
+  out[1] = 'T';
+  std::memset(out + 2, ' ', kPlaceNumbersLength - 2);
+}
+
+// In whole numbers where the text is plain (a sign, at most 15 digits, one
+// full stop), rounded half away from zero as Units rounds; else through
+// PositionValue.
+int32_t PositionUnits(std::string_view text) {
+  constexpr uint64_t kTens[] = {1,
+                                10,
+                                100,
+                                1000,
+                                10000,
+                                100000,
+                                1000000,
+                                10000000,
+                                100000000,
+                                1000000000,
+                                10000000000,
+                                100000000000,
+                                1000000000000,
+                                10000000000000,
+                                100000000000000,
+                                1000000000000000};
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  const bool negative = p != end && *p == '-';
+  if (p != end && (*p == '-' || *p == '+')) ++p;
+  uint64_t mantissa = 0;
+  int digits = 0, decimals = -1;
+  for (; p != end; ++p) {
+    const char c = *p;
+    if (c >= '0' && c <= '9') {
+      mantissa = mantissa * 10 + static_cast<uint64_t>(c - '0');
+      ++digits;
+      decimals += decimals >= 0;
+    } else if (c == '.' && decimals < 0) {
+      decimals = 0;
+    } else {
+      return Units(readers::PositionValue(text));
+    }
+  }
+  if (digits == 0 || digits > 15) return Units(readers::PositionValue(text));
+  constexpr uint64_t kMost = 1800000000;  // 180 degrees
+  uint64_t units;
+  if (decimals <= 7) {
+    // The largest mantissa within 180 degrees for each count of decimals.
+    constexpr uint64_t kLargest[] = {180,     1800,     18000,     180000,
+                                     1800000, 18000000, 180000000, 1800000000};
+    const int d = std::max(decimals, 0);
+    if (mantissa > kLargest[d]) return kNoNumber;
+    units = mantissa * kTens[7 - d];
+  } else {
+    const uint64_t scale = kTens[decimals - 7];
+    if (mantissa > kMost * scale) return kNoNumber;
+    units = mantissa / scale + (mantissa % scale * 2 >= scale);
+  }
+  return negative ? -static_cast<int32_t>(units) : static_cast<int32_t>(units);
+}
+
+PlaceNumbers LoadPlaceNumbers(const StoredPlace& place) {
   // The index keeps fields without their trailing blanks: they come back.
   char bytes[kPlaceNumbersLength];
   std::memset(bytes, ' ', sizeof bytes);
-  std::memcpy(bytes, field, std::min(length, sizeof bytes));
-  return {Degrees(static_cast<int32_t>(platform::LoadLe32(bytes + 1))),
-          Degrees(static_cast<int32_t>(platform::LoadLe32(bytes + 5))), bytes[0]};
+  std::memcpy(bytes, place.numbers, std::min(place.numbers_length, sizeof bytes));
+  if (bytes[1] == 'T') {
+    using readers::kLatitude, readers::kLongitude;
+    return {Degrees(PositionUnits({place.field[kLatitude], place.length[kLatitude]})),
+            Degrees(PositionUnits({place.field[kLongitude], place.length[kLongitude]})), bytes[0]};
+  }
+  return {Degrees(static_cast<int32_t>(platform::LoadLe32(bytes + 2))),
+          Degrees(static_cast<int32_t>(platform::LoadLe32(bytes + 6))), bytes[0]};
 }
 
 namespace {
@@ -71,12 +139,13 @@ double DistanceMetres(double lat1, double lon1, double lat2, double lon2) {
 }
 
 // The kept places of the current run of equal names. A place within the
-// distance along the sphere lies within the same chord in space, so it is
-// found in the 27 cubes of `metres` around its own; a run's first few
-// places are compared one by one before the cubes are worth making.
+// distance along the sphere lies within the same chord in space; in cubes
+// twice that wide, it lies in the place's own cube or, along each axis, in
+// the neighbour on the side nearer the place: eight cubes. A run's first
+// few places are compared one by one before the cubes are worth making.
 struct DuplicateMerger::Run {
   explicit Run(double metres)
-      : cell(std::max(metres, 1.0)),
+      : cell(2 * std::max(metres, 1.0)),
         // Within `metres` along the sphere is within this chord; a hair
         // more keeps a place at the very distance in.
         chord(2 * kEarthRadiusMetres *
@@ -143,11 +212,16 @@ struct DuplicateMerger::Run {
         for (uint32_t i = 0; i < kept.size(); ++i) Grid(i);
       }
       const Cube c = CubeOf(p);
-      for (int dx = -1; dx <= 1; ++dx) {
-        for (int dy = -1; dy <= 1; ++dy) {
-          for (int dz = -1; dz <= 1; ++dz) {
-            for (uint32_t i = Find(Cube{c.x + dx, c.y + dy, c.z + dz}).head; i != kEmpty;
-                 i = next[i]) {
+      // The neighbour on the nearer side along each axis.
+      const auto side = [this](double v, int32_t in) {
+        return v - in * cell < cell / 2 ? in - 1 : in + 1;
+      };
+      const int32_t xs[2] = {c.x, side(p.x, c.x)}, ys[2] = {c.y, side(p.y, c.y)},
+                    zs[2] = {c.z, side(p.z, c.z)};
+      for (int32_t x : xs) {
+        for (int32_t y : ys) {
+          for (int32_t z : zs) {
+            for (uint32_t i = Find(Cube{x, y, z}).head; i != kEmpty; i = next[i]) {
               if (Near(kept[i], p, feature_class)) return true;
             }
           }
@@ -206,16 +280,26 @@ struct DuplicateMerger::Run {
   double cell;
   double chord;
   double degrees;  // of latitude along the distance
-  // Most names stand once: the run's first place waits, as stored, for a
-  // second before its point is reckoned.
+  // Most names stand once: the run's first place waits, its numbers field
+  // and position texts as stored, for a second before its numbers are read.
   bool waiting = false;
-  char first[kPlaceNumbersLength];
-  size_t first_length = 0;
+  template <size_t kSize>
+  struct Copy {  // of a field
+    char bytes[kSize];
+    size_t length = 0;
+    void Take(const char* from, size_t n) {
+      length = std::min(n, sizeof bytes);
+      std::memcpy(bytes, from, length);
+    }
+  };
+  Copy<kPlaceNumbersLength> first_numbers;
+  Copy<kPlaceFieldLengths[readers::kLatitude]> first_latitude;
+  Copy<kPlaceFieldLengths[readers::kLongitude]> first_longitude;
   std::vector<Kept> kept;
   std::vector<Slot> slots;
-  std::vector<uint32_t> used;  // the slots in use
-  std::vector<uint32_t> next;  // of each kept place
-  std::string name;            // the run's name as stored
+  std::vector<uint32_t> used;                     // the slots in use
+  std::vector<uint32_t> next;                     // of each kept place
+  Copy<kPlaceFieldLengths[readers::kName]> name;  // the run's name as stored
   bool any = false;
 };
 
@@ -232,25 +316,34 @@ void DuplicateMerger::Write(const StoredPlace& place) {
   Run& run = *run_;
   const char* name = place.field[readers::kName];
   const size_t length = place.length[readers::kName];
-  if (!run.any || dbf::CompareBlankFilled(run.name.data(), run.name.size(), name, length) != 0) {
+  if (!run.any || dbf::CompareBlankFilled(run.name.bytes, run.name.length, name, length) != 0) {
     run.Clear();
-    run.name.assign(name, length);
+    run.name.Take(name, length);
     run.any = true;
   }
   if (run.kept.empty() && !run.waiting) {
-    run.first_length = std::min(place.numbers_length, kPlaceNumbersLength);
-    std::memcpy(run.first, place.numbers, run.first_length);
+    using readers::kLatitude, readers::kLongitude;
+    run.first_numbers.Take(place.numbers, place.numbers_length);
+    run.first_latitude.Take(place.field[kLatitude], place.length[kLatitude]);
+    run.first_longitude.Take(place.field[kLongitude], place.length[kLongitude]);
     run.waiting = true;
     return next_.Write(place);
   }
   if (run.waiting) {
     run.waiting = false;
-    const PlaceNumbers n = LoadPlaceNumbers(run.first, run.first_length);
+    StoredPlace first{};
+    first.numbers = run.first_numbers.bytes;
+    first.numbers_length = run.first_numbers.length;
+    first.field[readers::kLatitude] = run.first_latitude.bytes;
+    first.length[readers::kLatitude] = run.first_latitude.length;
+    first.field[readers::kLongitude] = run.first_longitude.bytes;
+    first.length[readers::kLongitude] = run.first_longitude.length;
+    const PlaceNumbers n = LoadPlaceNumbers(first);
     if (!std::isnan(n.latitude) && !std::isnan(n.longitude)) {
       run.Merged(n.latitude, n.longitude, n.feature_class);  // kept: the run was empty
     }
   }
-  const PlaceNumbers numbers = LoadPlaceNumbers(place.numbers, place.numbers_length);
+  const PlaceNumbers numbers = LoadPlaceNumbers(place);
   // A place without numbers is no one's duplicate.
   if (!std::isnan(numbers.latitude) && !std::isnan(numbers.longitude) &&
       run.Merged(numbers.latitude, numbers.longitude, numbers.feature_class)) {
@@ -301,12 +394,9 @@ void TableSizeWatch::Warn() {
 namespace toponyx::pipeline {
 
 void WorkingTableSink::StoreNumbers(const readers::Place& place, char* out) {
-  // Without stages the chain hands on places whose numbers are still texts.
-  if (place.numbers_from_texts) {
-    return StorePlaceNumbers({readers::PositionValue(place.latitude_text),
-                              readers::PositionValue(place.longitude_text), place.feature_class},
-                             out);
-  }
+  // Without stages the chain hands on places whose numbers are still
+  // texts: the record's texts are read when a duplicate is looked for.
+  if (place.numbers_from_texts) return StorePlaceClass(place.feature_class, out);
   StorePlaceNumbers({place.latitude, place.longitude, place.feature_class}, out);
 }
 

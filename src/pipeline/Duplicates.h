@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "frontend/BuildUi.h"
 #include "pipeline/Output.h"
@@ -18,12 +19,21 @@ struct PlaceNumbers {
   double longitude;
   char feature_class;
 };
-// The class letter, then the numbers in whole ten-millionths of a degree
-// (about a centimetre): nine bytes.
-inline constexpr size_t kPlaceNumbersLength = 9;
+// The class letter, then 'N' and the numbers in whole ten-millionths of a
+// degree (about a centimetre): ten bytes.
+inline constexpr size_t kPlaceNumbersLength = 10;
 void StorePlaceNumbers(const PlaceNumbers& numbers, char* out);
-// From the field as an index entry holds it (trailing blanks removed).
-PlaceNumbers LoadPlaceNumbers(const char* field, size_t length);
+// A place whose numbers are those of its position texts (what
+// PositionValue reads) keeps only its class letter and 'T': the numbers
+// are read from the record's LATITUDE and LONGITUDE when a duplicate is
+// looked for, and the index entry stays short.
+void StorePlaceClass(char feature_class, char* out);
+// From a place of the walk: its numbers field as the index entry holds it
+// (trailing blanks removed), and for 'T' its position texts.
+PlaceNumbers LoadPlaceNumbers(const StoredPlace& place);
+// The number of a position text in ten-millionths of a degree, as
+// StorePlaceNumbers keeps PositionValue's; INT32_MIN for no number.
+int32_t PositionUnits(std::string_view text);
 
 inline constexpr double kEarthRadiusMetres = 6371008.8;  // the mean radius
 // The great-circle distance of two positions on the mean sphere.
@@ -33,8 +43,8 @@ double DistanceMetres(double lat1, double lon1, double lat2, double lon2);
 // letter within `metres` of a place kept before them become that place:
 // the first one read stays. Equal names meet in the walk as one run, in
 // the order they were read; each run's kept places are looked up in a
-// grid of cells `metres` wide, so a long run costs little more than a
-// short one.
+// grid of cells twice `metres` wide, so a long run costs little more than
+// a short one.
 class DuplicateMerger final : public OrderedPlaceWriter {
  public:
   DuplicateMerger(OrderedPlaceWriter& next, double metres);

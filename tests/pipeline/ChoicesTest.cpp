@@ -9,6 +9,7 @@
 
 #include "pipeline/BuildFixture.h"
 #include "pipeline/Duplicates.h"
+#include "platform/Ascii.h"
 #include "text/Text.h"
 
 namespace toponyx::testing {
@@ -165,21 +166,27 @@ class CountingWriter final : public pipeline::OrderedPlaceWriter {
 };
 
 TEST(DuplicateMergerTest, ALongRunOfEqualNamesIsMergedByItsGrid) {
-  // 10,000 "Mill Creek" a kilometre apart, each read again 150 m away.
+  // 10,000 "Mill Creek" a kilometre apart, each read again 199 m away in
+  // a bearing of its own (the grid's cubes are crossed every way).
   CountingWriter counted;
   pipeline::DuplicateMerger merger(counted, pipeline::kDefaultMergeMetres);
   merger.Begin(20000);
   const std::string name = "Mill Creek";
   char numbers[pipeline::kPlaceNumbersLength];
   pipeline::StoredPlace place{};
+  for (const char*& field : place.field) field = "";
   place.field[0] = name.data();
   place.length[0] = name.size();
   place.numbers = numbers;
   place.numbers_length = sizeof numbers;
   for (int again = 0; again < 2; ++again) {
     for (int i = 0; i < 10000; ++i) {
-      const double lat = 45 + Degrees(1000) * (i / 100) + again * Degrees(150);
-      const double lon = 7 + Degrees(1000) * (i % 100) / std::cos(lat * std::numbers::pi / 180);
+      const double bearing = i * 0.37;
+      const double base_lat = 45 + Degrees(1000) * (i / 100);
+      const double across = std::cos(base_lat * std::numbers::pi / 180);
+      const double lat = base_lat + again * Degrees(199) * std::cos(bearing);
+      const double lon =
+          7 + (Degrees(1000) * (i % 100) + again * Degrees(199) * std::sin(bearing)) / across;
       pipeline::StorePlaceNumbers({lat, lon, 'H'}, numbers);
       merger.Write(place);
     }
@@ -187,6 +194,38 @@ TEST(DuplicateMergerTest, ALongRunOfEqualNamesIsMergedByItsGrid) {
   merger.End();
   EXPECT_EQ(counted.written, 10000u);
   EXPECT_EQ(merger.merged(), 10000u);
+}
+
+// The merge reads plain position texts in whole numbers: the same units
+// as from their values, for every form a text may take.
+TEST(DuplicateMergerTest, PositionTextsGiveTheUnitsOfTheirValues) {
+  for (const char* text : {"47.5",
+                           "-0.0000001",
+                           "+8.25",
+                           "180",
+                           "-180.0000000",
+                           "180.00000001",
+                           "180.0000001",
+                           "-179.99999995",
+                           "12.34567894",
+                           "12.34567896",
+                           "0012.5",
+                           ".5",
+                           "5.",
+                           "1234567890123456",
+                           " 12.5 ",
+                           "1e2",
+                           "UNKNOWN",
+                           "",
+                           "-",
+                           "1.2.3",
+                           "12,5"}) {
+    char numbers[pipeline::kPlaceNumbersLength];
+    const double value = readers::PositionValue(text);
+    pipeline::StorePlaceNumbers({value, value, 'P'}, numbers);
+    EXPECT_EQ(pipeline::PositionUnits(text), static_cast<int32_t>(platform::LoadLe32(numbers + 2)))
+        << text;
+  }
 }
 
 TEST_F(ChoicesTest, ATableGrowingPastTheLimitIsWarnedOfOnce) {
