@@ -23,6 +23,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <algorithm>
+#include <cmath>
 
 #include "main/AboutBox.h"
 #include "main/DirLabel.h"
@@ -603,9 +604,13 @@ std::optional<pipeline::Area> TMainfm::ShownMapArea() const {
   if (!viewfm_ || !viewfm_->isVisible() || !viewfm_->MapPane()) return std::nullopt;
   const MapView v = viewfm_->MapPane()->View();
   if (v.width <= 0 || v.height <= 0) return std::nullopt;
-  return pipeline::Area{std::clamp(v.Lat(v.height), -90.0, 90.0), std::clamp(v.west, -180.0, 180.0),
-                        std::clamp(v.north, -90.0, 90.0),
-                        std::clamp(v.Lon(v.width), -180.0, 180.0)};
+  const double south = std::clamp(v.Lat(v.height), -90.0, 90.0);
+  const double north = std::clamp(v.north, -90.0, 90.0);
+  // The world goes round in the map: a view across the 180th meridian is an
+  // area whose west lies east of its east.
+  if (v.Lon(v.width) - v.west >= 360) return pipeline::Area{south, -180, north, 180};
+  return pipeline::Area{south, std::remainder(v.west, 360.0), north,
+                        std::remainder(v.Lon(v.width), 360.0)};
 }
 
 void TMainfm::bOptionsClick() {

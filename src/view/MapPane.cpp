@@ -7,7 +7,6 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
-#include <numeric>
 
 namespace toponyx::desktop {
 
@@ -39,6 +38,19 @@ QString DegreesLabel(double value, double step, char positive, char negative) {
   QString text = QString::number(magnitude, 'f', decimals) + QChar(0xB0);
   if (magnitude >= step / 2) text += QLatin1Char(value > 0 ? positive : negative);
   return text;
+}
+
+// The views of the copies of the world side by side that the view shows:
+// each as if that copy were the world from -180 to 180.
+std::vector<MapView> WorldCopies(const MapView& v) {
+  std::vector<MapView> copies;
+  const double west = v.Lon(0), east = v.Lon(v.width);
+  for (double k = std::floor((west + 180) / 360); k * 360 - 180 < east; ++k) {
+    MapView copy = v;
+    copy.west = v.west - k * 360;
+    copies.push_back(copy);
+  }
+  return copies;
 }
 
 }  // namespace
@@ -99,35 +111,32 @@ double TMapPane::SmallestZoom() const {
   return std::min(1.0, std::max(1e-3, height() / 180.0) / FitPixelsPerDegree());
 }
 
-double TMapPane::PlacesLatitude() const {
-  const double span = height() / FitPixelsPerDegree();
-  if (!map_ || !map_->HasPlaces() || span >= 180) return 0;
-  std::vector<uint64_t> rows(PlaceMap::kRows);
-  for (int r = 0; r < PlaceMap::kRows; ++r) {
+bool TMapPane::PlacesLatitudes(double& south, double& north) const {
+  if (!map_ || !map_->HasPlaces()) return false;
+  const auto row_has_places = [this](int r) {
     const uint32_t* cell = &map_->counts[static_cast<size_t>(r) * PlaceMap::kColumns];
-    rows[static_cast<size_t>(r)] = std::accumulate(cell, cell + PlaceMap::kColumns, uint64_t{0});
-  }
-  // The band of rows as high as the pane that holds the most places; where
-  // several do, the middle one, which centres the places in it.
-  const int band = std::clamp(static_cast<int>(span / PlaceMap::kCellDegrees), 1, PlaceMap::kRows);
-  uint64_t in = std::accumulate(rows.begin(), rows.begin() + band, uint64_t{0}), most = in;
-  int first = 0, last = 0;
-  for (int top = 1; top + band <= PlaceMap::kRows; ++top) {
-    in += rows[static_cast<size_t>(top + band - 1)] - rows[static_cast<size_t>(top - 1)];
-    if (in > most) {
-      most = in;
-      first = last = top;
-    } else if (in == most) {
-      last = top;
-    }
-  }
-  return 90 - ((first + last) / 2.0 + band / 2.0) * PlaceMap::kCellDegrees;
+    return std::any_of(cell, cell + PlaceMap::kColumns, [](uint32_t n) { return n != 0; });
+  };
+  int top = 0, bottom = PlaceMap::kRows - 1;
+  while (top <= bottom && !row_has_places(top)) ++top;
+  while (bottom >= top && !row_has_places(bottom)) --bottom;
+  if (top > bottom) return false;
+  north = 90 - top * PlaceMap::kCellDegrees;
+  south = 90 - (bottom + 1) * PlaceMap::kCellDegrees;
+  return true;
 }
 
 void TMapPane::FirstView() {
   zoom_ = 1;
-  centre_lon_ = 0;
-  centre_lat_ = PlacesLatitude();
+  centre_lon_ = centre_lat_ = 0;
+  double south = 0, north = 0;
+  if (PlacesLatitudes(south, north)) {
+    // A little room above and below the places.
+    const double needed = (north - south) * 1.1 + 2 * PlaceMap::kCellDegrees;
+    const double shown = height() / FitPixelsPerDegree();
+    if (needed > shown) zoom_ = shown / needed;
+    centre_lat_ = (south + north) / 2;
+  }
   Clamp();
 }
 
@@ -143,7 +152,8 @@ MapView TMapPane::View() const {
 
 QPointF TMapPane::PixelOf(double lon, double lat) const {
   const MapView v = View();
-  return {v.X(lon), v.Y(lat)};
+  // Of the world's copies, the one nearest the middle of the pane.
+  return {v.X(lon + 360 * std::round((centre_lon_ - lon) / 360)), v.Y(lat)};
 }
 
 // The centre stays where the world still fills the pane along each axis
@@ -152,8 +162,9 @@ void TMapPane::Clamp() {
   const double fit = FitPixelsPerDegree();
   zoom_ = std::clamp(zoom_, SmallestZoom(), std::max(1.0, kMaxPixelsPerDegree / fit));
   const double ppd = fit * zoom_;
-  const double half_w = width() / 2.0 / ppd, half_h = height() / 2.0 / ppd;
-  centre_lon_ = half_w >= 180 ? 0 : std::clamp(centre_lon_, -180 + half_w, 180 - half_w);
+  const double half_h = height() / 2.0 / ppd;
+  // East and west the world goes round: its copies stand side by side.
+  centre_lon_ = std::remainder(centre_lon_, 360.0);
   centre_lat_ = half_h >= 90 ? 0 : std::clamp(centre_lat_, -90 + half_h, 90 - half_h);
 }
 
@@ -255,10 +266,13 @@ void TMapPane::DrawGraticule(const MapView& v, bool labels) {
       p.drawLine(QPointF(x, top), QPointF(x, bottom));
       continue;
     }
-    if (static_cast<long long>(k) % lon_every != 0) continue;
+    // The 180th meridian is labelled once, by the copy east of it.
+    if (static_cast<long long>(k) % lon_every != 0 || lon > 180 - step / 2) continue;
     label(QPointF(x + 3, std::max(top, 0.0) + metrics.ascent() + 1),
           DegreesLabel(lon, step, 'E', 'W'));
   }
+  // The parallels' labels stand at the pane's west side, on the copy there.
+  if (labels && left > 0.5) return;
   for (double k = std::ceil(south / step); k * step <= north + 1e-9; ++k) {
     const double lat = k * step;
     const double y = std::floor(v.Y(lat)) + 0.5;
@@ -281,21 +295,22 @@ void TMapPane::Render() {
   if (image_.size() != size()) image_ = QImage(size(), QImage::Format_RGB32);
   if (image_.isNull()) return;
   image_.fill(kOutside);
-  const int x0 = std::max(0, static_cast<int>(std::ceil(v.X(-180) - 0.5)));
-  const int x1 = std::min(v.width, static_cast<int>(std::ceil(v.X(180) - 0.5)));
   const int y0 = std::max(0, static_cast<int>(std::ceil(v.Y(90) - 0.5)));
   const int y1 = std::min(v.height, static_cast<int>(std::ceil(v.Y(-90) - 0.5)));
   for (int y = y0; y < y1; ++y) {
     QRgb* line = reinterpret_cast<QRgb*>(image_.scanLine(y));
-    std::fill(line + x0, line + x1, kSea);
+    std::fill(line, line + v.width, kSea);
   }
-  DrawGraticule(v, false);
-  if (map_) DrawPlaces(v);
-  DrawGraticule(v, true);  // the labels above the places
+  const std::vector<MapView> copies = WorldCopies(v);
+  for (const MapView& copy : copies) DrawGraticule(copy, false);
+  if (map_) DrawPlaces(copies);
+  for (const MapView& copy : copies) DrawGraticule(copy, true);  // above the places
 }
 
-void TMapPane::DrawPlaces(const MapView& v) {
-  map_->Render(v, pixels_);
+void TMapPane::DrawPlaces(const std::vector<MapView>& copies) {
+  if (copies.empty()) return;
+  for (size_t i = 0; i < copies.size(); ++i) map_->Render(copies[i], pixels_, i > 0);
+  const MapView& v = copies.front();
   uint32_t most = 0;
   size_t occupied = 0;
   for (uint32_t n : pixels_) {
@@ -392,8 +407,12 @@ void TMapPane::mouseReleaseEvent(QMouseEvent* event) {
   }
   if (!map_) return;
   const QPointF at = event->position();
-  const uint32_t recno = map_->Nearest(View(), at.x(), at.y(), kClickRadius);
-  if (recno != 0) emit PlaceClicked(recno);
+  for (const MapView& copy : WorldCopies(View())) {
+    if (const uint32_t recno = map_->Nearest(copy, at.x(), at.y(), kClickRadius)) {
+      emit PlaceClicked(recno);
+      return;
+    }
+  }
 }
 
 void TMapPane::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -2,8 +2,10 @@
 // a graticule. The wheel zooms about the pointer, dragging moves the map,
 // a click on a place selects its row; +, -, the arrow keys and Home do the
 // same from the keyboard. The current row's place is ringed. The first view
-// (and Home) fills the pane's width, centred on the latitudes that hold the
-// most places; zooming out shows the whole world.
+// (and Home) fills the pane's width where that shows every place, and is
+// centred on them; zooming out shows the whole world. East and west the
+// world goes round, its copies side by side, so a wide pane has no empty
+// sides and the Pacific can be seen whole.
 //
 // What is drawn comes from a PlaceMap (built in the background); a paint
 // after a change of view counts the visible cells' places into one value
@@ -71,18 +73,19 @@ class TMapPane : public QWidget {
   // The zoom that shows the whole world (1 where the pane is no wider than
   // the world at its height).
   double SmallestZoom() const;
-  // The latitude the first view centres on: the band the pane's height
-  // shows that holds the most places (0 without places).
-  double PlacesLatitude() const;
-  // Zoom 1, centred on the places; until the user moves the map, a resize
-  // or a finished map makes it anew.
+  // The latitudes of the southernmost and the northernmost places (to the
+  // map's cells); false without places.
+  bool PlacesLatitudes(double& south, double& north) const;
+  // The world as wide as the pane where that shows every place, else
+  // zoomed out until it does, centred on the places; until the user moves
+  // the map, a resize or a finished map makes it anew.
   void FirstView();
   void Clamp();
   void Changed();
   void Render();
   // The lines, or their labels.
   void DrawGraticule(const MapView& view, bool labels);
-  void DrawPlaces(const MapView& view);
+  void DrawPlaces(const std::vector<MapView>& copies);
 
   std::shared_ptr<PlaceMap> map_;
   struct Removal {

@@ -103,11 +103,14 @@ void Span(double a, double size, int limit, int& from, int& to) {
 
 }  // namespace
 
-bool PlaceMap::Render(const MapView& view, std::vector<uint32_t>& pixels) const {
+bool PlaceMap::Render(const MapView& view, std::vector<uint32_t>& pixels, bool add) const {
   const int w = view.width, h = view.height;
-  pixels.resize(size_t{static_cast<unsigned>(std::max(w, 0))} *
-                static_cast<unsigned>(std::max(h, 0)));
-  std::fill(pixels.begin(), pixels.end(), 0u);
+  const size_t size =
+      size_t{static_cast<unsigned>(std::max(w, 0))} * static_cast<unsigned>(std::max(h, 0));
+  if (!add || pixels.size() != size) {
+    pixels.resize(size);
+    std::fill(pixels.begin(), pixels.end(), 0u);
+  }
   if (w <= 0 || h <= 0 || counts.size() != kCells) return false;
   const bool by_place = HasPlaces() && kCellDegrees * view.ppd >= 2.0;
   int level = 0;

@@ -94,8 +94,9 @@ struct PlaceMap {
   // row; resized and cleared here). Views with cells of 2 pixels or more
   // are drawn place by place, when the places are there; coarser views
   // from the counts per cell, of the finest level whose cells are at least
-  // half a pixel wide. True when drawn place by place.
-  bool Render(const MapView& view, std::vector<uint32_t>& pixels) const;
+  // half a pixel wide. True when drawn place by place. add: the counts are
+  // added to those pixels already holds (a view of the same size).
+  bool Render(const MapView& view, std::vector<uint32_t>& pixels, bool add = false) const;
   // The record of the place nearest to pixel (x, y) within radius pixels;
   // of places equally near, the first in the table; 0 when none (or before
   // the second pass).

@@ -273,23 +273,41 @@ class ViewToolsTest : public QObject {
     QCOMPARE(map->Map()->place_count, uint64_t{3});
     QCOMPARE(map->Note(), QString("3 places with a position"));
 
-    // The first view of the wide pane fills its width and holds the places
-    // of the north; zooming out shows the whole world; Home comes back.
-    const auto first_view = [map] {
-      const MapView v = map->View();
-      QVERIFY2(map->width() > 2 * map->height(), "the pane is wider than the world");
-      QVERIFY(v.X(-180) <= 0.5 && v.X(180) >= map->width() - 0.5);
-      for (const auto& [lon, lat] :
-           {std::pair{7.44744, 46.94809}, std::pair{-21.89541, 64.13548}}) {
+    // The first view shows every place, as large as the pane allows: a
+    // pane tall enough has the world fill its width, and zooming out shows
+    // the whole world; Home comes back.
+    const auto every_place_shown = [map] {
+      for (const auto& [lon, lat] : {std::pair{7.44744, 46.94809}, std::pair{-21.89541, 64.13548},
+                                     std::pair{174.76333, -36.84850}}) {
         QVERIFY(map->rect().contains(map->PixelOf(lon, lat).toPoint()));
       }
     };
-    first_view();
+    every_place_shown();
+    QVERIFY(map->View().ppd > 1.2 * map->height() / 180.0);  // more than the whole world
+    const int short_height = map->height();
+    view.resize(741, 800);
+    QTRY_VERIFY2(map->height() > short_height + 100, qPrintable(QString::number(map->height())));
+    const auto fills_width = [map] {
+      QVERIFY2(map->width() > 2 * map->height(), "the pane is wider than the world");
+      QVERIFY(map->View().X(-180) <= 0.5 && map->View().X(180) >= map->width() - 0.5);
+    };
+    fills_width();
+    every_place_shown();
     map->ZoomAt(QPointF(map->width() / 2.0, map->height() / 2.0), 1e-3);
     QVERIFY(map->View().Y(90) >= -0.5 && map->View().Y(-90) <= map->height() + 0.5);
-    QVERIFY(map->rect().contains(map->PixelOf(174.76333, -36.84850).toPoint()));
+    // The world goes round: its copies fill the sides, and a place on a
+    // copy is a place too.
+    QVERIFY(map->View().ppd * 360 < map->width() - 100);
+    QVERIFY(map->grab().toImage().pixel(3, map->height() / 2) != qRgb(0xD9, 0xDC, 0xE0));
+    const QPointF auckland = map->PixelOf(174.76333, -36.84850) - QPointF(360 * map->View().ppd, 0);
+    QVERIFY(map->rect().contains(auckland.toPoint()));
+    QTest::mouseClick(map, Qt::LeftButton, {}, auckland.toPoint());
+    QCOMPARE(view.StatusText(), QString("Record No. 1"));
     map->ShowWorld();
-    first_view();
+    fills_width();
+    view.resize(741, 480);
+    QTRY_COMPARE(map->height(), short_height);
+    every_place_shown();
 
     // The world view holds the three places, a view of the North Atlantic
     // only Reykjavik.
