@@ -119,6 +119,13 @@ class OptionsTest : public QObject {
               std::fabs(area->west - shown.west) < 1e-5 &&
               std::fabs(area->east - shown.Lon(shown.width)) < 1e-5);
       QVERIFY(area->south < 46.5 && 46.5 < area->north && area->west < 9.8 && 9.8 < area->east);
+      // A view across the 180th meridian is an area whose west lies east of its east.
+      map->PanBy(QPointF((map->View().Lon(map->width() / 2.0) - 180) * map->View().ppd, 0));
+      WhenOptionsOpen([](TOptionsfm& d) { Child<QPushButton>(d, "bMapArea")->click(); });
+      s.main()->bOptionsClick();
+      const pipeline::Area across = *s.main()->Choices().area;
+      QVERIFY2(across.west > 170 && across.east < -170,
+               qPrintable(QString("%1 %2").arg(across.west).arg(across.east)));
       view->close();
 
       WhenOptionsOpen([](TOptionsfm& d) {
