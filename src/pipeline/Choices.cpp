@@ -73,6 +73,7 @@ struct FoldedEqual {
 
 class TypesStage final : public PlaceStage {
  public:
+  bool NeedsNumbers() const override { return false; }
   explicit TypesStage(const std::vector<std::string>& codes) {
     for (const std::string& code : codes) {
       const std::string_view trimmed = text::TrimBlanks(code);
@@ -112,6 +113,7 @@ class TypesStage final : public PlaceStage {
 
 class ClassesStage final : public PlaceStage {
  public:
+  bool NeedsNumbers() const override { return false; }
   explicit ClassesStage(std::string_view letters) {
     for (char c : letters) kept_[static_cast<unsigned char>(c)] = true;
   }
@@ -135,6 +137,7 @@ class ClassesStage final : public PlaceStage {
 // further one) when the letter case is ignored is not repeated.
 class AlternateNamesStage final : public PlaceStage {
  public:
+  bool NeedsNumbers() const override { return false; }
   void Take(const readers::Place& place, readers::PlaceSink& next) override {
     next.Add(place);
     const auto names = place.alternate_names;

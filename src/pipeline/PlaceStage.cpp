@@ -6,13 +6,23 @@ namespace toponyx::pipeline {
 class PlaceChain::Link final : public readers::PlaceSink {
  public:
   Link(std::shared_ptr<PlaceStage> stage, readers::PlaceSink& next)
-      : stage_(std::move(stage)), next_(next) {}
-  void Add(const readers::Place& place) override { stage_->Take(place, next_); }
+      : stage_(std::move(stage)), next_(next), needs_numbers_(stage_->NeedsNumbers()) {}
+  void Add(const readers::Place& place) override {
+    if (needs_numbers_ && place.numbers_from_texts) {
+      readers::Place p = place;
+      p.latitude = readers::PositionValue(place.latitude_text);
+      p.longitude = readers::PositionValue(place.longitude_text);
+      p.numbers_from_texts = false;
+      return stage_->Take(p, next_);
+    }
+    stage_->Take(place, next_);
+  }
   PlaceStage& stage() { return *stage_; }
 
  private:
   std::shared_ptr<PlaceStage> stage_;
   readers::PlaceSink& next_;
+  bool needs_numbers_;
 };
 
 PlaceChain::PlaceChain(const std::vector<std::shared_ptr<PlaceStage>>& stages,
@@ -27,14 +37,6 @@ PlaceChain::PlaceChain(const std::vector<std::shared_ptr<PlaceStage>>& stages,
 }
 
 PlaceChain::~PlaceChain() = default;
-
-void PlaceChain::AddWithNumbers(const readers::Place& place) {
-  readers::Place p = place;
-  p.latitude = readers::PositionValue(place.latitude_text);
-  p.longitude = readers::PositionValue(place.longitude_text);
-  p.numbers_from_texts = false;
-  first_->Add(p);
-}
 
 void PlaceChain::StartFile(const PlaceSource& source) {
   read_ = 0;

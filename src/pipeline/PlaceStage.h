@@ -29,6 +29,9 @@ class PlaceStage {
   // Passes the place on to next (as it is or changed, once or more often),
   // or leaves it out.
   virtual void Take(const readers::Place& place, readers::PlaceSink& next) = 0;
+  // Whether Take reads the place's numbers: a place whose numbers are
+  // still its texts has them reckoned before the first stage that does.
+  virtual bool NeedsNumbers() const { return true; }
   // What the stage did over the run, for the result line and the summary
   // ("1,204 places outside the area left out"); "" when there is nothing
   // to say.
@@ -48,7 +51,6 @@ class PlaceChain final : public readers::PlaceSink {
   void StartFile(const PlaceSource& source);
   void Add(const readers::Place& place) override {
     ++read_;
-    if (place.numbers_from_texts && !links_.empty()) return AddWithNumbers(place);
     first_->Add(place);
   }
   // Places the readers gave since StartFile.
@@ -58,7 +60,6 @@ class PlaceChain final : public readers::PlaceSink {
 
  private:
   class Link;
-  void AddWithNumbers(const readers::Place& place);
   std::vector<std::unique_ptr<Link>> links_;
   readers::PlaceSink* first_;
   uint64_t read_ = 0;

@@ -23,7 +23,7 @@ struct Place {
   double longitude = std::numeric_limits<double>::quiet_NaN();
   // Set by readers whose positions are the source's own texts: the numbers
   // are those of the texts (PositionValue), reckoned by the place chain
-  // before the first stage sees the place, and never when there is none.
+  // before the first stage that reads them, and never when there is none.
   bool numbers_from_texts = false;
   // LATITUDE and LONGITUDE as the format's reader writes them: the
   // source's own text, or one of the program's position text forms.
