@@ -1,16 +1,19 @@
 #include "pipeline/Duplicates.h"
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <numbers>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "dbf/IndexKey.h"
 #include "pipeline/BuildContext.h"
 #include "pipeline/Choices.h"
 #include "platform/Ascii.h"
+#include "readers/Fields.h"
 #include "readers/PlaceRecord.h"
 
 namespace toponyx::pipeline {
@@ -41,60 +44,28 @@ void StorePlaceClass(char feature_class, char* out) {
   std::memset(out + 2, ' ', kPlaceNumbersLength - 2);
 }
 
-// In whole numbers where the text is plain (a sign, at most 15 digits, one
-// full stop), rounded half away from zero as Units rounds; else through
-// PositionValue.
+// In whole numbers where the text is plain (readers::PlainNumber), rounded
+// half away from zero as Units rounds; else through PositionValue.
 int32_t PositionUnits(std::string_view text) {
-  constexpr uint64_t kTens[] = {1,
-                                10,
-                                100,
-                                1000,
-                                10000,
-                                100000,
-                                1000000,
-                                10000000,
-                                100000000,
-                                1000000000,
-                                10000000000,
-                                100000000000,
-                                1000000000000,
-                                10000000000000,
-                                100000000000000,
-                                1000000000000000};
-  const char* p = text.data();
-  const char* const end = p + text.size();
-  const bool negative = p != end && *p == '-';
-  if (p != end && (*p == '-' || *p == '+')) ++p;
-  uint64_t mantissa = 0;
-  int digits = 0, decimals = -1;
-  for (; p != end; ++p) {
-    const char c = *p;
-    if (c >= '0' && c <= '9') {
-      mantissa = mantissa * 10 + static_cast<uint64_t>(c - '0');
-      ++digits;
-      decimals += decimals >= 0;
-    } else if (c == '.' && decimals < 0) {
-      decimals = 0;
-    } else {
-      return Units(readers::PositionValue(text));
-    }
-  }
-  if (digits == 0 || digits > 15) return Units(readers::PositionValue(text));
-  constexpr uint64_t kMost = 1800000000;  // 180 degrees
+  static constexpr auto kTens = [] {
+    std::array<uint64_t, 16> tens{};
+    uint64_t ten = 1;
+    for (uint64_t& t : tens) t = std::exchange(ten, ten * 10);
+    return tens;
+  }();
+  readers::PlainNumber n;
+  if (!readers::ParsePlainNumber(text, n)) return Units(readers::PositionValue(text));
+  // Past 180 degrees is no number, as for Units.
   uint64_t units;
-  if (decimals <= 7) {
-    // The largest mantissa within 180 degrees for each count of decimals.
-    constexpr uint64_t kLargest[] = {180,     1800,     18000,     180000,
-                                     1800000, 18000000, 180000000, 1800000000};
-    const int d = std::max(decimals, 0);
-    if (mantissa > kLargest[d]) return kNoNumber;
-    units = mantissa * kTens[7 - d];
+  if (n.decimals <= 7) {
+    if (n.mantissa > 180 * kTens[n.decimals]) return kNoNumber;
+    units = n.mantissa * kTens[7 - n.decimals];
   } else {
-    const uint64_t scale = kTens[decimals - 7];
-    if (mantissa > kMost * scale) return kNoNumber;
-    units = mantissa / scale + (mantissa % scale * 2 >= scale);
+    const uint64_t scale = kTens[n.decimals - 7];
+    if (n.mantissa > 1800000000 * scale) return kNoNumber;
+    units = n.mantissa / scale + (n.mantissa % scale * 2 >= scale);
   }
-  return negative ? -static_cast<int32_t>(units) : static_cast<int32_t>(units);
+  return n.negative ? -static_cast<int32_t>(units) : static_cast<int32_t>(units);
 }
 
 PlaceNumbers LoadPlaceNumbers(const StoredPlace& place) {
@@ -181,6 +152,10 @@ struct DuplicateMerger::Run {
   // A place without a class (a USA GNIS place, a waypoint) may be any
   // class's duplicate: the same village from GNIS and from GeoNames is one.
   static bool SameClass(char a, char b) { return a == b || a == 0 || b == 0; }
+  static const Point& PointOf(Kept& k) {
+    if (!k.has_point) k.point = OnSphere(k.latitude, k.longitude), k.has_point = true;
+    return k.point;
+  }
   bool Near(const Kept& k, const Point& p, char feature_class) const {
     return SameClass(k.feature_class, feature_class) && Chord(k.point, p) <= chord;
   }
@@ -197,33 +172,27 @@ struct DuplicateMerger::Run {
           continue;
         }
         if (!p) p = OnSphere(latitude, longitude);
-        if (!k.has_point) k.point = OnSphere(k.latitude, k.longitude), k.has_point = true;
-        if (Chord(k.point, *p) <= chord) return true;
+        if (Chord(PointOf(k), *p) <= chord) return true;
       }
       kept.push_back(Kept{{}, latitude, longitude, feature_class, false});
       return false;
     }
     const Point p = OnSphere(latitude, longitude);
-    {
-      if (used.empty()) {
-        for (Kept& k : kept) {
-          if (!k.has_point) k.point = OnSphere(k.latitude, k.longitude), k.has_point = true;
-        }
-        for (uint32_t i = 0; i < kept.size(); ++i) Grid(i);
-      }
-      const Cube c = CubeOf(p);
-      // The neighbour on the nearer side along each axis.
-      const auto side = [this](double v, int32_t in) {
-        return v - in * cell < cell / 2 ? in - 1 : in + 1;
-      };
-      const int32_t xs[2] = {c.x, side(p.x, c.x)}, ys[2] = {c.y, side(p.y, c.y)},
-                    zs[2] = {c.z, side(p.z, c.z)};
-      for (int32_t x : xs) {
-        for (int32_t y : ys) {
-          for (int32_t z : zs) {
-            for (uint32_t i = Find(Cube{x, y, z}).head; i != kEmpty; i = next[i]) {
-              if (Near(kept[i], p, feature_class)) return true;
-            }
+    if (used.empty()) {
+      for (uint32_t i = 0; i < kept.size(); ++i) Grid(i);
+    }
+    const Cube c = CubeOf(p);
+    // The neighbour on the nearer side along each axis.
+    const auto side = [this](double v, int32_t in) {
+      return v - in * cell < cell / 2 ? in - 1 : in + 1;
+    };
+    const int32_t xs[2] = {c.x, side(p.x, c.x)}, ys[2] = {c.y, side(p.y, c.y)},
+                  zs[2] = {c.z, side(p.z, c.z)};
+    for (int32_t x : xs) {
+      for (int32_t y : ys) {
+        for (int32_t z : zs) {
+          for (uint32_t i = Find(Cube{x, y, z}).head; i != kEmpty; i = next[i]) {
+            if (Near(kept[i], p, feature_class)) return true;
           }
         }
       }
@@ -268,9 +237,10 @@ struct DuplicateMerger::Run {
   }
   void Place(uint32_t k) {
     if (next.size() < kept.size()) next.resize(kept.size() * 2);
-    Slot& slot = Find(CubeOf(kept[k].point));
+    const Cube cube = CubeOf(PointOf(kept[k]));
+    Slot& slot = Find(cube);
     if (slot.head == kEmpty) {
-      slot.cube = CubeOf(kept[k].point);
+      slot.cube = cube;
       used.push_back(static_cast<uint32_t>(&slot - slots.data()));
     }
     next[k] = slot.head;
@@ -282,6 +252,29 @@ struct DuplicateMerger::Run {
   double degrees;  // of latitude along the distance
   // Most names stand once: the run's first place waits, its numbers field
   // and position texts as stored, for a second before its numbers are read.
+  void Wait(const StoredPlace& place) {
+    using readers::kLatitude, readers::kLongitude;
+    first_numbers.Take(place.numbers, place.numbers_length);
+    first_latitude.Take(place.field[kLatitude], place.length[kLatitude]);
+    first_longitude.Take(place.field[kLongitude], place.length[kLongitude]);
+    waiting = true;
+  }
+  // Keeps the waiting place (the run had no other).
+  void KeepWaiting() {
+    using readers::kLatitude, readers::kLongitude;
+    waiting = false;
+    StoredPlace first{};
+    first.numbers = first_numbers.bytes;
+    first.numbers_length = first_numbers.length;
+    first.field[kLatitude] = first_latitude.bytes;
+    first.length[kLatitude] = first_latitude.length;
+    first.field[kLongitude] = first_longitude.bytes;
+    first.length[kLongitude] = first_longitude.length;
+    const PlaceNumbers n = LoadPlaceNumbers(first);
+    if (!std::isnan(n.latitude) && !std::isnan(n.longitude)) {
+      Merged(n.latitude, n.longitude, n.feature_class);
+    }
+  }
   bool waiting = false;
   template <size_t kSize>
   struct Copy {  // of a field
@@ -322,27 +315,10 @@ void DuplicateMerger::Write(const StoredPlace& place) {
     run.any = true;
   }
   if (run.kept.empty() && !run.waiting) {
-    using readers::kLatitude, readers::kLongitude;
-    run.first_numbers.Take(place.numbers, place.numbers_length);
-    run.first_latitude.Take(place.field[kLatitude], place.length[kLatitude]);
-    run.first_longitude.Take(place.field[kLongitude], place.length[kLongitude]);
-    run.waiting = true;
+    run.Wait(place);
     return next_.Write(place);
   }
-  if (run.waiting) {
-    run.waiting = false;
-    StoredPlace first{};
-    first.numbers = run.first_numbers.bytes;
-    first.numbers_length = run.first_numbers.length;
-    first.field[readers::kLatitude] = run.first_latitude.bytes;
-    first.length[readers::kLatitude] = run.first_latitude.length;
-    first.field[readers::kLongitude] = run.first_longitude.bytes;
-    first.length[readers::kLongitude] = run.first_longitude.length;
-    const PlaceNumbers n = LoadPlaceNumbers(first);
-    if (!std::isnan(n.latitude) && !std::isnan(n.longitude)) {
-      run.Merged(n.latitude, n.longitude, n.feature_class);  // kept: the run was empty
-    }
-  }
+  if (run.waiting) run.KeepWaiting();
   const PlaceNumbers numbers = LoadPlaceNumbers(place);
   // A place without numbers is no one's duplicate.
   if (!std::isnan(numbers.latitude) && !std::isnan(numbers.longitude) &&
@@ -388,10 +364,6 @@ void TableSizeWatch::Warn() {
   warned_ = true;
   ui_.ShowMessage(MessageKind::kWarning, LargeTableWarning(limit_));
 }
-
-}  // namespace toponyx::pipeline
-
-namespace toponyx::pipeline {
 
 void WorkingTableSink::StoreNumbers(const readers::Place& place, char* out) {
   // Without stages the chain hands on places whose numbers are still

@@ -13,34 +13,50 @@
 
 namespace toponyx::readers {
 
-// text::ParseDecimal with a short cut for the common plain form: an optional
-// sign, at most 15 digits and a full stop ("-33.86", "151.2", "6252000").
-// Such a number is an exact integer divided by an exact power of ten, so one
-// division gives the correctly rounded value, the same that the full
-// conversion gives. Any other text goes to text::ParseDecimal.
-inline double Decimal(std::string_view s) {
-  size_t i = 0;
-  const size_t n = s.size();
+// A number in the common plain form: an optional sign, 1 to 15 digits and
+// at most one full stop, nothing else ("-33.86", "151.2", "6252000"). It is
+// an exact integer divided by an exact power of ten, so one division gives
+// the correctly rounded value, the same that the full conversion gives.
+struct PlainNumber {
   bool negative = false;
-  if (i < n && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
+  uint64_t mantissa = 0;  // the digits, the full stop left out
+  int decimals = 0;       // digits after the full stop
+  double Value() const {
+    const double value = static_cast<double>(mantissa) / kPowersOfTen[decimals];
+    return negative ? -value : value;
+  }
+};
+
+// Whether the whole of s is a plain number, read in one pass.
+inline bool ParsePlainNumber(std::string_view s, PlainNumber& number) {
+  const char* p = s.data();
+  const char* const end = p + s.size();
+  bool negative = false;
+  if (p != end && (*p == '-' || *p == '+')) negative = *p++ == '-';
   uint64_t mantissa = 0;
   int digits = 0;
   int decimals = -1;  // digits after the full stop; -1 before it
-  for (; i < n; ++i) {
-    const char c = s[i];
+  for (; p != end; ++p) {
+    const char c = *p;
     if (c >= '0' && c <= '9') {
       mantissa = mantissa * 10 + static_cast<uint64_t>(c - '0');
       ++digits;
-      if (decimals >= 0) ++decimals;
+      decimals += decimals >= 0;
     } else if (c == '.' && decimals < 0) {
       decimals = 0;
     } else {
-      break;
+      return false;
     }
   }
-  if (i != n || digits == 0 || digits > 15) return text::ParseDecimal(s);
-  const double value = static_cast<double>(mantissa) / kPowersOfTen[decimals < 0 ? 0 : decimals];
-  return negative ? -value : value;
+  if (digits == 0 || digits > 15) return false;
+  number = {negative, mantissa, decimals < 0 ? 0 : decimals};
+  return true;
+}
+
+// text::ParseDecimal with a short cut for the plain form.
+inline double Decimal(std::string_view s) {
+  PlainNumber number;
+  return ParsePlainNumber(s, number) ? number.Value() : text::ParseDecimal(s);
 }
 
 template <int kMaxFields>

@@ -156,8 +156,9 @@ QPointF TMapPane::PixelOf(double lon, double lat) const {
   return {v.X(lon + 360 * std::round((centre_lon_ - lon) / 360)), v.Y(lat)};
 }
 
-// The centre stays where the world still fills the pane along each axis
-// the view does not show whole.
+// The zoom stays between the whole world and the closest view; the centre
+// stays where the world still fills the pane's height when the view does
+// not show it whole (east and west it goes round).
 void TMapPane::Clamp() {
   const double fit = FitPixelsPerDegree();
   zoom_ = std::clamp(zoom_, SmallestZoom(), std::max(1.0, kMaxPixelsPerDegree / fit));
